@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the benchmarks need.
+# Idempotent; safe to run on a machine that has them already.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+PKGS=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libsqlite3-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  clang libclang-rt-14-dev
+  xvfb xauth fonts-dejavu-core
+  shapelib gdal-bin
+)
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${PKGS[@]}"

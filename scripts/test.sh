@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds and runs every test (core GoogleTest, offscreen Qt Test, command line).
+#   scripts/test.sh             normal build
+#   scripts/test.sh --sanitize  the same under AddressSanitizer and UBSan
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=$(bash scripts/build.sh "$@" | tail -n 1)
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+# Tests never touch the real settings folder.
+export XDG_CONFIG_HOME=$(mktemp -d)
+trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
+ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"

@@ -1,0 +1,146 @@
+#include "utils/Cp1251.h"
+
+#include <array>
+#include <unordered_map>
+
+namespace drs {
+
+namespace {
+
+// Code points of the bytes 0x80..0xFF.
+constexpr std::array<char16_t, 128> kHigh = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
+    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0098, 0x2122,
+    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
+    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
+    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, 0x0410,
+    0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417, 0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D,
+    0x041E, 0x041F, 0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427, 0x0428, 0x0429, 0x042A,
+    0x042B, 0x042C, 0x042D, 0x042E, 0x042F, 0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, 0x0440, 0x0441, 0x0442, 0x0443, 0x0444,
+    0x0445, 0x0446, 0x0447, 0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+};
+
+// UTF-8 bytes of each 1251 byte, built once.
+struct DecodeTable {
+  std::array<std::string, 256> utf8;
+  DecodeTable() {
+    for (int b = 0; b < 256; ++b) {
+      char32_t cp = b < 0x80 ? static_cast<char32_t>(b) : kHigh[static_cast<size_t>(b - 0x80)];
+      AppendUtf8(utf8[static_cast<size_t>(b)], cp);
+    }
+  }
+};
+
+const DecodeTable& Decoder() {
+  static const DecodeTable table;
+  return table;
+}
+
+const std::unordered_map<char32_t, unsigned char>& Encoder() {
+  static const std::unordered_map<char32_t, unsigned char> map = [] {
+    std::unordered_map<char32_t, unsigned char> m;
+    for (int b = 0x80; b < 0x100; ++b) m.emplace(kHigh[static_cast<size_t>(b - 0x80)], static_cast<unsigned char>(b));
+    return m;
+  }();
+  return map;
+}
+
+bool EncodeOne(char32_t cp, unsigned char& byte) {
+  if (cp < 0x80) {
+    byte = static_cast<unsigned char>(cp);
+    return true;
+  }
+  auto it = Encoder().find(cp);
+  if (it == Encoder().end()) return false;
+  byte = it->second;
+  return true;
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+char32_t NextCodePoint(std::string_view text, size_t& pos) {
+  unsigned char c = static_cast<unsigned char>(text[pos]);
+  if (c < 0x80) {
+    ++pos;
+    return c;
+  }
+  int extra = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+  if (extra < 0 || pos + static_cast<size_t>(extra) >= text.size()) {
+    ++pos;
+    return 0xFFFD;
+  }
+  char32_t cp = c & (0x3F >> extra);
+  for (int i = 1; i <= extra; ++i) {
+    unsigned char cc = static_cast<unsigned char>(text[pos + static_cast<size_t>(i)]);
+    if ((cc & 0xC0) != 0x80) {
+      ++pos;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  pos += static_cast<size_t>(extra) + 1;
+  return cp;
+}
+
+std::string Cp1251ToUtf8(std::string_view bytes) {
+  const DecodeTable& table = Decoder();
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  for (unsigned char b : bytes) {
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+    } else {
+      out += table.utf8[b];
+    }
+  }
+  return out;
+}
+
+std::string Utf8ToCp1251(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    unsigned char c = static_cast<unsigned char>(text[pos]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++pos;
+      continue;
+    }
+    char32_t cp = NextCodePoint(text, pos);
+    unsigned char byte;
+    out += EncodeOne(cp, byte) ? static_cast<char>(byte) : '?';
+  }
+  return out;
+}
+
+bool FitsCp1251(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    char32_t cp = NextCodePoint(text, pos);
+    unsigned char byte;
+    if (!EncodeOne(cp, byte)) return false;
+  }
+  return true;
+}
+
+}  // namespace drs

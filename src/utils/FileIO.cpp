@@ -1,0 +1,118 @@
+#include "utils/FileIO.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace drs {
+
+namespace {
+void SetError(std::string* error, int err) {
+  if (error) *error = SystemErrorText(err);
+}
+}  // namespace
+
+std::string SystemErrorText(int err) {
+  switch (err) {
+    case ENOENT: return "Файл или папка не найдены";
+    case EACCES:
+    case EPERM: return "Нет доступа";
+    case EROFS: return "Файловая система только для чтения";
+    case ENOSPC: return "Нет места на диске";
+    case EFBIG: return "Превышен допустимый размер файла";
+    case EISDIR: return "Это папка, а не файл";
+    case ENOTDIR: return "Неверный путь: часть пути не папка";
+    case EDQUOT: return "Превышена дисковая квота";
+    default: return std::strerror(err);
+  }
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* error) {
+  bytes.clear();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    SetError(error, errno);
+    return false;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      SetError(error, EISDIR);
+      return false;
+    }
+    if (st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+  }
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      ::close(fd);
+      SetError(error, err);
+      return false;
+    }
+    if (n == 0) break;
+    bytes.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error) {
+  struct stat st;
+  bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) {
+    SetError(error, EISDIR);
+    return false;
+  }
+  if (exists && ::access(path.c_str(), W_OK) != 0) {
+    SetError(error, errno);
+    return false;
+  }
+  std::string tmp = path + ".tmp~";
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, exists ? (st.st_mode & 07777) : 0666);
+  if (fd < 0) {
+    SetError(error, errno);
+    return false;
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      ::close(fd);
+      ::unlink(tmp.c_str());
+      SetError(error, err);
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  int syncErr = ::fsync(fd) != 0 ? errno : 0;
+  int closeErr = ::close(fd) != 0 ? errno : 0;
+  if (syncErr || closeErr) {
+    int err = syncErr ? syncErr : closeErr;
+    ::unlink(tmp.c_str());
+    SetError(error, err);
+    return false;
+  }
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    int err = errno;
+    ::unlink(tmp.c_str());
+    SetError(error, err);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace drs
