@@ -75,8 +75,9 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::str
     SetError(error, EISDIR);
     return false;
   }
-  if (exists && ::access(path.c_str(), W_OK) != 0) {
-    SetError(error, errno);
+  // A file marked read-only is refused for every user, root included.
+  if (exists && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)) {
+    SetError(error, EACCES);
     return false;
   }
   std::string tmp = path + ".tmp~";

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include "utils/Cp1251.h"
+#include "utils/TextCase.h"
+#include "utils/Utils.h"
+
+namespace drs {
+namespace {
+
+const CharSet kSemi = MakeCharSet(";");
+
+TEST(ExtractField, EverySeparatorCounts) {
+  EXPECT_EQ(ExtractField("a;;c", kSemi, 2), "");
+  EXPECT_EQ(ExtractField("a;;c", kSemi, 3), "c");
+  EXPECT_EQ(ExtractField("a;b;", kSemi, 3), "");
+  EXPECT_EQ(ExtractField("a;b", kSemi, 5), "");
+  EXPECT_EQ(ExtractField(";b", kSemi, 1), "");
+  EXPECT_EQ(ExtractField(";b", kSemi, 2), "b");
+  EXPECT_EQ(ExtractField("whole line", kSemi, 1), "whole line");
+  EXPECT_EQ(ExtractField(" a b ;x", kSemi, 1), " a b ");
+}
+
+TEST(ExtractField, NonPositiveNumberGivesEmpty) {
+  EXPECT_EQ(ExtractField("a;b", kSemi, 0), "");
+  EXPECT_EQ(ExtractField("a;b", kSemi, -3), "");
+}
+
+TEST(ExtractField, TabsAndCyrillic) {
+  CharSet tab = MakeCharSet("\t");
+  EXPECT_EQ(ExtractField("a\t\tb", tab, 2), "");
+  EXPECT_EQ(ExtractField("a\t\tb", tab, 3), "b");
+  EXPECT_EQ(ExtractField("Счет;Цена;ЦБ", kSemi, 2), "Цена");
+}
+
+TEST(ExtractField, SetOfSeveralSeparators) {
+  CharSet set = MakeCharSet(";,");
+  EXPECT_EQ(ExtractField("a,b;c", set, 3), "c");
+}
+
+TEST(FindField, ReportsWhetherTheFieldExists) {
+  EXPECT_FALSE(FindField("a;b", kSemi, 4).found);
+  FieldSpan s = FindField("a;b;", kSemi, 3);
+  EXPECT_TRUE(s.found);
+  EXPECT_EQ(s.begin, 4u);
+  EXPECT_EQ(s.length, 0u);
+}
+
+TEST(IsBlank, OnlySpacesTabsAndLineEnds) {
+  EXPECT_TRUE(IsBlank(""));
+  EXPECT_TRUE(IsBlank(" \t\r\n "));
+  EXPECT_FALSE(IsBlank("\xC2\xA0"));  // non-breaking space
+  EXPECT_FALSE(IsBlank(" x "));
+  EXPECT_FALSE(IsBlank(std::string(1, '\0')));
+}
+
+TEST(Positions, LastPosOverlapsAndCountsCharacters) {
+  EXPECT_EQ(LastPos("aa", "aaa"), 2);
+  EXPECT_EQ(LastPos("", "aaa"), 0);
+  EXPECT_EQ(LastPos("x", "aaa"), 0);
+  EXPECT_EQ(LastPos("\\", "C:\\OUT\\DEALS.DBF"), 7);
+  EXPECT_EQ(LastPos("б", "абвб"), 4);  // characters, not UTF-8 bytes
+}
+
+TEST(Positions, PosFromStaysInsideTheWindow) {
+  EXPECT_EQ(PosFrom("b", "abcabc", 1, 6), 2);
+  EXPECT_EQ(PosFrom("b", "abcabc", 3, 4), 5);
+  EXPECT_EQ(PosFrom("bc", "abcabc", 4, 2), 0);  // "bc" at 5 does not lie wholly inside 4..5
+  EXPECT_EQ(PosFrom("bc", "abcabc", 4, 3), 5);
+  EXPECT_EQ(PosFrom("x", "abc", 10, 3), 0);
+  EXPECT_EQ(PosFrom("в", "абвгв", 4, 2), 5);
+}
+
+TEST(Positions, CopyFrom) {
+  EXPECT_EQ(CopyFrom("abcdef", 2, 3), "bcd");
+  EXPECT_EQ(CopyFrom("abcdef", 5, 10), "ef");
+  EXPECT_EQ(CopyFrom("abcdef", 3, 0), "cdef");
+  EXPECT_EQ(CopyFrom("abc", 9, 1), "");
+  EXPECT_EQ(CopyFrom("привет", 2, 3), "рив");
+}
+
+TEST(TextOps, ReplaceRepeatStrip) {
+  std::string s = "a.b.c";
+  ReplaceChar(s, '.', ',');
+  EXPECT_EQ(s, "a,b,c");
+  ReplaceChar(s, ',', ',');
+  EXPECT_EQ(s, "a,b,c");
+  EXPECT_EQ(RepeatChar('-', 3), "---");
+  EXPECT_EQ(RepeatChar('-', 0), "");
+  EXPECT_EQ(RepeatChar('-', -2), "");
+  EXPECT_EQ(StripTrailingDigits("Form12"), "Form");
+  EXPECT_EQ(StripTrailingDigits("123"), "");
+  EXPECT_EQ(StripTrailingDigits("abc"), "abc");
+  EXPECT_EQ(StripTrailingDigits(""), "");
+  EXPECT_EQ(StripTrailingDigits("a1b2"), "a1b");
+}
+
+TEST(Numbers, MinMaxTiesGiveTheSecond) {
+  EXPECT_EQ(MinInt(-5, 3), -5);
+  EXPECT_EQ(MaxInt(-5, 3), 3);
+  EXPECT_EQ(MaxWord(65536, 1), 1);  // low 16 bits of 65536 are 0
+  EXPECT_EQ(MaxWord(-1, 5), -1);    // 0xFFFF is the greater word
+  EXPECT_EQ(MaxWord(65537, 1), 1);  // tie on the low word: b
+  EXPECT_EQ(IfThenInt(true, 1, 2), 1);
+  EXPECT_EQ(IfThenStr(false, "a", "b"), "b");
+}
+
+TEST(Numbers, TryStrToIntAcceptsOnlyWholeNumbers) {
+  int v = 0;
+  EXPECT_TRUE(TryStrToInt("42", v));
+  EXPECT_EQ(v, 42);
+  EXPECT_TRUE(TryStrToInt("-17", v));
+  EXPECT_EQ(v, -17);
+  EXPECT_TRUE(TryStrToInt("$1F", v));
+  EXPECT_EQ(v, 31);
+  EXPECT_TRUE(TryStrToInt("0x1F", v));
+  EXPECT_EQ(v, 31);
+  EXPECT_TRUE(TryStrToInt("002", v));
+  EXPECT_EQ(v, 2);
+  EXPECT_TRUE(TryStrToInt("2147483647", v));
+  EXPECT_TRUE(TryStrToInt("-2147483648", v));
+  EXPECT_EQ(v, -2147483648);
+  for (const char* bad : {"", "12.0", "1 000", "2147483648", "x", "0x", "$", "12a", "-", "99999999999999999999"}) {
+    EXPECT_FALSE(TryStrToInt(bad, v)) << bad;
+  }
+}
+
+TEST(DateNames, Russian) {
+  SetRussianDateNames();
+  const DateNames& n = CurrentDateNames();
+  EXPECT_EQ(n.shortDays[0], "Вск");
+  EXPECT_EQ(n.shortDays[6], "Сбт");
+  EXPECT_EQ(n.shortMonths[4], "Май");
+  EXPECT_EQ(n.longMonths[11], "Декабрь");
+}
+
+TEST(ExeName, NamesTheTestProgram) {
+  EXPECT_EQ(ExeName(), "drscore_tests");
+  EXPECT_EQ(ExePath().back(), '/');
+}
+
+TEST(Cp1251, EveryByteRoundTrips) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  std::string utf8 = Cp1251ToUtf8(all);
+  EXPECT_EQ(Utf8ToCp1251(utf8), all);
+  EXPECT_EQ(CharCount(utf8), 256u);
+}
+
+TEST(Cp1251, KnownLetters) {
+  EXPECT_EQ(Cp1251ToUtf8("\xC0\xFF\xA8\xB8\xB9"), "АяЁё№");
+  EXPECT_EQ(Utf8ToCp1251("Сделки"), "\xD1\xE4\xE5\xEB\xEA\xE8");
+  EXPECT_EQ(Utf8ToCp1251("日本"), "??");
+  EXPECT_FALSE(FitsCp1251("日"));
+  EXPECT_TRUE(FitsCp1251("Ёлка €"));
+  EXPECT_EQ(Utf8ToCp1251("a\xFF" "b"), "a?b");  // a malformed byte
+}
+
+TEST(TextCase, FoldsLatinAndCyrillic) {
+  EXPECT_TRUE(SameText("SBER", "sber"));
+  EXPECT_TRUE(SameText("Счет", "СЧЕТ"));
+  EXPECT_TRUE(SameText("ёлка", "ЁЛКА"));
+  EXPECT_TRUE(SameText("Ґ", "ґ"));
+  EXPECT_FALSE(SameText("е", "ё"));
+  EXPECT_FALSE(SameText("01", "1"));
+  EXPECT_EQ(UpperCase("clientid"), "CLIENTID");
+  EXPECT_EQ(UpperCase("ёж"), "ЁЖ");
+  EXPECT_EQ(FoldCase("AbВг"), "abвг");
+}
+
+}  // namespace
+}  // namespace drs
