@@ -1,0 +1,226 @@
+#include "support/ui/WindowStore.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDoubleSpinBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVariant>
+#include <QWidget>
+#include <cstdio>
+#include <stdexcept>
+
+#include "format/IniFile.h"
+#include "support/AppPaths.h"
+#include "utils/Utils.h"
+
+namespace drs {
+
+namespace {
+
+std::string ToStd(const QString& s) { return s.toStdString(); }
+QString ToQt(const std::string& s) { return QString::fromStdString(s); }
+
+int ToInt(const std::string& text, int def) {
+  int v = 0;
+  return TryStrToInt(text, v) ? v : def;
+}
+
+// The radio buttons of a group box, in child order.
+std::vector<QRadioButton*> RadioButtons(QGroupBox* box) {
+  std::vector<QRadioButton*> result;
+  for (QRadioButton* b : box->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly)) result.push_back(b);
+  return result;
+}
+
+std::string ClassSection(const QWidget* window) {
+  std::string name = window->metaObject()->className();
+  size_t colon = name.rfind("::");
+  return colon == std::string::npos ? name : name.substr(colon + 2);
+}
+
+}  // namespace
+
+WindowStore::WindowStore(QWidget* window, std::string section, std::string fileName)
+    : window_(window), section_(std::move(section)), fileName_(std::move(fileName)) {
+  if (section_.empty()) section_ = ClassSection(window);
+  if (fileName_.empty()) fileName_ = SettingsFilePath();
+  window->installEventFilter(this);
+}
+
+WindowStore::~WindowStore() {
+  if (window_) {
+    window_->removeEventFilter(this);
+    if (automatic_ && shown_ && window_->isVisible()) SaveQuietly();
+  }
+}
+
+void WindowStore::Add(QObject* control, const std::string& property) {
+  if (!control) throw std::invalid_argument("WindowStore: no control for " + property);
+  std::string key = ToStd(control->objectName()) + "." + property;
+  QPointer<QObject> c(control);
+  auto lineEdit = qobject_cast<QLineEdit*>(control);
+  auto dateEdit = qobject_cast<QDateEdit*>(control);
+  auto combo = qobject_cast<QComboBox*>(control);
+  auto button = qobject_cast<QAbstractButton*>(control);
+  auto buttons = qobject_cast<QButtonGroup*>(control);
+  auto box = qobject_cast<QGroupBox*>(control);
+  auto spin = qobject_cast<QSpinBox*>(control);
+  auto dspin = qobject_cast<QDoubleSpinBox*>(control);
+
+  if (property == "Text" && lineEdit) {
+    AddValue(key, [lineEdit] { return ToStd(lineEdit->text()); },
+             [lineEdit](const std::string& v) { lineEdit->setText(ToQt(v)); });
+  } else if (property == "Text" && dateEdit) {
+    AddValue(key, [dateEdit] { return ToStd(dateEdit->text()); },
+             [dateEdit](const std::string& v) {
+               QDate d = QDate::fromString(ToQt(v), dateEdit->displayFormat());
+               if (d.isValid()) dateEdit->setDate(d);
+             });
+  } else if (property == "Text" && combo && combo->isEditable()) {
+    AddValue(key, [combo] { return ToStd(combo->currentText()); },
+             [combo](const std::string& v) { combo->setEditText(ToQt(v)); });
+  } else if (property == "Checked" && button) {
+    AddValue(key, [button] { return std::string(button->isChecked() ? "1" : "0"); },
+             [button](const std::string& v) { button->setChecked(ToInt(v, 0) != 0); });
+  } else if (property == "ItemIndex" && combo) {
+    AddValue(key, [combo] { return std::to_string(combo->currentIndex()); },
+             [combo](const std::string& v) {
+               int i = ToInt(v, -2);
+               if (i >= -1 && i < combo->count()) combo->setCurrentIndex(i);
+             });
+  } else if (property == "ItemIndex" && buttons) {
+    AddValue(key,
+             [buttons] {
+               QList<QAbstractButton*> list = buttons->buttons();
+               return std::to_string(list.indexOf(buttons->checkedButton()));
+             },
+             [buttons](const std::string& v) {
+               QList<QAbstractButton*> list = buttons->buttons();
+               int i = ToInt(v, -2);
+               if (i >= 0 && i < list.size()) list[i]->setChecked(true);
+             });
+  } else if (property == "ItemIndex" && box) {
+    AddValue(key,
+             [box] {
+               std::vector<QRadioButton*> list = RadioButtons(box);
+               for (size_t i = 0; i < list.size(); ++i)
+                 if (list[i]->isChecked()) return std::to_string(i);
+               return std::string("-1");
+             },
+             [box](const std::string& v) {
+               std::vector<QRadioButton*> list = RadioButtons(box);
+               int i = ToInt(v, -2);
+               if (i >= 0 && i < static_cast<int>(list.size())) list[static_cast<size_t>(i)]->setChecked(true);
+             });
+  } else if (property == "Value" && spin) {
+    AddValue(key, [spin] { return std::to_string(spin->value()); },
+             [spin](const std::string& v) {
+               int i = 0;
+               if (TryStrToInt(v, i)) spin->setValue(i);
+             });
+  } else if (property == "Value" && dspin) {
+    AddValue(key, [dspin] { return ToStd(QString::number(dspin->value(), 'g', 15)); },
+             [dspin](const std::string& v) {
+               bool ok = false;
+               double d = ToQt(v).toDouble(&ok);
+               if (ok) dspin->setValue(d);
+             });
+  } else {
+    // A control of our own that publishes the property under its Qt name
+    // ("Text" -> "text", "ItemIndex" -> "itemIndex").
+    std::string qtName = property;
+    if (!qtName.empty()) qtName[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(qtName[0])));
+    if (control->metaObject()->indexOfProperty(qtName.c_str()) < 0)
+      throw std::invalid_argument("WindowStore: " + key + " cannot be stored");
+    AddValue(key,
+             [c, qtName] { return c ? ToStd(c->property(qtName.c_str()).toString()) : std::string(); },
+             [c, qtName](const std::string& v) {
+               if (!c) return;
+               QVariant value(ToQt(v));
+               if (value.convert(c->property(qtName.c_str()).metaType())) c->setProperty(qtName.c_str(), value);
+             });
+  }
+}
+
+void WindowStore::AddValue(const std::string& key, std::function<std::string()> get,
+                           std::function<void(const std::string&)> set) {
+  items_.push_back(Item{key, std::move(get), std::move(set)});
+}
+
+bool WindowStore::HasPlacement() const {
+  IniFile ini(fileName_);
+  return ini.ValueExists(section_, "Width") && ini.ValueExists(section_, "Height");
+}
+
+void WindowStore::Restore() {
+  IniFile ini(fileName_);
+  const IniDocument& doc = ini.Document();
+  for (const Item& item : items_) {
+    std::string value;
+    if (doc.Read(section_, item.key, value)) item.set(value);
+  }
+  if (!placement_ || !window_) return;
+  std::string l, t, w, h, s;
+  int left = 0, top = 0, width = 0, height = 0;
+  if (doc.Read(section_, "Width", w) && doc.Read(section_, "Height", h) && TryStrToInt(w, width) &&
+      TryStrToInt(h, height) && width > 0 && height > 0) {
+    window_->resize(width, height);
+  }
+  if (doc.Read(section_, "Left", l) && doc.Read(section_, "Top", t) && TryStrToInt(l, left) && TryStrToInt(t, top)) {
+    window_->move(left, top);
+  }
+  if (doc.Read(section_, "State", s)) {
+    Qt::WindowStates states = window_->windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized);
+    if (ToInt(s, 0) == 2) states |= Qt::WindowMaximized;
+    window_->setWindowState(states);
+  }
+}
+
+void WindowStore::Save() {
+  std::vector<std::pair<std::string, std::string>> values;
+  for (const Item& item : items_) values.emplace_back(item.key, item.get());
+  if (placement_ && window_) {
+    bool maximised = window_->isMaximized();
+    QRect r = maximised ? window_->normalGeometry() : QRect(window_->pos(), window_->size());
+    if (!r.isValid()) r = QRect(window_->pos(), window_->size());
+    values.emplace_back("Left", std::to_string(r.x()));
+    values.emplace_back("Top", std::to_string(r.y()));
+    values.emplace_back("Width", std::to_string(r.width()));
+    values.emplace_back("Height", std::to_string(r.height()));
+    values.emplace_back("State", maximised ? "2" : "0");
+  }
+  IniFile ini(fileName_);
+  ini.Edit([&](IniDocument& doc) {
+    for (const auto& [key, value] : values) doc.Write(section_, key, value);
+  });
+  shown_ = false;
+}
+
+void WindowStore::SaveQuietly() {
+  try {
+    Save();
+  } catch (const std::exception& e) {
+    // No dialog while a window goes away; the settings keep their old values.
+    std::fprintf(stderr, "%s\n", e.what());
+  }
+}
+
+bool WindowStore::eventFilter(QObject* watched, QEvent* event) {
+  if (automatic_ && watched == window_) {
+    if (event->type() == QEvent::Show && !event->spontaneous()) {
+      Restore();
+      shown_ = true;
+    } else if (event->type() == QEvent::Hide && !event->spontaneous() && shown_) {
+      SaveQuietly();
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace drs

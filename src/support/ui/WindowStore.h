@@ -1,0 +1,76 @@
+// Stored window settings: listed control properties and the window's
+// placement, kept in the settings file in a section named after the window
+// class. A window lists its stored controls once, then the store restores
+// them when the window is shown (before the window's own show step) and saves
+// them when the window is hidden, closed or destroyed.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace drs {
+
+class WindowStore : public QObject {
+  Q_OBJECT
+
+ public:
+  // `section` defaults to the window's class name without its namespace.
+  // `fileName` defaults to the settings file.
+  explicit WindowStore(QWidget* window, std::string section = {}, std::string fileName = {});
+  // Saves once more when the window is still shown (a window destroyed while
+  // open). Keep the store a member of the window so the controls still exist.
+  ~WindowStore() override;
+
+  // Stores `property` of the control under "<objectName>.<property>".
+  // Supported: Text (QLineEdit, TFilenameEdit, QDateEdit, QComboBox edit),
+  // Checked (QAbstractButton, 1/0), ItemIndex (QComboBox, QButtonGroup,
+  // a QGroupBox of radio buttons: index of the checked one, -1 for none),
+  // Value (QSpinBox, QDoubleSpinBox). Throws std::invalid_argument otherwise.
+  void Add(QObject* control, const std::string& property);
+  // Any other value, by its own key.
+  void AddValue(const std::string& key, std::function<std::string()> get, std::function<void(const std::string&)> set);
+
+  // Placement keys Left, Top, Width, Height, State (0 normal, 2 maximised).
+  void SetStorePlacement(bool on) { placement_ = on; }
+  // When off, Restore and Save run only when called.
+  void SetAutomatic(bool on) { automatic_ = on; }
+
+  const std::string& Section() const { return section_; }
+  const std::string& FileName() const { return fileName_; }
+
+  // Applies the stored values that exist; missing keys leave the control as
+  // it is. Restoring a text emits the control's normal change signal.
+  void Restore();
+  // Writes every listed value and the placement in one rewrite of the file.
+  // Throws EIniWriteError when the file cannot be written.
+  void Save();
+  // True when the section holds a placement.
+  bool HasPlacement() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct Item {
+    std::string key;
+    std::function<std::string()> get;
+    std::function<void(const std::string&)> set;
+  };
+  void SaveQuietly();
+
+  QPointer<QWidget> window_;
+  std::string section_;
+  std::string fileName_;
+  std::vector<Item> items_;
+  bool placement_ = true;
+  bool automatic_ = true;
+  bool shown_ = false;  // shown since the last save
+};
+
+}  // namespace drs
