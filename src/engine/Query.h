@@ -1,0 +1,190 @@
+// The table engine's front door: SQL statements over dBASE III files.
+//
+//   drs::TQuery q;
+//   q.SetDatabaseName(folder);               // "" = current working folder
+//   q.SetSQL({"insert into %M (CLIENTID,TICKER)", "values", "(:CLIENTID,:TICKER)"});
+//   q.SetMacro("M", drs::MacroTableName(table));  // a table name for %M
+//   q.RegenerateSQL();                       // %M holds "0=0" until set
+//   for (...) {                              // prepared once, re-executed
+//     q.SetString("CLIENTID", a); q.SetString("TICKER", b);
+//     q.ExecSQL();
+//   }
+//   q.SetSQL("select * from \"" + table + "\"");
+//   q.Open();                                // cursor on the first row
+//   for (; !q.Eof(); q.Next()) use(q.AsString(0), q.AsFloat("QTY"));
+//   q.RecordCount(); q.FieldNames(); q.Close();
+//
+// A table name resolves to <folder>/<name>.DBF, file name matched without
+// regard to case. Every failure throws EDBEngineError with Russian message
+// lines. A live query (SetRequestLive) over "select <columns> from <table>"
+// gives rows by index that can be edited, inserted and deleted; each change
+// reaches the file at once.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/EDBEngineError.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace drs {
+
+// One value of a result row.
+struct DbValue {
+  enum class Kind : uint8_t { Null, Integer, Float, Text };
+  Kind kind = Kind::Null;
+  int64_t integer = 0;
+  double number = 0;
+  std::string text;
+
+  static DbValue Null() { return {}; }
+  static DbValue Int(int64_t v) { DbValue d; d.kind = Kind::Integer; d.integer = v; return d; }
+  static DbValue Float(double v) { DbValue d; d.kind = Kind::Float; d.number = v; return d; }
+  static DbValue Text(std::string v) { DbValue d; d.kind = Kind::Text; d.text = std::move(v); return d; }
+
+  bool IsNull() const { return kind == Kind::Null; }
+  // Integers in decimal, floats with up to 15 significant digits ("." as
+  // the decimal point), null as "".
+  std::string AsString() const;
+  // Text is read as a number ("" and text that is no number give 0).
+  double AsFloat() const;
+};
+
+// What a result column holds, from the table's field type.
+enum class FieldKind : uint8_t { Text, Integer, Float, Date, Logical, Other };
+
+struct FieldInfo {
+  std::string name;
+  FieldKind kind = FieldKind::Other;
+};
+
+// A table name as it should stand bare in a statement for %M: a plain word
+// stays as it is, anything else (blanks, dots) is put in double quotes.
+std::string MacroTableName(const std::string& table);
+
+class TQuery {
+ public:
+  TQuery();
+  ~TQuery();
+  TQuery(const TQuery&) = delete;
+  TQuery& operator=(const TQuery&) = delete;
+
+  // The folder whose .DBF files are the tables; "" is the current working
+  // folder at the time of each statement. `/` and `\` both separate folders.
+  void SetDatabaseName(const std::string& folder);
+  const std::string& DatabaseName() const { return database_; }
+
+  // The statement text (lines are joined with line breaks). Setting it closes
+  // the query, regenerates the text and drops the prepared statement.
+  void SetSQL(const std::string& text);
+  void SetSQL(const std::vector<std::string>& lines);
+  const std::string& SQLTemplate() const { return template_; }
+  // Macros %NAME in the template; each holds "0=0" until set.
+  void SetMacro(const std::string& name, const std::string& value);
+  std::string MacroValue(const std::string& name) const;
+  // Replaces the macros of the template by their values.
+  void RegenerateSQL();
+  // The statement as it will be prepared.
+  const std::string& Text() const { return text_; }
+
+  // Named parameters :NAME, bound by name without regard to case. Values
+  // stay bound across executions until changed.
+  void SetString(const std::string& name, const std::string& value);
+  void SetFloat(const std::string& name, double value);
+  // A calendar date; throws EConvertError for an impossible date.
+  void SetDate(const std::string& name, int year, int month, int day);
+  // "DD.MM.YYYY" (or "YYYY-MM-DD"); throws EConvertError when it is no date.
+  void SetDate(const std::string& name, const std::string& text);
+  void SetNull(const std::string& name);
+
+  // Prepares the statement now (also done by Open and ExecSQL when needed).
+  void Prepare();
+  // Runs a statement that returns no rows.
+  void ExecSQL();
+  // Runs a select and stands on its first row.
+  void Open();
+  void Close();
+  bool Active() const { return active_; }
+
+  // Results of an open query.
+  int FieldCount() const;
+  std::vector<std::string> FieldNames() const;
+  const FieldInfo& Field(int index) const;
+  int FieldIndex(const std::string& name) const;  // -1 when missing, case ignored
+  int64_t RecordCount();
+
+  // Cursor access.
+  bool Eof() const { return eof_; }
+  void First();
+  void Next();
+  const DbValue& Value(int field) const;
+  const DbValue& Value(const std::string& field) const;
+  std::string AsString(int field) const { return Value(field).AsString(); }
+  std::string AsString(const std::string& field) const { return Value(field).AsString(); }
+  double AsFloat(int field) const { return Value(field).AsFloat(); }
+  double AsFloat(const std::string& field) const { return Value(field).AsFloat(); }
+
+  // Rows by index (from 0); the whole result is read on first use unless the
+  // query is live, where rows are read from the table as they are asked for.
+  const std::vector<DbValue>& Row(int64_t index);
+
+  // Live results. Only "select <columns> from <table>" can be live.
+  void SetRequestLive(bool live) { requestLive_ = live; }
+  bool RequestLive() const { return requestLive_; }
+  bool CanModify() const { return live_ != nullptr; }
+  // Writes one cell; the value is text as the operator typed it ("" = blank).
+  void SetCell(int64_t row, int field, const std::string& value);
+  // Appends a record with the given texts (one per field, "" = blank) and
+  // returns its row index.
+  int64_t InsertRow(const std::vector<std::string>& values);
+  void DeleteRow(int64_t row);
+  // Reads the table again (row count and contents).
+  void Refresh();
+
+ private:
+  struct Param {
+    std::string name;
+    DbValue value;
+  };
+  struct Live;
+
+  void ResetConnection();
+  void EnsurePrepared();
+  sqlite3_stmt* PrepareText(const std::string& text);
+  void BindAll(sqlite3_stmt* stmt, const std::vector<int>& slots);
+  std::vector<int> SlotsFor(sqlite3_stmt* stmt);
+  Param& ParamSlot(const std::string& name);
+  void ReadCurrentRow();
+  void StepCursor();
+  void LoadAllRows();
+  void OpenLive();
+  [[noreturn]] void Fail(const std::string& what) const;
+
+  std::string database_;
+  std::string template_;
+  std::string text_;
+  std::map<std::string, std::string> macros_;  // folded name -> value
+  std::vector<Param> params_;
+  bool requestLive_ = false;
+
+  sqlite3* db_ = nullptr;
+  std::string connectedFolder_;  // folder the connection's tables resolve in
+  sqlite3_stmt* stmt_ = nullptr;
+  std::vector<int> stmtSlots_;   // parameter slot per statement parameter
+  bool active_ = false;
+  bool eof_ = true;
+  std::vector<FieldInfo> fields_;
+  std::vector<DbValue> current_;
+  std::optional<int64_t> recordCount_;
+  std::optional<std::vector<std::vector<DbValue>>> rows_;
+  std::unique_ptr<Live> live_;
+};
+
+}  // namespace drs
