@@ -1,0 +1,212 @@
+#include "deals/ActiveFormat.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "deals/DealGrid.h"
+#include "support/Messages.h"
+#include "utils/Locale.h"
+#include "utils/TextCase.h"
+#include "utils/Utils.h"
+
+namespace drs {
+
+namespace {
+
+struct RoleCheck {
+  std::string_view code;
+  int ActiveFormat::*field;
+  int ActiveFormat::*col;
+  const char* message;
+};
+
+const RoleCheck kRoleChecks[] = {
+    {kRoleClientId, &ActiveFormat::clientIdField, &ActiveFormat::clientIdCol,
+     "Ошибка формата. Отсутствует  номер позиции \"счет клиента\" во входном файле"},
+    {kRoleOperCod, &ActiveFormat::operCodField, &ActiveFormat::operCodCol,
+     "Ошибка формата. Отсутствует  номер позиции \"код операции\" во входном файле"},
+    {kRoleShareCod, &ActiveFormat::shareCodField, &ActiveFormat::shareCodCol,
+     "Ошибка формата. Отсутствует  номер позиции \"код ЦБ\" во входном файле"},
+    {kRoleShareCnt, &ActiveFormat::shareCntField, &ActiveFormat::shareCntCol,
+     "Ошибка формата. Отсутствует  номер позиции \"Количество ЦБ (Лоты)\" во входном файле"},
+    {kRoleCost, &ActiveFormat::costField, &ActiveFormat::costCol,
+     "Ошибка формата. Отсутствует  номер позиции \"Цена сделки\" во входном файле"},
+};
+
+const RoleCheck kClaimNumberCheck{kRoleClaimNumber, &ActiveFormat::numberField, &ActiveFormat::numberCol,
+                                  "Ошибка формата. Отсутствует  номер позиции \"Номер заявки\" во входном файле"};
+const RoleCheck kDealNumberCheck{kRoleDealNumber, &ActiveFormat::numberField, &ActiveFormat::numberCol,
+                                 "Ошибка формата. Отсутствует  номер позиции \"Номер сделки\" во входном файле"};
+
+// Integer conversion that reports its failure the way a broken-off
+// conversion does.
+bool ConvertInt(const std::string& text, int& value) {
+  if (TryStrToInt(text, value)) return true;
+  ShowError(NotAnIntegerMessage(text));
+  return false;
+}
+
+bool BindRole(ActiveFormat& format, const RoleCheck& check) {
+  const FormatRow* entry = format.FindEntry(kRoleCode, check.code);
+  if (!entry) {
+    ShowError(check.message);
+    return false;
+  }
+  int field = 0;
+  int pos = 0;
+  if (!ConvertInt((*entry)[kFileFieldNo], field) || !ConvertInt((*entry)[kGridPos], pos)) return false;
+  format.*check.field = field;
+  format.*check.col = pos - 1;
+  return true;
+}
+
+enum class FloatResult { Ok, ConvertError, OutOfRange };
+
+// The standard text-to-number conversion with `sep` as decimal separator:
+// blanks around, an optional sign, digits with at most one separator, an
+// optional exponent. Nothing else (no thousands separators).
+FloatResult TextToFloat(std::string_view text, char sep, float& value) {
+  size_t b = 0;
+  size_t e = text.size();
+  while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
+  while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
+  std::string plain;
+  plain.reserve(e - b);
+  size_t i = b;
+  if (i < e && (text[i] == '+' || text[i] == '-')) {
+    if (text[i] == '-') plain += '-';
+    ++i;
+  }
+  bool digits = false;
+  bool point = false;
+  for (; i < e; ++i) {
+    char c = text[i];
+    if (c >= '0' && c <= '9') {
+      digits = true;
+      plain += c;
+    } else if (c == sep && !point) {
+      point = true;
+      plain += '.';
+    } else {
+      break;
+    }
+  }
+  if (!digits) return FloatResult::ConvertError;
+  if (i < e && (text[i] == 'e' || text[i] == 'E')) {
+    plain += 'e';
+    ++i;
+    if (i < e && (text[i] == '+' || text[i] == '-')) plain += text[i++];
+    bool expDigits = false;
+    for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i) {
+      expDigits = true;
+      plain += text[i];
+    }
+    if (!expDigits) return FloatResult::ConvertError;
+  }
+  if (i != e) return FloatResult::ConvertError;
+  double d = 0;
+  auto [ptr, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), d);
+  if (ec == std::errc::result_out_of_range) return FloatResult::OutOfRange;
+  if (ec != std::errc() || ptr != plain.data() + plain.size()) return FloatResult::ConvertError;
+  // A value beyond single precision would be stored as infinity.
+  if (std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) return FloatResult::OutOfRange;
+  value = static_cast<float>(d);
+  return FloatResult::Ok;
+}
+
+}  // namespace
+
+const FormatRow* ActiveFormat::FindEntry(FormatColumn column, std::string_view value) const {
+  for (const FormatRow& row : entries) {
+    if (SameText(row[column], value)) return &row;
+  }
+  return nullptr;
+}
+
+std::string NotAnIntegerMessage(std::string_view text) {
+  return "'" + std::string(text) + "' - недопустимое целое значение";
+}
+
+void LoadFormat(const std::string& fileName, ActiveFormat& format, DealGrid& grid) {
+  format.formatValid = false;
+  format.entries.clear();
+
+  FormatParams params = ReadFormatParams(fileName, 0);
+  switch (params.fieldSep) {
+    case 0: format.fieldSepChar = ';'; break;
+    case 1: format.fieldSepChar = '\t'; break;
+    case 2: format.fieldSepChar = ','; break;
+    case 3: format.fieldSepChar = ' '; break;
+    default: break;  // keeps the previous separator
+  }
+  switch (params.decSep) {
+    case 0: format.decSepChar = ','; break;
+    case 1: format.decSepChar = '.'; break;
+    default: break;
+  }
+  format.formatKind = params.format;
+  format.defaultLot = params.lot;
+
+  format.entries.reserve(params.items.size());
+  for (const std::string& item : params.items) format.entries.push_back(SplitFormatRow(item));
+
+  int shown = 0;
+  for (const FormatRow& row : format.entries) {
+    if (row[kShowFlag] == "Да") ++shown;
+  }
+  grid.SetRowCount(1);  // drops the old deals
+  grid.SetRowCount(2);
+  grid.SetColCount(shown);
+  for (int c = 0; c < grid.ColCount(); ++c) grid.SetCell(c, 0, "");
+
+  for (int k = 1; k <= shown; ++k) {
+    const FormatRow* entry = format.FindEntry(kGridPos, std::to_string(k));
+    if (!entry) {
+      ShowError("Ошибка формата. Неверен номер позиции отображения колонки");
+      return;
+    }
+    grid.SetCell(k - 1, 0, (*entry)[kFieldCaption]);
+    int width = 0;
+    if (!ConvertInt((*entry)[kGridWidth], width)) return;
+    grid.SetColWidth(k - 1, width);
+  }
+
+  for (const RoleCheck& check : kRoleChecks) {
+    if (!BindRole(format, check)) return;
+  }
+  if (format.formatKind == 0 && !BindRole(format, kClaimNumberCheck)) return;
+  if (format.formatKind == 1 && !BindRole(format, kDealNumberCheck)) return;
+
+  format.formatValid = true;
+}
+
+std::array<std::string, 3> FormatStatusTexts(const std::string& fileName, const ActiveFormat& format) {
+  return {"Файл настройки параметров: " + fileName,
+          std::string("Разделитель полей:   <") + format.fieldSepChar + ">",
+          std::string("Десятичн. разделит.: <") + format.decSepChar + ">"};
+}
+
+ParsedNumber ParseNumber(std::string_view text, char decSepChar) {
+  return ParseNumber(text, decSepChar, SystemDecimalSeparator());
+}
+
+ParsedNumber ParseNumber(std::string_view text, char decSepChar, char localeSep) {
+  ParsedNumber result;
+  FloatResult first = TextToFloat(text, localeSep, result.value);
+  if (first == FloatResult::Ok) {
+    result.ok = true;
+    return result;
+  }
+  if (first != FloatResult::ConvertError) return result;
+  std::string swapped(text);
+  if (decSepChar == ',') {
+    ReplaceChar(swapped, ',', '.');
+  } else {
+    ReplaceChar(swapped, '.', ',');
+  }
+  result.ok = TextToFloat(swapped, localeSep, result.value) == FloatResult::Ok;
+  return result;
+}
+
+}  // namespace drs

@@ -1,0 +1,162 @@
+#include "deals/DealReport.h"
+
+#include <algorithm>
+
+#include "deals/ActiveFormat.h"
+#include "deals/DealGrid.h"
+#include "utils/Cp1251.h"
+#include "utils/FileIO.h"
+#include "utils/Utils.h"
+
+namespace drs {
+
+std::string ReportFileName(std::string_view editText) {
+  if (!editText.empty() && editText.front() == '"') {
+    editText.remove_prefix(1);
+    if (!editText.empty()) editText.remove_suffix(1);
+  }
+  return std::string(editText);
+}
+
+std::string ProcessAccount(std::string_view field) {
+  if (IsBlank(field)) return "?";
+  std::string account(field);
+  size_t slash = account.find('/');
+  if (slash != std::string::npos) {
+    account.resize(slash + 1);
+    account.erase(std::remove(account.begin(), account.end(), ' '), account.end());
+  }
+  size_t zeros = account.find_first_not_of('0');
+  account.erase(0, zeros == std::string::npos ? account.size() : zeros);
+  return account;
+}
+
+void ReportLines::Parse(std::string_view utf8Text, char fieldSep, int clientIdField) {
+  text_.assign(utf8Text);
+  spans_.clear();
+  const CharSet seps = MakeCharSet(std::string_view(&fieldSep, 1));
+  const size_t size = text_.size();
+  std::vector<std::string> amended;  // lines that got a "?" account
+  std::vector<size_t> amendedAt;
+  size_t pos = 0;
+  while (pos < size) {
+    size_t end = pos;
+    while (end < size && text_[end] != '\n' && text_[end] != '\r') ++end;
+    std::string_view line(text_.data() + pos, end - pos);
+    size_t next = end;
+    if (next < size) next += (text_[next] == '\r' && next + 1 < size && text_[next + 1] == '\n') ? 2 : 1;
+    if (!IsBlank(line)) {
+      FieldSpan account = FindField(line, seps, clientIdField);
+      // A line too short to hold the account field is left as it is: its
+      // account shows as "?" all the same, and its other fields stay intact.
+      if (account.found && account.length == 0) {
+        std::string withMark(line);
+        withMark.insert(account.begin, "?");
+        amendedAt.push_back(spans_.size());
+        amended.push_back(std::move(withMark));
+      }
+      spans_.push_back({pos, end - pos});
+    }
+    pos = next;
+  }
+  for (size_t i = 0; i < amended.size(); ++i) {
+    spans_[amendedAt[i]] = {text_.size(), amended[i].size()};
+    text_.append(amended[i]);
+  }
+}
+
+bool ReadReport(const std::string& path, char fieldSep, int clientIdField, ReportLines& lines, std::string& error) {
+  std::string bytes;
+  std::string reason;
+  if (!ReadFileBytes(path, bytes, &reason)) {
+    error = "Ошибка чтения файла " + path + ": " + reason;
+    return false;
+  }
+  std::string text = Cp1251ToUtf8(bytes);
+  std::string().swap(bytes);
+  lines.Parse(text, fieldSep, clientIdField);
+  return true;
+}
+
+namespace {
+
+struct ColumnPlan {
+  int col;
+  int field;  // 0 for the processed account
+};
+
+}  // namespace
+
+bool FillDealGrid(const ReportLines& lines, const ActiveFormat& format, DealGrid& grid,
+                  const std::function<bool(int)>& keep, std::string& error) {
+  grid.SetRowCount(1);
+  if (lines.Count() == 0) return true;
+
+  const int accountPos = format.clientIdCol + 1;
+  std::vector<ColumnPlan> plan;
+  int maxField = std::max(format.clientIdField, 1);
+  const int entries = static_cast<int>(format.entries.size());
+  for (int i = 1; i <= entries; ++i) {
+    const FormatRow* entry = format.FindEntry(kGridPos, std::to_string(i));
+    if (!entry) continue;
+    if (i == accountPos) {
+      plan.push_back({i - 1, 0});
+      continue;
+    }
+    int field = 0;
+    if (!TryStrToInt((*entry)[kFileFieldNo], field)) {
+      error = NotAnIntegerMessage((*entry)[kFileFieldNo]);
+      return false;
+    }
+    if (i - 1 >= grid.ColCount()) continue;  // beyond the grid: never shown
+    plan.push_back({i - 1, field});
+    maxField = std::max(maxField, field);
+  }
+
+  const CharSet seps = MakeCharSet(std::string_view(&format.fieldSepChar, 1));
+  const char sep = format.fieldSepChar;
+  const size_t maxFields = static_cast<size_t>(std::min(maxField, 4096));
+  std::vector<size_t> starts(maxFields + 2);
+  std::vector<size_t> ends(maxFields + 2);
+
+  size_t textBytes = 0;
+  for (size_t i = 0; i < lines.Count(); ++i) textBytes += lines.Line(i).size();
+  grid.Reserve(lines.Count(), textBytes);
+
+  for (size_t i = 0; i < lines.Count(); ++i) {
+    if (keep && !keep(static_cast<int>(i + 1))) continue;
+    std::string_view line = lines.Line(i);
+    // Field boundaries up to the last field the plan needs, in one scan.
+    size_t found = 0;
+    size_t pos = 0;
+    while (found < maxFields) {
+      size_t end = line.find(sep, pos);
+      ++found;
+      starts[found] = pos;
+      if (end == std::string_view::npos) {
+        ends[found] = line.size();
+        break;
+      }
+      ends[found] = end;
+      pos = end + 1;
+    }
+    auto field = [&](int n) -> std::string_view {
+      if (n < 1) return {};
+      if (static_cast<size_t>(n) <= found) return line.substr(starts[n], ends[n] - starts[n]);
+      if (static_cast<size_t>(n) <= maxFields) return {};
+      FieldSpan span = FindField(line, seps, n);  // beyond the scanned fields
+      return line.substr(span.begin, span.length);
+    };
+    int row = grid.AppendRow();
+    for (const ColumnPlan& p : plan) {
+      if (p.field == 0) {
+        grid.SetCell(p.col, row, ProcessAccount(field(format.clientIdField)));
+      } else {
+        grid.SetCell(p.col, row, field(p.field));
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace drs

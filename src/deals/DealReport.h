@@ -1,0 +1,53 @@
+// Reading the exchange's deal report into the deal grid.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace drs {
+
+class DealGrid;
+struct ActiveFormat;
+
+// The report's name as typed: a name beginning with a double quote loses its
+// first and last character.
+std::string ReportFileName(std::string_view editText);
+
+// The account as the grid shows it: "?" for a blank field; after a "/" the
+// rest is cut off and the spaces up to it removed; leading zeros removed.
+std::string ProcessAccount(std::string_view field);
+
+// The kept (non-blank) lines of a report, decoded from 1251. A line whose
+// account field is empty has "?" put at the start of that field.
+class ReportLines {
+ public:
+  // CR LF, LF and a lone CR each end a line.
+  void Parse(std::string_view utf8Text, char fieldSep, int clientIdField);
+  size_t Count() const { return spans_.size(); }
+  std::string_view Line(size_t index) const {
+    return std::string_view(text_).substr(spans_[index].offset, spans_[index].length);
+  }
+
+ private:
+  struct Span {
+    size_t offset;
+    size_t length;
+  };
+  std::string text_;
+  std::vector<Span> spans_;
+};
+
+// Reads and decodes the report file. False with a message text when it
+// cannot be read.
+bool ReadReport(const std::string& path, char fieldSep, int clientIdField, ReportLines& lines, std::string& error);
+
+// Fills the grid's deal rows (the header row stays) from the lines for which
+// `keep(lineNumber)` holds (numbers from 1; every line when not set), in
+// order, as the format places the fields. False with the message when the
+// format's field numbers cannot be used; the grid then holds no deal rows.
+bool FillDealGrid(const ReportLines& lines, const ActiveFormat& format, DealGrid& grid,
+                  const std::function<bool(int)>& keep, std::string& error);
+
+}  // namespace drs

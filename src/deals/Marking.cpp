@@ -1,0 +1,188 @@
+#include "deals/Marking.h"
+
+#include <algorithm>
+
+#include "deals/ActiveFormat.h"
+#include "deals/DealGrid.h"
+#include "deals/ReplaceList.h"
+#include "support/Messages.h"
+#include "utils/Cp1251.h"
+#include "utils/TextCase.h"
+#include "utils/Utils.h"
+
+namespace drs {
+
+namespace {
+
+constexpr size_t kAccountWidth = 8;
+
+bool StartsWithDigit(std::string_view text) { return !text.empty() && text[0] >= '0' && text[0] <= '9'; }
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
+
+bool MarkedRows::Mark(int row) {
+  if (row <= 0) return false;
+  size_t r = static_cast<size_t>(row);
+  if (r >= bits_.size()) bits_.resize(std::max(r + 1, bits_.size() * 2), 0);
+  if (bits_[r]) return false;
+  bits_[r] = 1;
+  ++count_;
+  return true;
+}
+
+bool MarkedRows::Unmark(int row) {
+  if (!IsMarked(row)) return false;
+  bits_[static_cast<size_t>(row)] = 0;
+  --count_;
+  return true;
+}
+
+void MarkedRows::Clear() {
+  bits_.clear();
+  count_ = 0;
+}
+
+std::vector<int> MarkedRows::Rows() const {
+  std::vector<int> rows;
+  rows.reserve(static_cast<size_t>(count_));
+  for (size_t r = 1; r < bits_.size(); ++r) {
+    if (bits_[r]) rows.push_back(static_cast<int>(r));
+  }
+  return rows;
+}
+
+bool AccountList::Contains(std::string_view account) const { return counts_.count(FoldCase(account)) > 0; }
+
+void AccountList::Add(std::string account) {
+  ++counts_[FoldCase(account)];
+  items_.push_back(std::move(account));
+}
+
+void AccountList::AddUnique(std::string account) {
+  std::string folded = FoldCase(account);
+  auto [it, added] = counts_.emplace(std::move(folded), 1);
+  if (!added) return;
+  items_.push_back(std::move(account));
+}
+
+bool AccountList::Remove(std::string_view account) {
+  auto it = counts_.find(FoldCase(account));
+  if (it == counts_.end()) return false;
+  auto pos = std::find_if(items_.begin(), items_.end(), [&](const std::string& s) { return SameText(s, account); });
+  if (pos != items_.end()) items_.erase(pos);
+  if (--it->second == 0) counts_.erase(it);
+  return true;
+}
+
+void AccountList::Clear() {
+  items_.clear();
+  counts_.clear();
+}
+
+std::string ComparableAccount(std::string_view account) {
+  if (!account.empty() && account.back() == '/') account.remove_suffix(1);
+  size_t chars = CharCount(account);
+  std::string out;
+  if (chars < kAccountWidth) out.assign(kAccountWidth - chars, '0');
+  out.append(account);
+  return out;
+}
+
+int CompareAccounts(std::string_view a, std::string_view b) {
+  // UTF-8 and 1251 order agree on ASCII; other letters are compared in 1251.
+  if (IsAscii(a) && IsAscii(b)) return a.compare(b);
+  return std::string_view(Utf8ToCp1251(a)).compare(Utf8ToCp1251(b));
+}
+
+void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists& lists, const std::string& minBound,
+                 const std::string& maxBound, MarkedRows& marks, AccountList* unmarked) {
+  const int col = format.clientIdCol;
+  const int rows = grid.RowCount();
+  const bool hasMin = !IsBlank(minBound);
+  const bool hasMax = !IsBlank(maxBound);
+
+  if (hasMin) {
+    const std::string low = ComparableAccount(minBound);
+    for (int r = 1; r < rows; ++r) {
+      std::string_view cell = grid.Cell(col, r);
+      if (IsBlank(cell)) continue;
+      std::string_view code = cell;
+      if (code.back() == '/') code.remove_suffix(1);
+      if (const std::string* to = lists.FindReplacement(code)) {
+        std::string before(code);
+        grid.SetCell(col, r, *to);
+        cell = grid.Cell(col, r);
+        if (!StartsWithDigit(cell)) {
+          if (unmarked) unmarked->Add(std::move(before));
+          continue;
+        }
+      } else if (!StartsWithDigit(cell)) {
+        if (unmarked) unmarked->Add(std::string(code));
+        continue;
+      }
+      if (CompareAccounts(ComparableAccount(cell), low) >= 0) marks.Mark(r);
+    }
+  }
+
+  if (hasMax) {
+    const std::string high = ComparableAccount(maxBound);
+    for (int r = 1; r < rows; ++r) {
+      std::string_view cell = grid.Cell(col, r);
+      if (IsBlank(cell) || !StartsWithDigit(cell)) continue;
+      if (CompareAccounts(ComparableAccount(cell), high) > 0) {
+        if (marks.Unmark(r) && unmarked) unmarked->AddUnique(std::string(cell));
+      } else if (!hasMin) {
+        marks.Mark(r);
+      }
+    }
+  }
+}
+
+std::string DealKeyOf(const DealGrid& grid, const ActiveFormat& format, int row) {
+  if (row < 1 || row >= grid.RowCount()) return {};
+  std::string key(grid.Cell(format.clientIdCol, row));
+  key.append(grid.Cell(format.operCodCol, row));
+  key.append(grid.Cell(format.numberCol, row));
+  return key;
+}
+
+bool IsRelatedRow(const DealGrid& grid, const ActiveFormat& format, int row) {
+  const int last = grid.RowCount() - 1;
+  if (row < 1 || row > last) return false;
+  const std::string key = DealKeyOf(grid, format, row);
+  if (row == 1) return key == DealKeyOf(grid, format, 2);
+  if (row == last) return key == DealKeyOf(grid, format, row - 1);
+  return key == DealKeyOf(grid, format, row - 1) || key == DealKeyOf(grid, format, row + 1);
+}
+
+std::string CheckBoundDigits(std::string text) {
+  auto wrong = [](const std::string& t) {
+    return !IsBlank(t) && std::any_of(t.begin(), t.end(), [](char c) { return c < '0' || c > '9'; });
+  };
+  int messages = 0;
+  while (wrong(text)) {
+    size_t chars = CharCount(text);
+    text.resize(ByteOffsetOfChar(text, chars - 1));
+    ++messages;
+  }
+  for (int i = 0; i < messages; ++i) ShowError("Допустимы только цифры!!!");
+  return text;
+}
+
+std::vector<std::string> UnmarkedJournalLines(const std::vector<std::string>& accounts) {
+  if (accounts.empty()) return {};
+  const std::string rule(27, '-');
+  std::vector<std::string> lines;
+  lines.reserve(accounts.size() + 3);
+  lines.push_back("Список неотмеченных счетов");
+  lines.push_back(rule);
+  lines.insert(lines.end(), accounts.begin(), accounts.end());
+  lines.push_back(rule);
+  return lines;
+}
+
+}  // namespace drs

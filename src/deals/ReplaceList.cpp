@@ -1,0 +1,99 @@
+#include "deals/ReplaceList.h"
+
+#include "support/Messages.h"
+#include "utils/TextCase.h"
+#include "utils/Utils.h"
+
+namespace drs {
+
+namespace {
+
+void Report(int lineNo, const char* text) {
+  ShowError("Ошибка формата  в строке " + std::to_string(lineNo) + ". файла подстановок. " + text);
+}
+
+const std::string* Find(const std::unordered_map<std::string, size_t>& index, const std::vector<std::string>& values,
+                        std::string_view code) {
+  if (code.empty()) return nullptr;  // an empty code never matches
+  auto it = index.find(FoldCase(code));
+  return it == index.end() ? nullptr : &values[it->second];
+}
+
+}  // namespace
+
+void ReplaceLists::Clear() {
+  replaceFrom_.clear();
+  replaceTo_.clear();
+  lotCodes_.clear();
+  lotSizes_.clear();
+  replaceIndex_.clear();
+  lotIndex_.clear();
+}
+
+void ReplaceLists::AddPair(bool account, std::string code, const std::string& value) {
+  auto& codes = account ? replaceFrom_ : lotCodes_;
+  auto& values = account ? replaceTo_ : lotSizes_;
+  auto& index = account ? replaceIndex_ : lotIndex_;
+  if (!code.empty()) index.emplace(FoldCase(code), codes.size());  // keeps the first definition
+  codes.push_back(std::move(code));
+  values.push_back(value);
+}
+
+void ReplaceLists::ParseLine(std::string_view line, int lineNo) {
+  if (IsBlank(line)) return;
+  char marker = line.front();
+  if (marker != '$' && marker != '@') {
+    Report(lineNo, "Начальный символ строки должен быть \"$\" или \"@\"");
+    return;
+  }
+  bool account = marker == '$';
+  std::string_view body = line.substr(1);
+  if (body.empty() || body.back() != ';') {
+    Report(lineNo, "Нет завершающего символа \";\"");
+    return;
+  }
+  body.remove_suffix(1);
+  // Every ";" closes one item; the final one closed the last.
+  size_t start = 0;
+  for (;;) {
+    size_t end = body.find(';', start);
+    std::string_view item = body.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    size_t eq = item.rfind('=');
+    if (eq == std::string_view::npos) {
+      Report(lineNo, "Отсутствует символ \"=\"");
+    } else {
+      std::string value(item.substr(eq + 1));
+      int number = 0;
+      if (!TryStrToInt(value, number)) {
+        Report(lineNo, account ? "Номер счета должен быть целым числом" : "Лот должен быть целым числом");
+      } else {
+        // Codes are stored the last one first.
+        std::string_view codes = item.substr(0, eq);
+        size_t stop = codes.size();
+        for (;;) {
+          size_t comma = stop == 0 ? std::string_view::npos : codes.rfind(',', stop - 1);
+          size_t from = comma == std::string_view::npos ? 0 : comma + 1;
+          AddPair(account, std::string(codes.substr(from, stop - from)), value);
+          if (comma == std::string_view::npos) break;
+          stop = comma;
+        }
+      }
+    }
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+}
+
+const std::string* ReplaceLists::FindReplacement(std::string_view code) const {
+  return Find(replaceIndex_, replaceTo_, code);
+}
+
+const std::string* ReplaceLists::FindLotSize(std::string_view code) const { return Find(lotIndex_, lotSizes_, code); }
+
+int ReplaceLists::LotFor(std::string_view securityCode, int defaultLot) const {
+  const std::string* size = FindLotSize(securityCode);
+  int lot = 0;
+  return size && TryStrToInt(*size, lot) ? lot : defaultLot;
+}
+
+}  // namespace drs

@@ -1,0 +1,38 @@
+// The substitution and lot list: "$" lines map the exchange's account codes
+// to settlement accounts, "@" lines give lot sizes of securities.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace drs {
+
+class ReplaceLists {
+ public:
+  // Parses one stored line (numbered from 1) and appends its pairs; every bad
+  // line or item is shown through ShowError and left out.
+  void ParseLine(std::string_view line, int lineNo);
+  void Clear();
+
+  const std::vector<std::string>& ReplaceFrom() const { return replaceFrom_; }
+  const std::vector<std::string>& ReplaceTo() const { return replaceTo_; }
+  const std::vector<std::string>& LotCodes() const { return lotCodes_; }
+  const std::vector<std::string>& LotSizes() const { return lotSizes_; }
+
+  // The first definition of the code, ignoring case; null when none.
+  const std::string* FindReplacement(std::string_view code) const;
+  const std::string* FindLotSize(std::string_view code) const;
+  // The lot of a security: its listed size, else `defaultLot`.
+  int LotFor(std::string_view securityCode, int defaultLot) const;
+
+ private:
+  void AddPair(bool account, std::string code, const std::string& value);
+
+  std::vector<std::string> replaceFrom_, replaceTo_, lotCodes_, lotSizes_;
+  // Folded code -> index of its first definition.
+  std::unordered_map<std::string, size_t> replaceIndex_, lotIndex_;
+};
+
+}  // namespace drs
