@@ -1,0 +1,96 @@
+#include "batch/BatchCommon.h"
+
+#include <cstdio>
+
+#include "format/IniFile.h"
+#include "format/ListSection.h"
+#include "support/AppPaths.h"
+#include "utils/Cp1251.h"
+#include "utils/FileIO.h"
+
+namespace drs::batch {
+
+bool ParseOptions(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
+                  const std::set<std::string>& flagOptions, Options& options, std::string& error) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (valueOptions.count(arg)) {
+      if (i + 1 >= args.size()) {
+        error = "Не задано значение параметра " + arg;
+        return false;
+      }
+      if (!options.values.emplace(arg, args[i + 1]).second) {
+        error = "Параметр " + arg + " задан дважды";
+        return false;
+      }
+      ++i;
+    } else if (flagOptions.count(arg)) {
+      options.flags.insert(arg);
+    } else {
+      error = "Неизвестный параметр: " + arg;
+      return false;
+    }
+  }
+  return true;
+}
+
+int StderrMessages::Show(const MessageRequest& request) {
+  if (request.kind == MsgKind::Error) ++errors_;
+  std::fprintf(stderr, "%s\n", request.text.c_str());
+  if (request.details) {
+    for (const std::string& line : *request.details) std::fprintf(stderr, "  %s\n", line.c_str());
+  }
+  std::fflush(stderr);
+  return request.kind == MsgKind::Question || request.kind == MsgKind::QuestionCancel ? kAnswerNo : kAnswerYes;
+}
+
+std::string SettingsValue(const std::string& section, const std::string& key) {
+  IniFile ini(SettingsFilePath());
+  return ini.ReadString(section, key, "");
+}
+
+std::vector<std::string> SettingsList(const std::string& section) {
+  IniFile ini(SettingsFilePath());
+  std::vector<std::string> items;
+  ReadListSection(ini, section, items, ListReadMode::Append);
+  return items;
+}
+
+bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& error) {
+  std::string bytes;
+  std::string reason;
+  if (!FileExists(path)) {
+    error = "Файл " + path + "  не найден.";
+    return false;
+  }
+  if (!ReadFileBytes(path, bytes, &reason)) {
+    error = "Ошибка чтения файла " + path + ": " + reason;
+    return false;
+  }
+  std::string text = Cp1251ToUtf8(bytes);
+  lines.clear();
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end;
+    if (pos < text.size()) pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
+  }
+  return true;
+}
+
+void OutBuffer::Add(std::string_view text) {
+  buffer_.append(text);
+  if (buffer_.size() >= (1u << 20)) Flush();
+}
+
+void OutBuffer::Flush() {
+  if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+  buffer_.clear();
+  std::fflush(stdout);
+}
+
+}  // namespace drs::batch

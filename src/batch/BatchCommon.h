@@ -1,0 +1,65 @@
+// What every drsprep-batch command shares: option parsing, messages on
+// stderr, the settings file and text files read line by line.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/Messages.h"
+
+namespace drs::batch {
+
+// Exit codes of every command.
+constexpr int kExitOk = 0;
+constexpr int kExitStopped = 1;  // a message stopped the operation
+constexpr int kExitUsage = 2;
+
+struct Options {
+  std::map<std::string, std::string> values;  // "--name" -> value
+  std::set<std::string> flags;
+  bool help = false;
+
+  bool Has(const std::string& name) const { return values.count(name) > 0; }
+  const std::string& Value(const std::string& name) const { return values.at(name); }
+};
+
+// Parses "--name value" and "--flag" arguments; false with the reason on an
+// unknown option, a missing value or an option given twice.
+bool ParseOptions(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
+                  const std::set<std::string>& flagOptions, Options& options, std::string& error);
+
+// Prints every message on stderr, one per line (details indented), answers
+// questions "Нет" and counts the errors shown.
+class StderrMessages : public MessageHandler {
+ public:
+  int Show(const MessageRequest& request) override;
+  int Errors() const { return errors_; }
+  void ResetErrors() { errors_ = 0; }
+
+ private:
+  int errors_ = 0;
+};
+
+// A value of the settings file (drsprep.INI), empty when absent.
+std::string SettingsValue(const std::string& section, const std::string& key);
+// The stored lines of a list section of the settings file.
+std::vector<std::string> SettingsList(const std::string& section);
+
+// The lines of a 1251 text file, decoded; CR LF, LF and a lone CR end a
+// line. False with a message text when the file cannot be read.
+bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& error);
+
+// Writes to stdout in large pieces.
+class OutBuffer {
+ public:
+  ~OutBuffer() { Flush(); }
+  void Add(std::string_view text);
+  void Flush();
+
+ private:
+  std::string buffer_;
+};
+
+}  // namespace drs::batch

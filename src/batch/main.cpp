@@ -1,0 +1,50 @@
+// drsprep-batch: the deal list pipeline from the command line, for scripts
+// and machines without a display.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "batch/BatchCommon.h"
+#include "batch/ListCommand.h"
+#include "utils/Utils.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(const std::vector<std::string>& args);
+  const char* (*usage)();
+};
+
+const Command kCommands[] = {
+    {"list", drs::batch::RunList, drs::batch::ListUsage},
+};
+
+void PrintUsage(std::FILE* to) {
+  std::fprintf(to, "Использование:\n");
+  for (const Command& command : kCommands) std::fprintf(to, "%s", command.usage());
+  std::fprintf(to, "  drsprep-batch --help\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  drs::SetRussianDateNames();
+  if (argc < 2) {
+    PrintUsage(stderr);
+    return drs::batch::kExitUsage;
+  }
+  std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintUsage(stdout);
+    return drs::batch::kExitOk;
+  }
+  std::vector<std::string> args(argv + 2, argv + argc);
+  for (const Command& command : kCommands) {
+    if (name == command.name) return command.run(args);
+  }
+  std::fprintf(stderr, "Неизвестная команда: %s\n", name.c_str());
+  PrintUsage(stderr);
+  return drs::batch::kExitUsage;
+}
