@@ -1,6 +1,8 @@
 #include "deals/DealReport.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "deals/ActiveFormat.h"
 #include "deals/DealGrid.h"
@@ -31,8 +33,8 @@ std::string ProcessAccount(std::string_view field) {
   return account;
 }
 
-void ReportLines::Parse(std::string_view utf8Text, char fieldSep, int clientIdField) {
-  text_.assign(utf8Text);
+void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) {
+  text_ = std::move(utf8Text);
   spans_.clear();
   const CharSet seps = MakeCharSet(std::string_view(&fieldSep, 1));
   const size_t size = text_.size();
@@ -65,6 +67,31 @@ void ReportLines::Parse(std::string_view utf8Text, char fieldSep, int clientIdFi
   }
 }
 
+std::string DecodeReport(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  const size_t n = bytes.size();
+  const char* data = bytes.data();
+  size_t i = 0;
+  while (i < n) {
+    size_t j = i;
+    // Eight bytes at a time while none has its high bit set.
+    while (j + 8 <= n) {
+      uint64_t word;
+      std::memcpy(&word, data + j, 8);
+      if (word & 0x8080808080808080ULL) break;
+      j += 8;
+    }
+    while (j < n && static_cast<unsigned char>(data[j]) < 0x80) ++j;
+    out.append(data + i, j - i);
+    i = j;
+    while (j < n && static_cast<unsigned char>(data[j]) >= 0x80) ++j;
+    if (j > i) out += Cp1251ToUtf8(bytes.substr(i, j - i));
+    i = j;
+  }
+  return out;
+}
+
 bool ReadReport(const std::string& path, char fieldSep, int clientIdField, ReportLines& lines, std::string& error) {
   std::string bytes;
   std::string reason;
@@ -72,9 +99,9 @@ bool ReadReport(const std::string& path, char fieldSep, int clientIdField, Repor
     error = "Ошибка чтения файла " + path + ": " + reason;
     return false;
   }
-  std::string text = Cp1251ToUtf8(bytes);
+  std::string text = DecodeReport(bytes);
   std::string().swap(bytes);
-  lines.Parse(text, fieldSep, clientIdField);
+  lines.Parse(std::move(text), fieldSep, clientIdField);
   return true;
 }
 

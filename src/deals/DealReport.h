@@ -24,7 +24,7 @@ std::string ProcessAccount(std::string_view field);
 class ReportLines {
  public:
   // CR LF, LF and a lone CR each end a line.
-  void Parse(std::string_view utf8Text, char fieldSep, int clientIdField);
+  void Parse(std::string utf8Text, char fieldSep, int clientIdField);
   size_t Count() const { return spans_.size(); }
   std::string_view Line(size_t index) const {
     return std::string_view(text_).substr(spans_[index].offset, spans_[index].length);
@@ -38,6 +38,9 @@ class ReportLines {
   std::string text_;
   std::vector<Span> spans_;
 };
+
+// 1251 bytes to UTF-8, quick on the long ASCII stretches of a report.
+std::string DecodeReport(std::string_view bytes);
 
 // Reads and decodes the report file. False with a message text when it
 // cannot be read.
