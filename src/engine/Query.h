@@ -152,6 +152,7 @@ class TQuery {
   struct Param {
     std::string name;
     DbValue value;
+    bool set = false;
   };
   struct Live;
 

@@ -1,0 +1,272 @@
+#include "engine/DbfFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <mutex>
+
+#include "engine/EDBEngineError.h"
+#include "utils/Cp1251.h"
+#include "utils/FileIO.h"
+
+namespace drs {
+
+namespace {
+
+uint32_t Le32(const unsigned char* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+
+int64_t MtimeNs(const struct stat& st) { return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec; }
+
+std::mutex& RegistryMutex() {
+  static std::mutex m;
+  return m;
+}
+std::map<std::string, std::weak_ptr<DbfFile>>& Registry() {
+  static std::map<std::string, std::weak_ptr<DbfFile>> r;
+  return r;
+}
+
+void PWriteAll(int fd, const char* data, size_t n, off_t at, const std::string& path) {
+  while (n > 0) {
+    ssize_t w = ::pwrite(fd, data, n, at);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      throw EDBEngineError("Ошибка записи в файл " + path + ": " + SystemErrorText(errno));
+    }
+    data += w;
+    n -= size_t(w);
+    at += w;
+  }
+}
+
+}  // namespace
+
+DbfFile::~DbfFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void DbfFile::Fail(const std::string& what) const { throw EDBEngineError("Файл " + path_ + " " + what); }
+
+std::shared_ptr<DbfFile> DbfFile::Open(const std::string& path) {
+  std::shared_ptr<DbfFile> f(new DbfFile);
+  f->path_ = path;
+  f->fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (f->fd_ < 0 && (errno == EACCES || errno == EROFS)) {
+    f->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    f->writable_ = false;
+  }
+  if (f->fd_ < 0) {
+    int err = errno;
+    if (err == ENOENT) throw EDBEngineError("Файл таблицы не найден: " + path);
+    throw EDBEngineError("Не могу открыть файл " + path + ": " + SystemErrorText(err));
+  }
+  f->ReadHeader();
+  return f;
+}
+
+std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    int err = errno;
+    if (err == ENOENT) throw EDBEngineError("Файл таблицы не найден: " + path);
+    throw EDBEngineError("Не могу открыть файл " + path + ": " + SystemErrorText(err));
+  }
+  auto& slot = Registry()[path];
+  if (auto f = slot.lock()) {
+    if (f->dev_ == st.st_dev && f->ino_ == st.st_ino && f->size_ == st.st_size && f->mtimeNs_ == MtimeNs(st))
+      return f;
+    if (f->dev_ == st.st_dev && f->ino_ == st.st_ino) {
+      // Same file changed by someone else: read its header again.
+      f->ReadHeader();
+      return f;
+    }
+  }
+  auto f = Open(path);
+  slot = f;
+  return f;
+}
+
+void DbfFile::ReadHeader() {
+  ++version_;
+  fields_.clear();
+  indexes_.clear();
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) Fail("не читается: " + SystemErrorText(errno));
+  if (!S_ISREG(st.st_mode)) Fail("не является таблицей dBASE");
+  dev_ = st.st_dev;
+  ino_ = st.st_ino;
+  size_ = st.st_size;
+  mtimeNs_ = MtimeNs(st);
+  if (st.st_size < 33) Fail("не является таблицей dBASE (слишком короткий)");
+
+  unsigned char h[32];
+  if (::pread(fd_, h, 32, 0) != 32) Fail("не читается: " + SystemErrorText(errno));
+  // dBASE III and its memo variant; FoxPro and later layouts are refused.
+  if ((h[0] & 0x07) != 0x03 || (h[0] & 0x70) != 0) Fail("не является таблицей dBASE III (версия " + std::to_string(h[0]) + ")");
+  count_ = Le32(h + 4);
+  headerLength_ = Le16(h + 8);
+  recordLength_ = Le16(h + 10);
+  if (headerLength_ < 33 || off_t(headerLength_) > st.st_size)
+    Fail("повреждён: длина заголовка " + std::to_string(headerLength_) + " не соответствует размеру файла");
+
+  std::string desc(headerLength_ - 32, '\0');
+  if (::pread(fd_, desc.data(), desc.size(), 32) != ssize_t(desc.size())) Fail("не читается: " + SystemErrorText(errno));
+  size_t pos = 0;
+  uint32_t offset = 1;
+  while (true) {
+    if (pos >= desc.size()) Fail("повреждён: нет конца описания полей");
+    if (static_cast<unsigned char>(desc[pos]) == 0x0D) break;
+    if (pos + 32 > desc.size()) Fail("повреждён: нет конца описания полей");
+    const auto* d = reinterpret_cast<const unsigned char*>(desc.data() + pos);
+    DbfField f;
+    size_t nameLen = 0;
+    while (nameLen < 11 && d[nameLen] != 0) ++nameLen;
+    f.name = Cp1251ToUtf8(std::string_view(reinterpret_cast<const char*>(d), nameLen));
+    f.type = static_cast<char>(d[11]);
+    if (f.type >= 'a' && f.type <= 'z') f.type = static_cast<char>(f.type - 'a' + 'A');
+    f.length = d[16];
+    f.decimals = d[17];
+    if (f.name.empty()) Fail("повреждён: поле " + std::to_string(fields_.size() + 1) + " без имени");
+    if (f.length == 0) Fail("повреждён: поле " + f.name + " нулевой длины");
+    f.offset = offset;
+    offset += f.length;
+    fields_.push_back(std::move(f));
+    pos += 32;
+  }
+  if (fields_.empty()) Fail("не содержит ни одного поля");
+  if (offset != recordLength_)
+    Fail("повреждён: длина записи в заголовке (" + std::to_string(recordLength_) + ") не равна сумме длин полей (" +
+         std::to_string(offset) + ")");
+  // Bytes past the last counted record (an end-of-file mark, a record cut
+  // off by a crash) are ignored; fewer bytes than counted is a damaged file.
+  off_t needed = off_t(headerLength_) + off_t(count_) * recordLength_;
+  if (needed > st.st_size)
+    Fail("повреждён: заголовок указывает " + std::to_string(count_) + " записей, а в файле место только для " +
+         std::to_string((st.st_size - headerLength_) / recordLength_));
+}
+
+void DbfFile::Remember() {
+  ++version_;
+  struct stat st {};
+  if (::fstat(fd_, &st) == 0) {
+    size_ = st.st_size;
+    mtimeNs_ = MtimeNs(st);
+  }
+}
+
+void DbfFile::ReadRecords(uint32_t first, uint32_t n, std::string& buf) const {
+  size_t bytes = size_t(n) * recordLength_;
+  buf.resize(bytes);
+  off_t at = off_t(headerLength_) + off_t(first) * recordLength_;
+  size_t done = 0;
+  while (done < bytes) {
+    ssize_t r = ::pread(fd_, buf.data() + done, bytes - done, at + off_t(done));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) Fail("не читается: " + (r < 0 ? SystemErrorText(errno) : std::string("файл укорочен")));
+    done += size_t(r);
+  }
+}
+
+void DbfFile::WriteHeader() {
+  // Update date and record count in one write (bytes 1..7).
+  std::time_t now = std::time(nullptr);
+  std::tm tm {};
+  localtime_r(&now, &tm);
+  unsigned char h[7] = {static_cast<unsigned char>(tm.tm_year % 256), static_cast<unsigned char>(tm.tm_mon + 1),
+                        static_cast<unsigned char>(tm.tm_mday), static_cast<unsigned char>(count_ & 0xFF),
+                        static_cast<unsigned char>(count_ >> 8 & 0xFF), static_cast<unsigned char>(count_ >> 16 & 0xFF),
+                        static_cast<unsigned char>(count_ >> 24)};
+  PWriteAll(fd_, reinterpret_cast<const char*>(h), sizeof h, 1, path_);
+}
+
+void DbfFile::WriteRecords(const std::vector<std::pair<uint32_t, std::string>>& records) {
+  for (const auto& [index, bytes] : records) {
+    if (index >= count_ || bytes.size() != recordLength_) continue;
+    PWriteAll(fd_, bytes.data(), bytes.size(), off_t(headerLength_) + off_t(index) * recordLength_, path_);
+  }
+  WriteHeader();
+  Remember();
+}
+
+void DbfFile::MarkDeleted(const std::vector<uint32_t>& records) {
+  for (uint32_t index : records) {
+    if (index >= count_) continue;
+    PWriteAll(fd_, "*", 1, off_t(headerLength_) + off_t(index) * recordLength_, path_);
+  }
+  WriteHeader();
+  Remember();
+}
+
+void DbfFile::Append(const std::string& records, uint32_t n) {
+  if (uint64_t(count_) + n > 0xFFFFFFFFull) Fail("переполнен: слишком много записей");
+  PWriteAll(fd_, records.data(), records.size(), off_t(headerLength_) + off_t(count_) * recordLength_, path_);
+  count_ += n;
+  WriteHeader();
+  Remember();
+}
+
+void DbfFile::Truncate() {
+  count_ = 0;
+  WriteHeader();
+  if (::ftruncate(fd_, headerLength_) != 0) Fail("не укорачивается: " + SystemErrorText(errno));
+  Remember();
+}
+
+uint32_t DbfFile::LiveCount() const {
+  uint32_t live = 0;
+  std::string buf;
+  const uint32_t chunk = 1u << 14;
+  for (uint32_t first = 0; first < count_; first += chunk) {
+    uint32_t n = std::min(chunk, count_ - first);
+    ReadRecords(first, n, buf);
+    for (uint32_t i = 0; i < n; ++i)
+      if (buf[size_t(i) * recordLength_] != '*') ++live;
+  }
+  return live;
+}
+
+std::string DbfFile::FieldText(const DbfField& f, const char* record) {
+  const char* p = record + f.offset;
+  size_t n = f.length;
+  while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
+  bool ascii = true;
+  for (size_t i = 0; i < n; ++i)
+    if (static_cast<unsigned char>(p[i]) >= 0x80) {
+      ascii = false;
+      break;
+    }
+  return ascii ? std::string(p, n) : Cp1251ToUtf8(std::string_view(p, n));
+}
+
+const std::vector<uint32_t>* DbfFile::Lookup(int field, const std::string& key) {
+  Index& idx = indexes_[field];
+  if (idx.version != version_ || (idx.rows.empty() && count_ > 0)) {
+    idx.rows.clear();
+    idx.version = version_;
+    const DbfField& f = fields_[size_t(field)];
+    std::string buf;
+    const uint32_t chunk = 1u << 14;
+    for (uint32_t first = 0; first < count_; first += chunk) {
+      uint32_t n = std::min(chunk, count_ - first);
+      ReadRecords(first, n, buf);
+      for (uint32_t i = 0; i < n; ++i) {
+        const char* rec = buf.data() + size_t(i) * recordLength_;
+        if (rec[0] == '*') continue;
+        idx.rows[FieldText(f, rec)].push_back(first + i);
+      }
+    }
+  }
+  auto it = idx.rows.find(key);
+  return it == idx.rows.end() ? nullptr : &it->second;
+}
+
+}  // namespace drs

@@ -1,0 +1,581 @@
+#include "engine/DbfModule.h"
+
+#include <dirent.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "engine/DbfFile.h"
+#include "engine/EDBEngineError.h"
+#include "utils/Cp1251.h"
+#include "utils/TextCase.h"
+
+namespace drs {
+
+namespace {
+
+constexpr int kScanAll = 0;
+constexpr int kByRowid = 1;
+constexpr int kByField = 100;  // + field number: equality on a text field
+
+struct DbfVtab : sqlite3_vtab {
+  std::string path;
+  std::shared_ptr<DbfFile> file;
+  // Changes of the running statement, written when it commits.
+  std::string appends;
+  uint32_t appendCount = 0;
+  std::map<uint32_t, std::string> updates;
+  std::vector<uint32_t> deletes;
+};
+
+struct DbfCursor : sqlite3_vtab_cursor {
+  std::shared_ptr<DbfFile> file;
+  std::vector<uint32_t> list;  // records to visit when not scanning all
+  bool useList = false;
+  size_t listPos = 0;
+  uint32_t record = 0;         // current record number (from 0)
+  bool eof = true;
+  std::string buf;             // a chunk of records
+  uint32_t bufFirst = 0, bufCount = 0;
+  const char* current = nullptr;
+};
+
+void SetError(sqlite3_vtab* vt, const std::string& msg) {
+  sqlite3_free(vt->zErrMsg);
+  vt->zErrMsg = sqlite3_mprintf("%s", msg.c_str());
+}
+
+std::string Quote(const std::string& v, char q) {
+  std::string out(1, q);
+  for (char c : v) {
+    out += c;
+    if (c == q) out += q;
+  }
+  return out + q;
+}
+
+std::string Trim(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\0')) --e;
+  return std::string(s.substr(b, e - b));
+}
+
+bool ParseDouble(std::string text, double& v) {
+  for (char& c : text)
+    if (c == ',') c = '.';
+  const char* b = text.data();
+  const char* e = b + text.size();
+  if (b != e && *b == '+') ++b;
+  auto r = std::from_chars(b, e, v);
+  return r.ec == std::errc() && r.ptr == e && std::isfinite(v);
+}
+
+bool ValidDate(int y, int m, int d) {
+  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+  bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  return d <= days[m - 1] + (m == 2 && leap ? 1 : 0);
+}
+
+bool Digits(std::string_view s) {
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return !s.empty();
+}
+
+// "YYYYMMDD", "YYYY-MM-DD" or "DD.MM.YYYY" as "YYYYMMDD".
+bool DateBytes(const std::string& t, std::string& out) {
+  int y, m, d;
+  if (t.size() == 8 && Digits(t)) {
+    y = std::stoi(t.substr(0, 4)), m = std::stoi(t.substr(4, 2)), d = std::stoi(t.substr(6, 2));
+  } else if (t.size() == 10 && t[4] == '-' && t[7] == '-' && Digits(t.substr(0, 4)) && Digits(t.substr(5, 2)) &&
+             Digits(t.substr(8, 2))) {
+    y = std::stoi(t.substr(0, 4)), m = std::stoi(t.substr(5, 2)), d = std::stoi(t.substr(8, 2));
+  } else if (t.size() == 10 && t[2] == '.' && t[5] == '.' && Digits(t.substr(0, 2)) && Digits(t.substr(3, 2)) &&
+             Digits(t.substr(6, 4))) {
+    d = std::stoi(t.substr(0, 2)), m = std::stoi(t.substr(3, 2)), y = std::stoi(t.substr(6, 4));
+  } else {
+    return false;
+  }
+  if (!ValidDate(y, m, d)) return false;
+  char b[32];
+  std::snprintf(b, sizeof b, "%04d%02d%02d", y, m, d);
+  out = b;
+  return true;
+}
+
+std::string ValueText(sqlite3_value* v) {
+  const unsigned char* t = sqlite3_value_text(v);
+  return t ? std::string(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v))) : std::string();
+}
+
+// Writes one value into its place in the record; a value that does not fit
+// its field is refused, never cut.
+void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
+  char* p = dst + f.offset;
+  std::memset(p, ' ', f.length);
+  int type = sqlite3_value_type(v);
+  if (type == SQLITE_NULL) {
+    if (f.type == 'L') *p = '?';
+    return;
+  }
+  std::string text = ValueText(v);
+  switch (f.type) {
+    case 'N':
+    case 'F': {
+      std::string digits;
+      if (type == SQLITE_INTEGER && f.decimals == 0) {
+        digits = std::to_string(sqlite3_value_int64(v));
+      } else {
+        double d = 0;
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+          d = sqlite3_value_double(v);
+        } else {
+          std::string t = Trim(text);
+          if (t.empty()) return;
+          if (!ParseDouble(t, d)) throw EDBEngineError("Значение \"" + text + "\" поля " + f.name + " не является числом");
+        }
+        if (!std::isfinite(d)) throw EDBEngineError("Значение поля " + f.name + " не является числом");
+        char b[400];
+        auto r = std::to_chars(b, b + sizeof b, d, std::chars_format::fixed, int(f.decimals));
+        if (r.ec != std::errc()) throw EDBEngineError("Число не помещается в поле " + f.name);
+        digits.assign(b, r.ptr);
+        if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string::npos) digits.erase(0, 1);
+      }
+      if (digits.size() > f.length)
+        throw EDBEngineError("Число " + digits + " не помещается в поле " + f.name + " (N " + std::to_string(f.length) +
+                             "." + std::to_string(f.decimals) + ")");
+      std::memcpy(p + f.length - digits.size(), digits.data(), digits.size());
+      return;
+    }
+    case 'D': {
+      std::string t = Trim(text), bytes;
+      if (t.empty()) return;
+      if (f.length != 8 || !DateBytes(t, bytes))
+        throw EDBEngineError("Значение \"" + text + "\" поля " + f.name + " не является датой");
+      std::memcpy(p, bytes.data(), 8);
+      return;
+    }
+    case 'L': {
+      std::string t = FoldCase(Trim(text));
+      if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+        *p = sqlite3_value_double(v) != 0 ? 'T' : 'F';
+      else if (t == "t" || t == "y" || t == "1" || t == "да" || t == "true")
+        *p = 'T';
+      else if (t == "f" || t == "n" || t == "0" || t == "нет" || t == "false")
+        *p = 'F';
+      else if (t.empty())
+        *p = '?';
+      else
+        throw EDBEngineError("Значение \"" + text + "\" поля " + f.name + " не является логическим");
+      return;
+    }
+    default: {
+      if (!FitsCp1251(text))
+        throw EDBEngineError("Значение \"" + text + "\" поля " + f.name + " содержит знаки вне кодировки 1251");
+      std::string bytes = Utf8ToCp1251(text);
+      if (bytes.size() > f.length)
+        throw EDBEngineError("Значение \"" + text + "\" длиннее поля " + f.name + " (" + std::to_string(f.length) +
+                             " знаков)");
+      std::memcpy(p, bytes.data(), bytes.size());
+    }
+  }
+}
+
+void ResultField(sqlite3_context* ctx, const DbfField& f, const char* record) {
+  const char* p = record + f.offset;
+  switch (f.type) {
+    case 'N':
+    case 'F': {
+      std::string t = Trim(std::string_view(p, f.length));
+      if (t.empty()) return sqlite3_result_null(ctx);
+      if (f.decimals == 0) {
+        int64_t i = 0;
+        const char* b = t.data();
+        if (*b == '+') ++b;
+        auto r = std::from_chars(b, t.data() + t.size(), i);
+        if (r.ec == std::errc() && r.ptr == t.data() + t.size()) return sqlite3_result_int64(ctx, i);
+      }
+      double d = 0;
+      if (!ParseDouble(t, d)) return sqlite3_result_null(ctx);
+      return sqlite3_result_double(ctx, d);
+    }
+    case 'D': {
+      std::string t = Trim(std::string_view(p, f.length));
+      if (t.empty()) return sqlite3_result_null(ctx);
+      if (t.size() == 8 && Digits(t)) t = t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2);
+      return sqlite3_result_text(ctx, t.data(), int(t.size()), SQLITE_TRANSIENT);
+    }
+    case 'L': {
+      char c = *p;
+      if (c == 'T' || c == 't' || c == 'Y' || c == 'y') return sqlite3_result_int(ctx, 1);
+      if (c == 'F' || c == 'f' || c == 'N' || c == 'n') return sqlite3_result_int(ctx, 0);
+      return sqlite3_result_null(ctx);
+    }
+    default: {
+      std::string t = DbfFile::FieldText(f, record);
+      return sqlite3_result_text(ctx, t.data(), int(t.size()), SQLITE_TRANSIENT);
+    }
+  }
+}
+
+const char* DeclType(const DbfField& f) {
+  switch (f.type) {
+    case 'N':
+    case 'F':
+      return f.decimals == 0 ? "INTEGER" : "REAL";
+    case 'D':
+      return "DATE";
+    case 'L':
+      return "BOOLEAN";
+    default:
+      return "TEXT";
+  }
+}
+
+// The module's argument is an SQL string literal.
+std::string Unquote(const char* arg) {
+  std::string s(arg);
+  if (s.size() >= 2 && (s[0] == '\'' || s[0] == '"')) {
+    char q = s[0];
+    std::string out;
+    for (size_t i = 1; i + 1 < s.size(); ++i) {
+      out += s[i];
+      if (s[i] == q && s[i + 1] == q) ++i;
+    }
+    return out;
+  }
+  return s;
+}
+
+int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab** out, char** err) {
+  if (argc < 4) {
+    *err = sqlite3_mprintf("%s", "Не задан файл таблицы");
+    return SQLITE_ERROR;
+  }
+  auto* vt = new DbfVtab();
+  try {
+    vt->path = Unquote(argv[3]);
+    vt->file = DbfFile::Acquire(vt->path);
+    std::string sql = "CREATE TABLE x(";
+    const auto& fields = vt->file->Fields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+      for (size_t j = 0; j < i; ++j)
+        if (SameText(fields[j].name, fields[i].name))
+          throw EDBEngineError("Файл " + vt->path + " повреждён: поле " + fields[i].name + " описано дважды");
+      sql += (i ? "," : "") + Quote(fields[i].name, '"') + " " + DeclType(fields[i]);
+    }
+    sql += ")";
+    if (sqlite3_declare_vtab(db, sql.c_str()) != SQLITE_OK)
+      throw EDBEngineError("Файл " + vt->path + ": недопустимые имена полей");
+  } catch (const std::exception& e) {
+    *err = sqlite3_mprintf("%s", e.what());
+    delete vt;
+    return SQLITE_ERROR;
+  }
+  *out = vt;
+  return SQLITE_OK;
+}
+
+int Disconnect(sqlite3_vtab* v) {
+  delete static_cast<DbfVtab*>(v);
+  return SQLITE_OK;
+}
+
+int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
+  auto* vt = static_cast<DbfVtab*>(v);
+  double rows = double(vt->file->RecordCount()) + 1;
+  int rowidTerm = -1, fieldTerm = -1;
+  for (int i = 0; i < info->nConstraint; ++i) {
+    const auto& c = info->aConstraint[i];
+    if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ) continue;
+    if (c.iColumn == -1) {
+      rowidTerm = i;
+    } else if (fieldTerm < 0 && c.iColumn >= 0) {
+      char t = vt->file->Fields()[size_t(c.iColumn)].type;
+      if (t != 'N' && t != 'F' && t != 'D' && t != 'L') fieldTerm = i;
+    }
+  }
+  if (rowidTerm >= 0) {
+    info->idxNum = kByRowid;
+    info->aConstraintUsage[rowidTerm].argvIndex = 1;
+    info->aConstraintUsage[rowidTerm].omit = 1;
+    info->estimatedCost = 1;
+    info->estimatedRows = 1;
+    info->idxFlags = SQLITE_INDEX_SCAN_UNIQUE;
+  } else if (fieldTerm >= 0) {
+    info->idxNum = kByField + info->aConstraint[fieldTerm].iColumn;
+    info->aConstraintUsage[fieldTerm].argvIndex = 1;
+    info->aConstraintUsage[fieldTerm].omit = 0;  // SQLite checks the rows again
+    info->estimatedCost = 10 + rows / 100;
+    info->estimatedRows = sqlite3_int64(rows / 100) + 1;
+  } else {
+    info->idxNum = kScanAll;
+    info->estimatedCost = rows * 10;
+    info->estimatedRows = sqlite3_int64(rows);
+  }
+  return SQLITE_OK;
+}
+
+int OpenCursor(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
+  *out = new DbfCursor();
+  return SQLITE_OK;
+}
+
+int CloseCursor(sqlite3_vtab_cursor* c) {
+  delete static_cast<DbfCursor*>(c);
+  return SQLITE_OK;
+}
+
+// Loads the record into the cursor, reading ahead a chunk when scanning.
+void Load(DbfCursor* c) {
+  if (c->record >= c->bufFirst && c->record < c->bufFirst + c->bufCount) {
+    c->current = c->buf.data() + size_t(c->record - c->bufFirst) * c->file->RecordLength();
+    return;
+  }
+  uint32_t n = c->useList ? 1 : std::min<uint32_t>(4096, c->file->RecordCount() - c->record);
+  c->file->ReadRecords(c->record, n, c->buf);
+  c->bufFirst = c->record;
+  c->bufCount = n;
+  c->current = c->buf.data();
+}
+
+// Moves to the first record at or after the current position that is live.
+void Settle(DbfCursor* c) {
+  uint32_t count = c->file->RecordCount();
+  while (true) {
+    if (c->useList) {
+      if (c->listPos >= c->list.size()) break;
+      c->record = c->list[c->listPos];
+    }
+    if (c->record >= count) break;
+    Load(c);
+    if (c->current[0] != '*') return;
+    if (c->useList)
+      ++c->listPos;
+    else
+      ++c->record;
+  }
+  c->eof = true;
+}
+
+int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3_value** argv) {
+  auto* c = static_cast<DbfCursor*>(cur);
+  auto* vt = static_cast<DbfVtab*>(cur->pVtab);
+  try {
+    vt->file = DbfFile::Acquire(vt->path);
+    c->file = vt->file;
+    c->bufCount = 0;
+    c->eof = false;
+    c->useList = false;
+    c->list.clear();
+    c->listPos = 0;
+    c->record = 0;
+    if (idxNum == kByRowid && argc > 0) {
+      c->useList = true;
+      sqlite3_int64 r = sqlite3_value_int64(argv[0]);
+      if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER && r >= 1 && r <= c->file->RecordCount())
+        c->list.push_back(uint32_t(r - 1));
+    } else if (idxNum >= kByField && argc > 0) {
+      c->useList = true;
+      if (sqlite3_value_type(argv[0]) != SQLITE_NULL) {
+        if (const auto* rows = c->file->Lookup(idxNum - kByField, ValueText(argv[0]))) c->list = *rows;
+      }
+    }
+    Settle(c);
+  } catch (const std::exception& e) {
+    SetError(cur->pVtab, e.what());
+    return SQLITE_ERROR;
+  }
+  return SQLITE_OK;
+}
+
+int Next(sqlite3_vtab_cursor* cur) {
+  auto* c = static_cast<DbfCursor*>(cur);
+  try {
+    if (c->useList)
+      ++c->listPos;
+    else
+      ++c->record;
+    Settle(c);
+  } catch (const std::exception& e) {
+    SetError(cur->pVtab, e.what());
+    return SQLITE_ERROR;
+  }
+  return SQLITE_OK;
+}
+
+int Eof(sqlite3_vtab_cursor* cur) { return static_cast<DbfCursor*>(cur)->eof; }
+
+int Column(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i) {
+  auto* c = static_cast<DbfCursor*>(cur);
+  ResultField(ctx, c->file->Fields()[size_t(i)], c->current);
+  return SQLITE_OK;
+}
+
+int Rowid(sqlite3_vtab_cursor* cur, sqlite3_int64* out) {
+  *out = static_cast<DbfCursor*>(cur)->record + 1;
+  return SQLITE_OK;
+}
+
+int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
+  auto* vt = static_cast<DbfVtab*>(v);
+  try {
+    const DbfFile& f = *vt->file;
+    if (!f.Writable()) throw EDBEngineError("Файл " + vt->path + " открыт только для чтения");
+    if (argc == 1) {
+      sqlite3_int64 r = sqlite3_value_int64(argv[0]);
+      if (r >= 1 && r <= f.RecordCount()) vt->deletes.push_back(uint32_t(r - 1));
+      return SQLITE_OK;
+    }
+    bool insert = sqlite3_value_type(argv[0]) == SQLITE_NULL;
+    if (insert && sqlite3_value_type(argv[1]) != SQLITE_NULL)
+      throw EDBEngineError("Номер записи задаётся таблицей и не может быть указан");
+    if (!insert && sqlite3_value_int64(argv[0]) != sqlite3_value_int64(argv[1]))
+      throw EDBEngineError("Номер записи изменить нельзя");
+    std::string rec(f.RecordLength(), ' ');
+    const auto& fields = f.Fields();
+    for (size_t i = 0; i < fields.size() && int(i) + 2 < argc; ++i) EncodeField(fields[i], argv[i + 2], rec.data());
+    if (insert) {
+      vt->appends += rec;
+      ++vt->appendCount;
+      *rowid = sqlite3_int64(f.RecordCount()) + vt->appendCount;
+    } else {
+      sqlite3_int64 r = sqlite3_value_int64(argv[0]);
+      if (r >= 1 && r <= f.RecordCount()) vt->updates[uint32_t(r - 1)] = std::move(rec);
+    }
+  } catch (const std::exception& e) {
+    SetError(v, e.what());
+    return SQLITE_ERROR;
+  }
+  return SQLITE_OK;
+}
+
+void Discard(DbfVtab* vt) {
+  vt->appends.clear();
+  vt->appendCount = 0;
+  vt->updates.clear();
+  vt->deletes.clear();
+}
+
+int Begin(sqlite3_vtab* v) {
+  auto* vt = static_cast<DbfVtab*>(v);
+  Discard(vt);
+  try {
+    vt->file = DbfFile::Acquire(vt->path);
+  } catch (const std::exception& e) {
+    SetError(v, e.what());
+    return SQLITE_ERROR;
+  }
+  return SQLITE_OK;
+}
+
+// Writes the statement's changes: records first, the header that counts
+// them last. Deleting every live record empties the file.
+int Sync(sqlite3_vtab* v) {
+  auto* vt = static_cast<DbfVtab*>(v);
+  try {
+    DbfFile& f = *vt->file;
+    if (!vt->updates.empty()) {
+      std::vector<std::pair<uint32_t, std::string>> recs(vt->updates.begin(), vt->updates.end());
+      f.WriteRecords(recs);
+    }
+    if (!vt->deletes.empty()) {
+      if (vt->deletes.size() >= f.LiveCount())
+        f.Truncate();
+      else
+        f.MarkDeleted(vt->deletes);
+    }
+    if (vt->appendCount > 0) f.Append(vt->appends, vt->appendCount);
+  } catch (const std::exception& e) {
+    Discard(vt);
+    SetError(v, e.what());
+    return SQLITE_ERROR;
+  }
+  Discard(vt);
+  return SQLITE_OK;
+}
+
+int Commit(sqlite3_vtab* v) { return Sync(v); }
+
+int Rollback(sqlite3_vtab* v) {
+  Discard(static_cast<DbfVtab*>(v));
+  return SQLITE_OK;
+}
+
+sqlite3_module MakeModule() {
+  sqlite3_module m {};
+  m.iVersion = 1;
+  m.xCreate = Connect;
+  m.xConnect = Connect;
+  m.xBestIndex = BestIndex;
+  m.xDisconnect = Disconnect;
+  m.xDestroy = Disconnect;
+  m.xOpen = OpenCursor;
+  m.xClose = CloseCursor;
+  m.xFilter = Filter;
+  m.xNext = Next;
+  m.xEof = Eof;
+  m.xColumn = Column;
+  m.xRowid = Rowid;
+  m.xUpdate = Update;
+  m.xBegin = Begin;
+  m.xSync = Sync;
+  m.xCommit = Commit;
+  m.xRollback = Rollback;
+  return m;
+}
+
+}  // namespace
+
+void RegisterDbfModule(sqlite3* db) {
+  static const sqlite3_module module = MakeModule();
+  sqlite3_create_module_v2(db, "dbf", &module, nullptr, nullptr);
+}
+
+std::string ResolveFolder(const std::string& database) {
+  std::string folder = database;
+  for (char& c : folder)
+    if (c == '\\') c = '/';
+  if (folder.empty() || folder[0] != '/') {
+    std::string cwd(4096, '\0');
+    if (!::getcwd(cwd.data(), cwd.size())) throw EDBEngineError("Не могу определить текущую папку");
+    cwd.resize(std::strlen(cwd.c_str()));
+    folder = folder.empty() ? cwd : cwd + "/" + folder;
+  }
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+std::string ResolveTableFile(const std::string& folder, const std::string& name) {
+  if (name.empty()) throw EDBEngineError("Не задано имя таблицы");
+  if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos || name == "." || name == "..")
+    throw EDBEngineError("Недопустимое имя таблицы: " + name);
+  std::string base = folder == "/" ? "/" : folder + "/";
+  std::string exact = base + name + ".DBF";
+  struct stat st {};
+  if (::stat(exact.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return exact;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) throw EDBEngineError("Папка базы данных не найдена: " + folder);
+  std::string wanted = FoldCase(name + ".dbf");
+  std::string found;
+  while (dirent* e = ::readdir(dir)) {
+    if (FoldCase(e->d_name) == wanted) {
+      found = base + e->d_name;
+      break;
+    }
+  }
+  ::closedir(dir);
+  if (found.empty()) throw EDBEngineError("Таблица " + name + " не найдена: нет файла " + exact);
+  return found;
+}
+
+}  // namespace drs

@@ -1,0 +1,20 @@
+// The SQLite virtual-table module "dbf": one virtual table per dBASE file,
+// created as  CREATE VIRTUAL TABLE temp."name" USING dbf('path').
+#pragma once
+
+#include <string>
+
+struct sqlite3;
+
+namespace drs {
+
+void RegisterDbfModule(sqlite3* db);
+
+// The absolute folder a database name stands for: "" is the current working
+// folder, a relative folder is taken from it; '\' counts as '/'.
+std::string ResolveFolder(const std::string& database);
+// The file of table `name` in the (resolved) folder: <name>.DBF, matched
+// without regard to case. Throws EDBEngineError when there is none.
+std::string ResolveTableFile(const std::string& folder, const std::string& name);
+
+}  // namespace drs

@@ -1,0 +1,29 @@
+#include "export/TableLocation.h"
+
+#include "utils/Utils.h"
+
+namespace drs {
+
+TableLocation LocateTable(const std::string& path) {
+  TableLocation loc;
+  loc.path = path;
+  if (!path.empty() && path[0] == '"') {
+    std::string rest = LeftChars(std::string_view(path).substr(1), 256);
+    // The last character, not the last byte: a Cyrillic letter is two bytes.
+    size_t chars = CharCount(rest);
+    loc.path = chars > 0 ? rest.substr(0, ByteOffsetOfChar(rest, chars - 1)) : std::string();
+  }
+  size_t sep = loc.path.find_last_of("/\\");
+  std::string file = loc.path;
+  if (sep != std::string::npos) {
+    loc.folder = loc.path.substr(0, sep);
+    // The root folder itself: "/OUT.DBF" lies in "/", not in the working folder.
+    if (loc.folder.empty()) loc.folder = loc.path.substr(0, 1);
+    file = loc.path.substr(sep + 1);
+  }
+  size_t dot = file.rfind('.');
+  if (dot != std::string::npos) loc.table = file.substr(0, dot);
+  return loc;
+}
+
+}  // namespace drs
