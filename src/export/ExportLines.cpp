@@ -1,0 +1,261 @@
+#include "export/ExportLines.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <unordered_map>
+
+#include "deals/ActiveFormat.h"
+#include "deals/DealGrid.h"
+#include "deals/Marking.h"
+#include "deals/ReplaceList.h"
+
+namespace drs {
+
+namespace {
+
+constexpr double kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+
+ExportBuildError NumberFormatError() { return {ExportBuildError::Kind::NumberFormat, kNumberFormatMessage}; }
+
+// The three texts of a client squeeze key, compared field by field so that
+// account "12" with security "3X" never meets account "123" with "X".
+struct ClientKey {
+  std::string_view account, ticker, operCode;
+  bool operator==(const ClientKey&) const = default;
+};
+
+struct ClientKeyHash {
+  size_t operator()(const ClientKey& k) const noexcept {
+    std::hash<std::string_view> h;
+    size_t seed = h(k.account);
+    seed ^= h(k.ticker) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+    seed ^= h(k.operCode) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+    return seed;
+  }
+};
+
+}  // namespace
+
+std::string FormatFixed(double value, int decimals) {
+  if (decimals < 0) decimals = 0;
+  if (decimals > 6) decimals = 6;
+  char buf[400];
+  std::string text;
+  // An exact tie (x.xxx5 held exactly) goes away from zero, as the
+  // system's number formatting does; to_chars alone would round it to even.
+  const double twice = 2 * kPow10[decimals];
+  const double scaled = value * twice;
+  if (std::isfinite(scaled) && std::fabs(scaled) < 9007199254740992.0 && std::fma(value, twice, -scaled) == 0 &&
+      std::fmod(std::fabs(scaled), 2.0) == 1.0) {
+    const double away = (std::fabs(scaled) + 1) / 2;  // a whole number of the last unit
+    auto r = std::to_chars(buf, buf + sizeof buf, away, std::chars_format::fixed, 0);
+    std::string digits(buf, r.ptr);
+    if (digits.size() <= static_cast<size_t>(decimals)) digits.insert(0, decimals + 1 - digits.size(), '0');
+    if (decimals > 0) digits.insert(digits.size() - decimals, ".");
+    text = (value < 0 ? "-" : "") + digits;
+  } else {
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc()) return "0";
+    text.assign(buf, r.ptr);
+  }
+  // No "-0.000": a value that rounds to zero is written as zero.
+  if (!text.empty() && text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos) text.erase(0, 1);
+  return text;
+}
+
+double RoundFixed(double value, int decimals) {
+  const std::string text = FormatFixed(value, decimals);
+  double result = 0;
+  std::from_chars(text.data(), text.data() + text.size(), result);
+  return result == 0 ? 0.0 : result;  // never a negative zero
+}
+
+int OperTypeOf(std::string_view operCode) { return operCode == "B" ? 1 : 0; }
+
+bool ParseTradeDate(std::string_view text, int& year, int& month, int& day) {
+  int parts[3] = {0, 0, 0};
+  int lengths[3] = {0, 0, 0};
+  int part = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      if (++lengths[part] > 4) return false;
+      parts[part] = parts[part] * 10 + (c - '0');
+    } else if (c == '.' && part < 2 && lengths[part] > 0) {
+      ++part;
+    } else {
+      return false;
+    }
+  }
+  if (part != 2 || lengths[0] > 2 || lengths[1] > 2 || lengths[2] != 4) return false;
+  day = parts[0];
+  month = parts[1];
+  year = parts[2];
+  if (year < 1 || month < 1 || month > 12 || day < 1) return false;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  const int last = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+  return day <= last;
+}
+
+std::string_view ExportLines::Account(const ExportLine& line) const {
+  return source_.grid.Cell(source_.format.clientIdCol, line.row);
+}
+std::string_view ExportLines::Ticker(const ExportLine& line) const {
+  return source_.grid.Cell(source_.format.shareCodCol, line.row);
+}
+std::string_view ExportLines::OperCode(const ExportLine& line) const {
+  return source_.grid.Cell(source_.format.operCodCol, line.row);
+}
+std::string_view ExportLines::Number(const ExportLine& line) const {
+  return source_.grid.Cell(source_.format.numberCol, line.row);
+}
+
+std::string ExportLines::Text(const ExportLine& line, std::string_view tradeDate, std::string_view brokerAcc) const {
+  std::string text;
+  for (std::string_view field : {Account(line), Ticker(line), OperCode(line)}) {
+    text.append(field);
+    text.push_back('\t');
+  }
+  text += FormatFixed(line.price, 3);
+  text.push_back('\t');
+  text += FormatFixed(line.quantity, 1);
+  text.push_back('\t');
+  text.append(tradeDate);
+  text.push_back('\t');
+  text.append(Number(line));
+  text.push_back('\t');
+  text.append(brokerAcc);
+  return text;
+}
+
+bool ExportLines::SameOrder(int a, int b) const {
+  const DealGrid& g = source_.grid;
+  const ActiveFormat& f = source_.format;
+  return g.Cell(f.clientIdCol, a) == g.Cell(f.clientIdCol, b) && g.Cell(f.operCodCol, a) == g.Cell(f.operCodCol, b) &&
+         g.Cell(f.numberCol, a) == g.Cell(f.numberCol, b);
+}
+
+ExportBuildError ExportLines::Build(bool squeezeOrders) {
+  lines_.clear();
+  const DealGrid& grid = source_.grid;
+  const ActiveFormat& format = source_.format;
+  const MarkedRows& marks = source_.marks;
+  const int last = grid.RowCount() - 1;
+  auto nextMarked = [&](int row) {
+    for (int r = row + 1; r <= last; ++r) {
+      if (marks.IsMarked(r)) return r;
+    }
+    return 0;
+  };
+  // The lot list is searched once per distinct security code text.
+  std::unordered_map<std::string_view, int> lotCache;
+  auto lotOf = [&](std::string_view code) {
+    auto it = lotCache.find(code);
+    if (it != lotCache.end()) return it->second;
+    int lot = source_.lists.LotFor(code, format.defaultLot);
+    lotCache.emplace(code, lot);
+    return lot;
+  };
+
+  lines_.reserve(static_cast<size_t>(marks.Count()));
+  for (int row = nextMarked(0); row != 0;) {
+    const ParsedNumber price = ParseNumber(grid.Cell(format.costCol, row), format.decSepChar);
+    const ParsedNumber firstLots = ParseNumber(grid.Cell(format.shareCntCol, row), format.decSepChar);
+    if (!price.ok || !firstLots.ok) {
+      lines_.clear();
+      return NumberFormatError();
+    }
+    const int lot = lotOf(grid.Cell(format.shareCodCol, row));
+    float lots = firstLots.value;
+    float amount = price.value * lots;
+    int runEnd = row;
+    int next = nextMarked(row);
+    if (squeezeOrders) {
+      while (next != 0 && SameOrder(next, row)) {
+        const ParsedNumber p = ParseNumber(grid.Cell(format.costCol, next), format.decSepChar);
+        const ParsedNumber q = ParseNumber(grid.Cell(format.shareCntCol, next), format.decSepChar);
+        if (!p.ok || !q.ok) {
+          lines_.clear();
+          return NumberFormatError();
+        }
+        // The product at extended precision, the sum kept in single.
+        amount = static_cast<float>(static_cast<long double>(amount) +
+                                    static_cast<long double>(p.value) * static_cast<long double>(q.value));
+        lots = lots + q.value;
+        runEnd = next;
+        next = nextMarked(next);
+      }
+    }
+    if (lots == 0) {
+      std::string where = runEnd == row ? "в строке " + std::to_string(row)
+                                        : "в строках " + std::to_string(row) + "-" + std::to_string(runEnd);
+      lines_.clear();
+      return {ExportBuildError::Kind::ZeroQuantity,
+              "Количество лотов сделок " + where + " (счет " + std::string(grid.Cell(format.clientIdCol, row)) +
+                  ", ЦБ " + std::string(grid.Cell(format.shareCodCol, row)) +
+                  ") равно нулю: цену рассчитать нельзя. Экспорт не выполнен."};
+    }
+    const float unitPrice = amount / lots;
+    const float quantity = static_cast<float>(static_cast<long double>(lot) * static_cast<long double>(lots));
+    if (!std::isfinite(unitPrice) || !std::isfinite(quantity)) {
+      lines_.clear();
+      return NumberFormatError();
+    }
+    lines_.push_back({row, RoundFixed(unitPrice, 3), RoundFixed(quantity, 1)});
+    row = next;
+  }
+  return {};
+}
+
+ExportBuildError ExportLines::SqueezeClients() {
+  const size_t n = lines_.size();
+  std::unordered_map<ClientKey, uint32_t, ClientKeyHash> groupOf;
+  groupOf.reserve(n);
+  std::vector<uint32_t> group(n);
+  std::vector<uint32_t> first;  // first line of each group, in order of appearance
+  for (size_t i = 0; i < n; ++i) {
+    const ExportLine& line = lines_[i];
+    auto [it, added] = groupOf.try_emplace(ClientKey{Account(line), Ticker(line), OperCode(line)},
+                                           static_cast<uint32_t>(first.size()));
+    if (added) first.push_back(static_cast<uint32_t>(i));
+    group[i] = it->second;
+  }
+  // Sums start with the group's first line; the others are added from the
+  // last towards the second, which fixes the rounding of the result.
+  std::vector<double> amount(first.size()), total(first.size());
+  for (size_t g = 0; g < first.size(); ++g) {
+    const ExportLine& line = lines_[first[g]];
+    amount[g] = line.price * line.quantity;
+    total[g] = line.quantity;
+  }
+  for (size_t i = n; i-- > 0;) {
+    const uint32_t g = group[i];
+    if (first[g] == i) continue;
+    amount[g] += lines_[i].price * lines_[i].quantity;
+    total[g] += lines_[i].quantity;
+  }
+  std::vector<ExportLine> squeezed;
+  squeezed.reserve(first.size());
+  for (size_t g = 0; g < first.size(); ++g) {
+    const ExportLine& line = lines_[first[g]];
+    if (total[g] == 0) {
+      std::string message = "Суммарное количество ЦБ " + std::string(Ticker(line)) + " по счету " +
+                            std::string(Account(line)) + " (операция \"" + std::string(OperCode(line)) +
+                            "\", строка " + std::to_string(line.row) +
+                            ") равно нулю: цену рассчитать нельзя. Экспорт не выполнен.";
+      lines_.clear();
+      return {ExportBuildError::Kind::ZeroQuantity, message};
+    }
+    const double price = amount[g] / total[g];
+    if (!std::isfinite(price) || !std::isfinite(total[g])) {
+      lines_.clear();
+      return NumberFormatError();
+    }
+    squeezed.push_back({line.row, RoundFixed(price, 3), RoundFixed(total[g], 1)});
+  }
+  lines_ = std::move(squeezed);
+  return {};
+}
+
+}  // namespace drs
