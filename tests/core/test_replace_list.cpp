@@ -66,12 +66,13 @@ TEST_F(ReplaceListTest, EveryMessageWithItsLineNumber) {
   lists.ParseLine("$A=1;;", 3);
   lists.ParseLine("$C=x;B=2;", 4);
   lists.ParseLine("@S=1.5;T=2147483648;U=3;", 5);
-  ASSERT_EQ(rec.texts.size(), 5u);
+  ASSERT_EQ(rec.texts.size(), 6u);
   EXPECT_EQ(rec.texts[0], Msg(1, "Начальный символ строки должен быть \"$\" или \"@\""));
   EXPECT_EQ(rec.texts[1], Msg(2, "Нет завершающего символа \";\""));
   EXPECT_EQ(rec.texts[2], Msg(3, "Отсутствует символ \"=\""));
   EXPECT_EQ(rec.texts[3], Msg(4, "Номер счета должен быть целым числом"));
   EXPECT_EQ(rec.texts[4], Msg(5, "Лот должен быть целым числом"));
+  EXPECT_EQ(rec.texts[5], rec.texts[4]);  // 2147483648 does not fit 32 bits
   // Good items of bad lines stay: A from line 3, B from line 4, U from line 5.
   EXPECT_EQ(lists.ReplaceFrom(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(lists.LotCodes(), (std::vector<std::string>{"U"}));
