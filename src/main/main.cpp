@@ -1,0 +1,21 @@
+// drsprep: the main window and the journal window on one message loop.
+#include <QApplication>
+
+#include "main/ui/TMMVBForm.h"
+#include "support/Messages.h"
+#include "support/ui/GuiMessageHandler.h"
+#include "utils/Utils.h"
+
+int main(int argc, char* argv[]) {
+  drs::SetRussianDateNames();
+  QApplication app(argc, argv);
+  // The journal window may stay open; the main window alone ends the program.
+  QApplication::setQuitOnLastWindowClosed(false);
+  drs::GuiMessageHandler messages;
+  drs::ScopedMessageHandler installed(&messages);
+
+  TMMVBForm form;
+  QObject::connect(&form, &TMMVBForm::Closed, &app, &QApplication::quit);
+  form.show();
+  return app.exec();
+}

@@ -1,0 +1,27 @@
+// A status line of panels with fixed widths in pixels; the space after the
+// last panel stays empty, as the operator knows it from the old program.
+#pragma once
+
+#include <QColor>
+#include <QFrame>
+#include <QList>
+#include <QString>
+
+class QLabel;
+
+class TStatusBar : public QFrame {
+  Q_OBJECT
+
+ public:
+  TStatusBar(const QList<int>& widths, QWidget* parent = nullptr);
+
+  int PanelCount() const { return static_cast<int>(panels_.size()); }
+  // Out-of-range panels are ignored on write and read as empty.
+  void SetPanelText(int panel, const QString& text);
+  QString PanelText(int panel) const;
+  int PanelWidth(int panel) const;
+  void SetTextColor(const QColor& color);
+
+ private:
+  QList<QLabel*> panels_;
+};

@@ -1,0 +1,394 @@
+// The main window as the operator meets it: first start, stored settings,
+// the example report shown, marked and drawn, the bound edits' digit check
+// and the unmarked-deals view.
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "format/IniFile.h"
+#include "main/ui/DealGridModel.h"
+#include "main/ui/TMMVBForm.h"
+#include "main/ui/TRadioGroup.h"
+#include "main/ui/TStatusBar.h"
+#include "support/AppPaths.h"
+#include "support/DialogHelpers.h"
+#include "support/ui/TFilenameEdit.h"
+
+using drs::test::ScriptedMessageHandler;
+
+namespace {
+
+const std::string kNoParamsFile =
+    "Не задан файл настройки параметров. Откройте форму \"Настройка форматов  входных файлов и их отображения\"";
+
+QString Examples() { return QStringLiteral(DRS_SOURCE_DIR "/examples"); }
+
+template <typename T>
+T* Child(QWidget* form, const char* name) {
+  T* child = form->findChild<T*>(QString::fromLatin1(name));
+  if (!child) qFatal("no control %s", name);
+  return child;
+}
+
+QString Panel(QWidget* form, const char* bar, int panel) { return Child<TStatusBar>(form, bar)->PanelText(panel); }
+
+// The colour of a cell's pixel, after the view has drawn it.
+QColor CellPixel(QTableView* grid, int row, int col, QPoint offset) {
+  QModelIndex index = grid->model()->index(row, col);
+  grid->scrollTo(index);
+  QRect rect = grid->visualRect(index);
+  QImage image = grid->viewport()->grab().toImage();
+  return image.pixelColor(rect.topLeft() + offset);
+}
+
+bool CellHasColor(QTableView* grid, int row, int col, const QColor& color) {
+  QModelIndex index = grid->model()->index(row, col);
+  grid->scrollTo(index);
+  QRect rect = grid->visualRect(index);
+  QImage image = grid->viewport()->grab().toImage();
+  for (int y = rect.top(); y <= rect.bottom(); ++y)
+    for (int x = rect.left(); x <= rect.right(); ++x)
+      if (image.pixelColor(x, y) == color) return true;
+  return false;
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir config_;
+  QTemporaryDir out_;
+  ScriptedMessageHandler messages_;
+  std::unique_ptr<drs::ScopedMessageHandler> scoped_;
+
+  QString SettingsFile() const { return QString::fromStdString(drs::SettingsFilePath()); }
+
+  // The bundled settings with their placeholders filled; the file stays 1251.
+  void InstallExampleSettings() {
+    QFile in(Examples() + "/drsprep.INI");
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    QByteArray bytes = in.readAll();
+    bytes.replace("@EXAMPLES@", Examples().toUtf8());
+    bytes.replace("@OUT@", out_.path().toUtf8());
+    QFile target(SettingsFile());
+    QVERIFY(target.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    target.write(bytes);
+  }
+
+  std::unique_ptr<TMMVBForm> ShowForm() {
+    auto form = std::make_unique<TMMVBForm>();
+    form->show();
+    return form;
+  }
+
+  void OpenExample(TMMVBForm& form) {
+    QTest::mouseClick(Child<QToolButton>(&form, "OpenBtn"), Qt::LeftButton);
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(config_.isValid());
+    qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+    scoped_ = std::make_unique<drs::ScopedMessageHandler>(&messages_);
+  }
+
+  void init() {
+    QFile::remove(SettingsFile());
+    messages_.Clear();
+  }
+
+  void firstStartReportsMissingFormatFile() {
+    auto form = ShowForm();
+    QCOMPARE(form->windowTitle(), QStringLiteral("Торги ММВБ. Подготовка файла сделок для ДРС. "));
+    QCOMPARE(form->size(), QSize(788, 526));
+    QCOMPARE(Panel(form.get(), "StatusBar3", 0), QStringLiteral("Файл настройки параметров: "));
+    QCOMPARE(messages_.Texts(), std::vector<std::string>{kNoParamsFile});
+    QCOMPARE(messages_.Messages()[0].kind, drs::MsgKind::Error);
+    QVERIFY(!Child<QToolButton>(form.get(), "ExportBtn")->isEnabled());
+    // The grid as designed: 12 columns, one empty row under the header.
+    QCOMPARE(form->GridModel()->columnCount(), 12);
+    QCOMPARE(form->GridModel()->rowCount(), 1);
+
+    messages_.Clear();
+    OpenExample(*form);
+    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Не определен или содержит ошибки формат отображания"});
+    QVERIFY(!Child<QToolButton>(form.get(), "ExportBtn")->isEnabled());
+  }
+
+  void layoutHasEveryControl() {
+    auto form = ShowForm();
+    struct Hint {
+      const char* name;
+      const char* hint;
+    };
+    for (const Hint& h : {Hint{"OpenBtn", "Показать/обновить"},
+                          Hint{"SetParamsBtn", "Настройка параметров форматов файлов и их отображения"},
+                          Hint{"ReplaceListBtn", "Лист подстановок и лотов"},
+                          Hint{"JournalBtn", "Журнал неотмеченных счетов"}, Hint{"NotSelBtn", "Не отмеченные сделки"},
+                          Hint{"ExportBtn", "Экспорт"}, Hint{"NewOborotBtn", "Обновить"}}) {
+      QCOMPARE(Child<QWidget>(form.get(), h.name)->toolTip(), QString::fromUtf8(h.hint));
+    }
+    for (const char* name : {"InFilenameEdit", "OutFilenameEdit"}) Child<drs::TFilenameEdit>(form.get(), name);
+    for (const char* name : {"BrokerAccEdit", "MinClientEdit", "MaxClientEdit"}) Child<QLineEdit>(form.get(), name);
+    for (const char* name : {"DBNavigator1", "RxDBGrid1", "ObDBGrid", "NewDealBtn", "FriendPanel1", "FriendPanel2"})
+      Child<QWidget>(form.get(), name);
+    QCOMPARE(Child<QLineEdit>(form.get(), "MinClientEdit")->maxLength(), 8);
+    QCOMPARE(Child<QLineEdit>(form.get(), "MaxClientEdit")->maxLength(), 8);
+    QCOMPARE(Child<QDateEdit>(form.get(), "TorgDateEdit")->displayFormat(), QStringLiteral("dd.MM.yyyy"));
+
+    auto* writeMode = Child<TRadioGroup>(form.get(), "WriteModeRadioGroup");
+    QCOMPARE(writeMode->Item(0)->text(), QStringLiteral("Сначала"));
+    QCOMPARE(writeMode->Item(1)->text(), QStringLiteral("Дозапись"));
+    auto* turnoverMode = Child<TRadioGroup>(form.get(), "OborotModeRadioGroup");
+    QCOMPARE(turnoverMode->Item(0)->text(), QStringLiteral("По ЦБ"));
+    QCOMPARE(turnoverMode->Item(1)->text(), QStringLiteral("По счетам"));
+    QCOMPARE(Child<QCheckBox>(form.get(), "SqueeseClaineCheckBox")->text(), QStringLiteral("\"Сжать\" заявки"));
+    QCOMPARE(Child<QCheckBox>(form.get(), "SqueeseClientCheckBox")->text(), QStringLiteral("Сжать по клиентам"));
+
+    auto widths = [&](const char* name) {
+      auto* bar = Child<TStatusBar>(form.get(), name);
+      QList<int> w;
+      for (int i = 0; i < bar->PanelCount(); ++i) w.push_back(bar->PanelWidth(i));
+      return w;
+    };
+    QCOMPARE(widths("StatusBar3"), (QList<int>{500, 150, 150, 50}));
+    QCOMPARE(widths("StatusBar2"), (QList<int>{200, 200, 50}));
+    QCOMPARE(widths("StatusBar1"), (QList<int>{200, 200, 50}));
+    QCOMPARE(Child<QWidget>(form.get(), "FriendPanel1")->height(), 211);
+
+    auto* grid = Child<QTableView>(form.get(), "MMVBGrid");
+    QCOMPARE(grid->verticalHeader()->defaultSectionSize(), 16);
+    QCOMPARE(grid->rowHeight(0), 16);
+    QVERIFY(grid->verticalHeader()->isHidden());
+    QCOMPARE(grid->selectionBehavior(), QAbstractItemView::SelectRows);
+    QCOMPARE(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+
+    // The labels the operator reads, with their odd spacing kept.
+    QStringList labels;
+    for (QLabel* label : form->findChildren<QLabel*>()) labels << label->text();
+    for (const char* text : {"Входной файл", "Код счета брокера\n      в ДРС", "Дата торгов", "Со счета \nклиента...",
+                             "По счет \nклиента...", "Выходной файл"})
+      QVERIFY2(labels.contains(QString::fromUtf8(text)), text);
+  }
+
+  void storedValuesReappearAfterRestart() {
+    {
+      auto form = ShowForm();
+      QTest::keyClicks(Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit")->Edit(), "/tmp/report 1.txt");
+      QTest::keyClicks(Child<drs::TFilenameEdit>(form.get(), "OutFilenameEdit")->Edit(), "/tmp/OUT.DBF");
+      QTest::keyClicks(Child<QLineEdit>(form.get(), "BrokerAccEdit"), "BRK77");
+      QTest::keyClicks(Child<QLineEdit>(form.get(), "MinClientEdit"), "100");
+      QTest::keyClicks(Child<QLineEdit>(form.get(), "MaxClientEdit"), "200");
+      Child<QDateEdit>(form.get(), "TorgDateEdit")->setDate(QDate(2026, 3, 9));
+      QTest::mouseClick(Child<TRadioGroup>(form.get(), "WriteModeRadioGroup")->Item(1), Qt::LeftButton);
+      QTest::mouseClick(Child<TRadioGroup>(form.get(), "OborotModeRadioGroup")->Item(1), Qt::LeftButton);
+      Child<QCheckBox>(form.get(), "SqueeseClaineCheckBox")->setChecked(true);
+      Child<QCheckBox>(form.get(), "SqueeseClientCheckBox")->setChecked(true);
+      QCOMPARE(form->OutFileName(), std::string("/tmp/OUT.DBF"));
+      form->close();
+    }
+    drs::IniFile settings(drs::SettingsFilePath());
+    QCOMPARE(settings.ReadString("TMMVBForm", "MinClientEdit.Text", ""), std::string("100"));
+    QCOMPARE(settings.ReadString("TMMVBForm", "TorgDateEdit.Text", ""), std::string("09.03.2026"));
+
+    auto form = ShowForm();
+    QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit")->Text(), QStringLiteral("/tmp/report 1.txt"));
+    QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "OutFilenameEdit")->Text(), QStringLiteral("/tmp/OUT.DBF"));
+    QCOMPARE(form->OutFileName(), std::string("/tmp/OUT.DBF"));
+    QCOMPARE(Child<QLineEdit>(form.get(), "BrokerAccEdit")->text(), QStringLiteral("BRK77"));
+    QCOMPARE(Child<QLineEdit>(form.get(), "MinClientEdit")->text(), QStringLiteral("100"));
+    QCOMPARE(Child<QLineEdit>(form.get(), "MaxClientEdit")->text(), QStringLiteral("200"));
+    QCOMPARE(Child<QDateEdit>(form.get(), "TorgDateEdit")->date(), QDate(2026, 3, 9));
+    QCOMPARE(Child<TRadioGroup>(form.get(), "WriteModeRadioGroup")->ItemIndex(), 1);
+    QCOMPARE(Child<TRadioGroup>(form.get(), "OborotModeRadioGroup")->ItemIndex(), 1);
+    QVERIFY(Child<QCheckBox>(form.get(), "SqueeseClaineCheckBox")->isChecked());
+    QVERIFY(Child<QCheckBox>(form.get(), "SqueeseClientCheckBox")->isChecked());
+    // The grid is not stored: it waits for "Показать/обновить".
+    QCOMPARE(form->GridModel()->rowCount(), 1);
+    QVERIFY(!form->DealsShown());
+  }
+
+  void boundEditsTakeDigitsOnly() {
+    auto form = ShowForm();
+    messages_.Clear();
+    auto* min = Child<QLineEdit>(form.get(), "MinClientEdit");
+    QTest::keyClicks(min, "12a");
+    QCOMPARE(min->text(), QStringLiteral("12"));
+    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Допустимы только цифры!!!"});
+    QCOMPARE(messages_.Messages()[0].kind, drs::MsgKind::Error);
+
+    // A pasted text loses its last character once per check: three messages.
+    messages_.Clear();
+    auto* max = Child<QLineEdit>(form.get(), "MaxClientEdit");
+    max->setText("5xyz");
+    QCOMPARE(max->text(), QStringLiteral("5"));
+    QCOMPARE(messages_.Texts().size(), size_t(3));
+    // The wrong character in the middle: the last one goes, then the wrong one.
+    messages_.Clear();
+    max->setText("1x2");
+    QCOMPARE(max->text(), QStringLiteral("1"));
+    QCOMPARE(messages_.Texts().size(), size_t(2));
+    // Blanks only count as no bound.
+    messages_.Clear();
+    max->setText("  ");
+    QVERIFY(messages_.Texts().empty());
+
+    max->clear();
+    QTest::keyClicks(max, "123456789");
+    QCOMPARE(max->text(), QStringLiteral("12345678"));
+  }
+
+  void restoredBoundIsCheckedToo() {
+    drs::IniFile settings(drs::SettingsFilePath());
+    settings.WriteString("TMMVBForm", "MinClientEdit.Text", "1a2");
+    auto form = ShowForm();
+    QCOMPARE(Child<QLineEdit>(form.get(), "MinClientEdit")->text(), QStringLiteral("1"));
+    // Two digit messages from the restore, then the show sequence's own.
+    QCOMPARE(messages_.Texts(), (std::vector<std::string>{"Допустимы только цифры!!!", "Допустимы только цифры!!!",
+                                                           kNoParamsFile}));
+  }
+
+  void exampleFormatLoadsAtShow() {
+    InstallExampleSettings();
+    auto form = ShowForm();
+    QVERIFY2(messages_.Texts().empty(), messages_.Texts().empty() ? "" : messages_.Texts()[0].c_str());
+    QCOMPARE(Panel(form.get(), "StatusBar3", 0), QStringLiteral("Файл настройки параметров: ") + Examples() + "/format.ini");
+    QCOMPARE(Panel(form.get(), "StatusBar3", 1), QStringLiteral("Разделитель полей:   <;>"));
+    QCOMPARE(Panel(form.get(), "StatusBar3", 2), QStringLiteral("Десятичн. разделит.: <.>"));
+    auto* grid = Child<QTableView>(form.get(), "MMVBGrid");
+    // Seven shown fields, captions and widths from the format.
+    QCOMPARE(grid->model()->columnCount(), 7);
+    QCOMPARE(grid->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Счет"));
+    QCOMPARE(grid->columnWidth(0), 70);
+    QCOMPARE(grid->columnWidth(2), 80);
+    QCOMPARE(grid->columnWidth(3), 90);
+    // Before any report the one empty row equals the empty key after it.
+    QCOMPARE(CellPixel(grid, 0, 0, {1, 1}), QColor(0, 255, 255));
+    QVERIFY(!Child<QToolButton>(form.get(), "ExportBtn")->isEnabled());
+  }
+
+  void openShowsMarksAndColours() {
+    InstallExampleSettings();
+    auto form = ShowForm();
+    auto* grid = Child<QTableView>(form.get(), "MMVBGrid");
+    OpenExample(*form);
+    QVERIFY(messages_.Texts().empty());
+    QVERIFY(Child<QToolButton>(form.get(), "ExportBtn")->isEnabled());
+    QVERIFY(form->DealsShown());
+    QCOMPARE(grid->model()->rowCount(), 30);
+    QCOMPARE(Panel(form.get(), "StatusBar2", 0), QStringLiteral("Всего 30 сделок"));
+    const int marked = form->Deals().Marks().Count();
+    QVERIFY(marked > 0);
+    QCOMPARE(Panel(form.get(), "StatusBar2", 1), QStringLiteral("Отмеченных  сделок: %1").arg(marked));
+
+    // Row 1 and 2: the same account, direction and order, account 150 in range.
+    QCOMPARE(grid->model()->index(0, 2).data().toString(), QStringLiteral("150"));
+    QVERIFY(form->Deals().IsMarked(1));
+    QCOMPARE(CellPixel(grid, 0, 2, {1, 1}), QColor(0, 255, 255));
+    QVERIFY(CellHasColor(grid, 0, 2, QColor(255, 0, 0)));
+    // Row 3: account 99, below the range and unlike its neighbours.
+    QCOMPARE(grid->model()->index(2, 2).data().toString(), QStringLiteral("99"));
+    QVERIFY(!form->Deals().IsMarked(3));
+    QVERIFY(CellPixel(grid, 2, 2, {1, 1}) != QColor(0, 255, 255));
+    QVERIFY(!CellHasColor(grid, 2, 2, QColor(255, 0, 0)));
+    // Row 6: the exchange code ZX1 became 175 through the substitution list.
+    QCOMPARE(grid->model()->index(5, 2).data().toString(), QStringLiteral("175"));
+    QVERIFY(CellHasColor(grid, 5, 2, QColor(255, 0, 0)));
+    // Row 17 is marked but its key differs from both neighbours: red on white.
+    QVERIFY(form->Deals().IsMarked(17));
+    QVERIFY(!form->Deals().IsRelated(17));
+    QVERIFY(CellHasColor(grid, 16, 2, QColor(255, 0, 0)));
+    QVERIFY(!CellHasColor(grid, 16, 2, QColor(0, 255, 255)));
+  }
+
+  void doubleClickTogglesMark() {
+    InstallExampleSettings();
+    auto form = ShowForm();
+    auto* grid = Child<QTableView>(form.get(), "MMVBGrid");
+    OpenExample(*form);
+    const int marked = form->Deals().Marks().Count();
+    auto doubleClick = [&](int row) {
+      QModelIndex index = grid->model()->index(row, 1);
+      grid->scrollTo(index);
+      QPoint at = grid->visualRect(index).center();
+      QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+      QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+    };
+    doubleClick(0);
+    QVERIFY(!form->Deals().IsMarked(1));
+    QCOMPARE(Panel(form.get(), "StatusBar2", 1), QStringLiteral("Отмеченных  сделок: %1").arg(marked - 1));
+    const auto& unmarked = form->Deals().UnmarkedAccounts();
+    QVERIFY(std::find(unmarked.begin(), unmarked.end(), "150") != unmarked.end());
+    QVERIFY(!CellHasColor(grid, 0, 2, QColor(255, 0, 0)));
+    doubleClick(0);
+    QVERIFY(form->Deals().IsMarked(1));
+    QCOMPARE(Panel(form.get(), "StatusBar2", 1), QStringLiteral("Отмеченных  сделок: %1").arg(marked));
+    QVERIFY(CellHasColor(grid, 0, 2, QColor(255, 0, 0)));
+  }
+
+  void unmarkedViewAndBack() {
+    InstallExampleSettings();
+    auto form = ShowForm();
+    auto* grid = Child<QTableView>(form.get(), "MMVBGrid");
+    auto* exportBtn = Child<QToolButton>(form.get(), "ExportBtn");
+    OpenExample(*form);
+    const int marked = form->Deals().Marks().Count();
+    QTest::mouseClick(Child<QToolButton>(form.get(), "NotSelBtn"), Qt::LeftButton);
+    QVERIFY(messages_.Texts().empty());
+    QCOMPARE(grid->model()->rowCount(), 30 - marked);
+    QCOMPARE(Panel(form.get(), "StatusBar2", 0), QStringLiteral("Всего %1 сделок").arg(30 - marked));
+    QCOMPARE(Panel(form.get(), "StatusBar2", 1), QStringLiteral("Не отмеченныее сделки"));
+    QVERIFY(!exportBtn->isEnabled());
+    // No hand marks in this view.
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    form->MMVBGridDblClick();
+    QCOMPARE(Panel(form.get(), "StatusBar2", 1), QStringLiteral("Не отмеченныее сделки"));
+
+    OpenExample(*form);
+    QCOMPARE(grid->model()->rowCount(), 30);
+    QVERIFY(exportBtn->isEnabled());
+  }
+
+  void unmarkedViewWithoutMarksChangesNothing() {
+    InstallExampleSettings();
+    drs::IniFile settings(drs::SettingsFilePath());
+    settings.WriteString("TMMVBForm", "MinClientEdit.Text", "");
+    settings.WriteString("TMMVBForm", "MaxClientEdit.Text", "");
+    auto form = ShowForm();
+    OpenExample(*form);
+    QCOMPARE(form->Deals().Marks().Count(), 0);
+    messages_.Clear();
+    QTest::mouseClick(Child<QToolButton>(form.get(), "NotSelBtn"), Qt::LeftButton);
+    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Нет отмеченных сделок"});
+    QCOMPARE(form->GridModel()->rowCount(), 30);
+    QVERIFY(Child<QToolButton>(form.get(), "ExportBtn")->isEnabled());
+  }
+
+  void missingReportStillEnablesExport() {
+    InstallExampleSettings();
+    drs::IniFile settings(drs::SettingsFilePath());
+    settings.WriteString("TMMVBForm", "InFilenameEdit.Text", "\"/nonexistent/deals.txt\"");
+    auto form = ShowForm();
+    OpenExample(*form);
+    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Файл /nonexistent/deals.txt  не найден."});
+    QCOMPARE(messages_.Messages()[0].kind, drs::MsgKind::Information);
+    QVERIFY(Child<QToolButton>(form.get(), "ExportBtn")->isEnabled());
+  }
+
+  void cleanupTestCase() { scoped_.reset(); }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
