@@ -412,8 +412,13 @@ void TQuery::Open() {
   for (int i = 0; i < sqlite3_column_count(stmt_); ++i)
     fields_.push_back({sqlite3_column_name(stmt_, i), KindOf(sqlite3_column_decltype(stmt_, i))});
   if (requestLive_) {
-    OpenLive();
     active_ = true;
+    try {
+      OpenLive();
+    } catch (...) {
+      Close();
+      throw;
+    }
     return;
   }
   BindAll(stmt_, stmtSlots_);
@@ -628,7 +633,13 @@ void TQuery::DeleteRow(int64_t row) {
 void TQuery::Refresh() {
   if (!active_) return;
   if (live_) {
-    OpenLive();
+    live_.reset();
+    try {
+      OpenLive();
+    } catch (...) {
+      Close();
+      throw;
+    }
     return;
   }
   Open();
