@@ -1,0 +1,158 @@
+#include "export/Turnovers.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/Query.h"
+#include "export/MakeDBF.h"
+#include "export/TableLocation.h"
+#include "export/TurnoverPairing.h"
+#include "support/Messages.h"
+#include "utils/TextCase.h"
+
+namespace drs {
+
+namespace {
+
+const char kCantOpen[] = "Не могу открыть запрос";
+const char kCantCompute[] = "Ошибка при расчете оборотов";
+
+std::string CurrentFolder() {
+  std::string cwd(4096, '\0');
+  if (!::getcwd(cwd.data(), cwd.size())) return {};  // the engine then reports it
+  cwd.resize(std::strlen(cwd.c_str()));
+  return cwd;
+}
+
+// The engine finds a table without regard to case, so a stale "SHOB.DBF"
+// beside a new "ShOb.DBF" could be read instead: every spelling goes.
+void DeleteTableFiles(const std::string& folder, const std::string& fileName) {
+  const std::string wanted = FoldCase(fileName);
+  std::vector<std::string> found;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (dirent* e = ::readdir(dir)) {
+      if (FoldCase(e->d_name) == wanted) found.push_back(folder + "/" + e->d_name);
+    }
+    ::closedir(dir);
+  }
+  for (const std::string& path : found) std::remove(path.c_str());
+}
+
+void CreateTurnoverTable(const std::string& path, bool byAccount) {
+  TDBF dbf;
+  if (byAccount) dbf.AddField("CLIENTID", 'C', 50, 0);
+  dbf.AddField("TICKER", 'C', 50, 0);
+  dbf.AddField("BUY", 'N', 20, 5);
+  dbf.AddField("SAL", 'N', 20, 5);
+  dbf.AddField("SALDO", 'N', 20, 5);
+  dbf.FileName = path;
+  // A failure shows at the first insert, reported there.
+  dbf.CreateTable();
+}
+
+// Walks the open grouped sums into the pairing.
+void AddSums(TQuery& sums, TurnoverPairing& pairing) {
+  for (; !sums.Eof(); sums.Next()) pairing.Add(sums.AsString(0), sums.AsString(1), sums.AsFloat(2));
+}
+
+std::string SumsStatement(const std::string& table, bool oneAccount) {
+  return "select  ticker,OPERTYPE,SUM(QTY) summa from \"" + table + "\"" +
+         (oneAccount ? " where clientid=:clientid" : "") + " group by ticker,opertype order by ticker,OPERTYPE";
+}
+
+}  // namespace
+
+std::vector<TurnoverColumn> TurnoverColumns(int mode) {
+  std::vector<TurnoverColumn> columns;
+  if (mode != kTurnoverBySecurity && mode != kTurnoverByAccount) return columns;
+  if (mode == kTurnoverByAccount) columns.push_back({"clientid", "Номер ", 45, ""});
+  columns.push_back({"ticker", "Наименование ЦБ ", 125, ""});
+  columns.push_back({"buy", "Куплено ", 65, ",0"});
+  columns.push_back({"sal", "Продано", 65, ",0"});
+  columns.push_back({"saldo", "Сальдо.", 65, ",0"});
+  return columns;
+}
+
+TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery& view) {
+  TurnoverResult result;
+  if (mode != kTurnoverBySecurity && mode != kTurnoverByAccount) return result;
+  const bool byAccount = mode == kTurnoverByAccount;
+  const std::string cwd = CurrentFolder();
+  const TableLocation loc = LocateTable(outFileName);
+
+  std::vector<TurnoverRow> rows;
+  try {
+    TurnoverPairing pairing;
+    TQuery sums;
+    sums.SetDatabaseName(loc.folder);
+    if (!byAccount) {
+      sums.SetSQL(SumsStatement(loc.table, false));
+      sums.Open();
+      AddSums(sums, pairing);
+    } else {
+      TQuery accounts;
+      accounts.SetDatabaseName(loc.folder);
+      accounts.SetSQL("Select  distinct clientid from \"" + loc.table + "\"");
+      accounts.Open();
+      sums.SetSQL(SumsStatement(loc.table, true));
+      for (; !accounts.Eof(); accounts.Next()) {
+        const std::string account = accounts.AsString(0);
+        pairing.BeginAccount(account);
+        sums.Close();
+        sums.SetString("clientid", account);
+        sums.Open();
+        AddSums(sums, pairing);
+      }
+    }
+    rows = pairing.Finish();
+  } catch (const EDBEngineError& e) {
+    ShowExceptionInfo(e, kCantOpen);
+    return result;
+  }
+
+  view.Close();
+  const char* fileName = byAccount ? "CLOb.DBF" : "ShOb.DBF";
+  DeleteTableFiles(cwd, fileName);
+  CreateTurnoverTable(cwd + "/" + fileName, byAccount);
+
+  try {
+    TQuery insert;
+    insert.SetDatabaseName(cwd);
+    insert.SetSQL(byAccount ? "insert into clob (clientid,ticker,buy,sal,saldo) values "
+                              "(:clientid,:ticker,:buy,:sal,:saldo)"
+                            : "insert into shob (ticker,buy,sal,saldo) values (:ticker,:buy,:sal,:saldo)");
+    for (const TurnoverRow& row : rows) {
+      if (byAccount) insert.SetString("clientid", row.account);
+      insert.SetString("ticker", row.ticker);
+      insert.SetFloat("buy", AmountValue(row.bought));
+      insert.SetFloat("sal", AmountValue(row.sold));
+      insert.SetFloat("saldo", AmountValue(row.saldo));
+      insert.ExecSQL();
+    }
+  } catch (const EDBEngineError& e) {
+    ShowExceptionInfo(e, kCantCompute);
+    return result;
+  }
+
+  try {
+    view.SetDatabaseName(cwd);
+    view.SetRequestLive(false);
+    view.SetSQL(byAccount ? "select clientid,ticker,buy,sal,saldo from clob order by clientid,ticker"
+                          : "select ticker,buy,sal,saldo from shob order by ticker");
+    view.Open();
+    result.recordCount = view.RecordCount();
+  } catch (const EDBEngineError& e) {
+    view.Close();
+    ShowExceptionInfo(e, kCantOpen);
+    return result;
+  }
+  result.shown = true;
+  result.recordCountText = std::to_string(result.recordCount);
+  result.columns = TurnoverColumns(mode);
+  return result;
+}
+
+}  // namespace drs

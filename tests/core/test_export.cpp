@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+#include "ExportFixture.h"
+#include "TempDir.h"
+#include "engine/Query.h"
+#include "export/Export.h"
+#include "export/ExportProgress.h"
+#include "export/MakeDBF.h"
+
+namespace drs {
+namespace {
+
+using test::Deal;
+using test::DealsFixture;
+using test::ReadBytes;
+using test::RecordingMessages;
+using test::TempDir;
+using Texts = std::vector<std::string>;
+
+class ExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    settings.outFileName = dir.File("DEALS.DBF");
+    settings.writeMode = 0;
+    settings.tradeDate = "07.12.2026";
+    settings.brokerAcc = "BRK01";
+  }
+
+  ExportResult Run(const DealsFixture& f) {
+    ScopedMessageHandler scope(&messages);
+    return ExportMarkedDeals(f.Source(), settings, progress, view);
+  }
+
+  // Every record of the table as its texts, in file order.
+  std::vector<Texts> Records(const std::string& table = "DEALS") {
+    TQuery q;
+    q.SetDatabaseName(dir.Path());
+    q.SetSQL("select CLIENTID,TICKER,OPERTYPE,PRICE,QTY,DATES,SDEL,BROCID from \"" + table + "\"");
+    q.Open();
+    std::vector<Texts> rows;
+    for (; !q.Eof(); q.Next()) {
+      Texts row;
+      for (int i = 0; i < 8; ++i) row.push_back(q.AsString(i));
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  TempDir dir;
+  ExportSettings settings;
+  RecordingMessages messages;
+  SilentProgress progress;
+  TQuery view;
+};
+
+DealsFixture FiveDeals() {
+  DealsFixture f({{"1001", "GAZP", "B", "100.50", "10", "77"},
+                  {"1001", "GAZP", "B", "100.70", "30", "77"},
+                  {"1002", "SBER", "b", "250.1", "2", "78"},
+                  {"1003", "LKOH", "S", "6500", "1", "79"},
+                  {"1004", "VTBR", "S", "0.05", "7", "80"},
+                  {"1005", "MGNT", "B", "5000", "1", "81"}});
+  f.lists.ParseLine("@GAZP=10;SBER=10;", 1);
+  return f;
+}
+
+TEST_F(ExportTest, ANewTableGetsTheLinesAndTheCountThenAnAppendAddsToIt) {
+  settings.squeezeOrders = true;
+  ExportResult first = Run(FiveDeals());
+  EXPECT_EQ(messages.Texts(), Texts{"Создать файл " + settings.outFileName + " ?"})
+      << (messages.shown.back().details.empty() ? "" : messages.shown.back().details[0]);
+  ASSERT_TRUE(first.finished);
+  EXPECT_EQ(first.recordCountText, "5");
+  EXPECT_TRUE(view.Active());
+  std::vector<Texts> rows = Records();
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0], (Texts{"1001", "GAZP", "1", "100.65", "400", "2026-12-07", "77", "BRK01"}));
+  EXPECT_EQ(rows[1][2], "0") << "a lower-case b is no buy";
+  EXPECT_EQ(rows[1][4], "20");
+  EXPECT_EQ(rows[3][3], "0.05");
+
+  DealsFixture three({{"2001", "X", "B", "1", "1", "1"}, {"2002", "X", "B", "1", "1", "2"}, {"2003", "X", "B", "1", "1", "3"}});
+  settings.writeMode = 1;
+  messages.shown.clear();
+  ExportResult second = Run(three);
+  EXPECT_EQ(messages.Texts(), Texts{"Выходной файл существует,режим дозаписи, продолжать?"});
+  EXPECT_EQ(second.recordCountText, "8");
+  EXPECT_EQ(Records().size(), 8u);
+}
+
+TEST_F(ExportTest, TheCreatedTableIsTheEmptyEightColumnFileBeforeInserts) {
+  // Nothing marked inside the grid is caught before any question.
+  DealsFixture none({{"1", "X", "B", "1", "1", "1", false}});
+  EXPECT_FALSE(Run(none).finished);
+  EXPECT_EQ(messages.Texts(), Texts{"Нет отмеченных сделок!"});
+  EXPECT_FALSE(test::ReadBytes(settings.outFileName).size());
+
+  CreateOutputTable(settings.outFileName);
+  const std::string bytes = ReadBytes(settings.outFileName);
+  ASSERT_EQ(bytes.size(), 289u);
+  EXPECT_EQ(static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8, 289);
+  EXPECT_EQ(static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8, 148);
+}
+
+TEST_F(ExportTest, AnswersNoLeaveEverythingAsItWas) {
+  messages.answers = {kAnswerNo};
+  EXPECT_FALSE(Run(FiveDeals()).finished);
+  EXPECT_FALSE(std::ifstream(settings.outFileName).good()) << "no table without a yes";
+
+  CreateOutputTable(settings.outFileName);
+  const std::string before = ReadBytes(settings.outFileName);
+  for (int mode : {0, 1}) {
+    settings.writeMode = mode;
+    messages.answers = {kAnswerNo};
+    EXPECT_FALSE(Run(FiveDeals()).finished);
+    EXPECT_EQ(ReadBytes(settings.outFileName), before);
+  }
+  settings.writeMode = -1;
+  messages.shown.clear();
+  EXPECT_FALSE(Run(FiveDeals()).finished);
+  EXPECT_EQ(messages.Texts(), Texts{"Определите режим записи"});
+}
+
+TEST_F(ExportTest, OverwriteRefusesATableOfOtherColumns) {
+  auto make = [&](std::vector<const char*> names) {
+    TDBF dbf;
+    for (const char* name : names) dbf.AddField(name, 'C', 10, 0);
+    dbf.FileName = settings.outFileName;
+    dbf.CreateTable();
+    return ReadBytes(settings.outFileName);
+  };
+  for (auto names : {std::vector<const char*>{"CLIENTID", "TICKER", "OPERTYPE", "PRICE", "QTY", "DATES", "SDEL"},
+                     std::vector<const char*>{"TICKER", "CLIENTID", "OPERTYPE", "PRICE", "QTY", "DATES", "SDEL",
+                                              "BROCID"}}) {
+    const std::string before = make(names);
+    messages.shown.clear();
+    EXPECT_FALSE(Run(FiveDeals()).finished);
+    EXPECT_EQ(messages.Texts(),
+              (Texts{"Выходной файл существует и будет перезаписан, продолжать?", "Файл не соответствует  формату!"}));
+    EXPECT_EQ(ReadBytes(settings.outFileName), before);
+  }
+
+  // Append makes no check; every insert into the seven columns fails and
+  // is reported on its own.
+  make({"CLIENTID", "TICKER", "OPERTYPE", "PRICE", "QTY", "DATES", "SDEL"});
+  settings.writeMode = 1;
+  messages.shown.clear();
+  ExportResult result = Run(FiveDeals());
+  EXPECT_EQ(result.failedLines, 6u);
+  size_t reports = 0;
+  for (const auto& shown : messages.shown) {
+    if (shown.text == "Ошибка записи в выходной файл") {
+      ++reports;
+      EXPECT_FALSE(shown.details.empty());
+    }
+  }
+  EXPECT_EQ(reports, 6u);
+}
+
+TEST_F(ExportTest, OverwriteKeepsYesterdaysTableWhenADealOrTheDateIsBad) {
+  ASSERT_TRUE(Run(FiveDeals()).finished);
+  const std::string yesterday = ReadBytes(settings.outFileName);
+  ASSERT_EQ(Records().size(), 6u);
+
+  DealsFixture badNumber({{"1", "X", "B", "1,5,", "1", "1"}});
+  messages.shown.clear();
+  EXPECT_FALSE(Run(badNumber).finished);
+  EXPECT_EQ(messages.Texts().back(), "Ошибка числового формата во входном файле. Смотрите поля количество и Цена");
+  EXPECT_EQ(ReadBytes(settings.outFileName), yesterday);
+
+  DealsFixture zeroLots({{"1", "X", "B", "10", "0", "1"}});
+  messages.shown.clear();
+  EXPECT_FALSE(Run(zeroLots).finished);
+  EXPECT_EQ(messages.shown.back().kind, MsgKind::Error);
+  EXPECT_NE(messages.Texts().back().find("строке 1"), std::string::npos);
+  EXPECT_EQ(ReadBytes(settings.outFileName), yesterday);
+
+  settings.tradeDate = "31.11.2026";
+  messages.shown.clear();
+  EXPECT_FALSE(Run(FiveDeals()).finished);
+  EXPECT_NE(messages.Texts().back().find("31.11.2026"), std::string::npos);
+  EXPECT_EQ(ReadBytes(settings.outFileName), yesterday);
+
+  // A bad date does not create a missing table either.
+  settings.outFileName = dir.File("NEW.DBF");
+  EXPECT_FALSE(Run(FiveDeals()).finished);
+  EXPECT_FALSE(std::ifstream(settings.outFileName).good());
+
+  // With everything good the overwrite clears the old rows first.
+  settings.outFileName = dir.File("DEALS.DBF");
+  settings.tradeDate = "08.12.2026";
+  DealsFixture one({{"9", "Y", "B", "2", "1", "5"}});
+  ExportResult result = Run(one);
+  EXPECT_EQ(result.recordCountText, "1");
+  EXPECT_EQ(Records()[0][5], "2026-12-08");
+}
+
+TEST_F(ExportTest, BothSqueezesMergeOneAccountSecurityAndDirection) {
+  DealsFixture f({{"1", "X", "B", "10", "1", "a"}, {"1", "X", "B", "20", "1", "b"}, {"1", "X", "S", "30", "1", "c"}}, 1);
+  settings.squeezeOrders = true;
+  settings.squeezeClients = true;
+  ASSERT_TRUE(Run(f).finished);
+  std::vector<Texts> rows = Records();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (Texts{"1", "X", "1", "15", "2", "2026-12-07", "a", "BRK01"}));
+  EXPECT_EQ(rows[1][6], "c");
+}
+
+// Counts reports; cancels at a given position like a pressed "Отмена".
+class CountingProgress : public ExportProgress {
+ public:
+  void Begin(const std::string& c, const std::vector<std::string>& s) override {
+    caption = c;
+    steps = s;
+  }
+  void ShowProgress(int step, long long position, long long total) override {
+    reports.push_back({step, position, total});
+    if (position == cancelAt) throw std::runtime_error("Процесс прерван");
+  }
+  void WaitDone() override { ++waits; }
+  void End() noexcept override { ++ends; }
+
+  std::string caption;
+  std::vector<std::string> steps;
+  std::vector<std::array<long long, 3>> reports;
+  long long cancelAt = -1;
+  int waits = 0, ends = 0;
+};
+
+TEST_F(ExportTest, ProgressFollowsEachLineAndACancelKeepsWhatWasWritten) {
+  CountingProgress counting;
+  {
+    ScopedMessageHandler scope(&messages);
+    ExportMarkedDeals(FiveDeals().Source(), settings, counting, view);
+  }
+  EXPECT_EQ(counting.caption, "Экспорт данных в DEALS");
+  EXPECT_EQ(counting.steps, Texts{" Экспорт данных"});
+  ASSERT_EQ(counting.reports.size(), 6u);
+  EXPECT_EQ(counting.reports[2], (std::array<long long, 3>{0, 3, 6}));
+  EXPECT_EQ(counting.waits, 1);
+  EXPECT_EQ(counting.ends, 1);
+
+  CountingProgress cancelling;
+  cancelling.cancelAt = 2;
+  ScopedMessageHandler scope(&messages);
+  EXPECT_THROW(ExportMarkedDeals(FiveDeals().Source(), settings, cancelling, view), std::runtime_error);
+  EXPECT_EQ(cancelling.ends, 1);
+  EXPECT_EQ(cancelling.waits, 0);
+  EXPECT_FALSE(view.Active());
+  EXPECT_EQ(Records().size(), 2u);
+}
+
+TEST_F(ExportTest, AQuotedPathWithBlanksAndBackslashesIsOneTable) {
+  ::mkdir(dir.File("a b").c_str(), 0755);
+  settings.outFileName = "\"" + dir.File("a b") + "\\OUT.DBF\"";
+  ExportResult result = Run(FiveDeals());
+  EXPECT_EQ(messages.Texts()[0], "Создать файл " + dir.File("a b") + "\\OUT.DBF ?");
+  EXPECT_EQ(result.recordCountText, "6");
+  EXPECT_GE(ReadBytes(dir.File("a b/OUT.DBF")).size(), 289u + 6 * 148);
+}
+
+}  // namespace
+}  // namespace drs
