@@ -1,6 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "ExportFixture.h"
+#include "TempDir.h"
+#include "engine/Query.h"
+#include "export/Export.h"
 #include "export/TurnoverPairing.h"
+#include "export/Turnovers.h"
 
 namespace drs {
 namespace {
@@ -71,6 +80,129 @@ TEST(TurnoverAmounts, TextHoldsFifteenSignificantDigits) {
   p.Add("X", "1", 0.1 + 0.2);
   p.Add("X", "0", 0.3);
   EXPECT_EQ(p.Finish()[0].saldo, "0");
+}
+
+// The output table in one temporary folder, the working folder in another.
+class TurnoversTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("XDG_CONFIG_HOME", out.Path().c_str(), 1);
+    previous = std::filesystem::current_path();
+    std::filesystem::current_path(work.Path());
+    outFile = out.File("DEALS.DBF");
+    CreateOutputTable(outFile);
+  }
+  void TearDown() override { std::filesystem::current_path(previous); }
+
+  void AddDeal(const std::string& account, const std::string& ticker, int operType, double qty) {
+    TQuery q;
+    q.SetDatabaseName(out.Path());
+    q.SetSQL("insert into DEALS (CLIENTID,TICKER,OPERTYPE,PRICE,QTY,SDEL,BROCID) values "
+             "(:c,:t,:o,1,:q,'1','B')");
+    q.SetString("c", account);
+    q.SetString("t", ticker);
+    q.SetFloat("o", operType);
+    q.SetFloat("q", qty);
+    q.ExecSQL();
+  }
+
+  std::vector<Row> ViewRows() {
+    std::vector<Row> rows;
+    for (; !view.Eof(); view.Next()) {
+      Row row;
+      for (int i = 0; i < view.FieldCount(); ++i) row.push_back(view.AsString(i));
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  TurnoverResult Run(int mode) {
+    ScopedMessageHandler scope(&messages);
+    return ComputeTurnovers(outFile, mode, view);
+  }
+
+  test::TempDir out, work;
+  std::filesystem::path previous;
+  std::string outFile;
+  test::RecordingMessages messages;
+  TQuery view;
+};
+
+TEST_F(TurnoversTest, BySecurityRebuildsShObInTheWorkingFolder) {
+  AddDeal("1001", "GAZP", 1, 100);
+  AddDeal("1001", "GAZP", 0, 30);
+  AddDeal("1002", "LKOH", 0, 10);
+  AddDeal("1003", "SBER", 1, 5);
+  TurnoverResult r = Run(kTurnoverBySecurity);
+  ASSERT_TRUE(r.shown) << (messages.shown.empty() ? "" : messages.shown[0].text);
+  EXPECT_EQ(r.recordCountText, "3");
+  EXPECT_EQ(ViewRows(), (std::vector<Row>{{"GAZP", "100", "30", "70"}, {"LKOH", "0", "10", "-10"}, {"SBER", "5", "0", "5"}}));
+  EXPECT_TRUE(std::filesystem::exists(work.File("ShOb.DBF")));
+  EXPECT_EQ(r.columns.size(), 4u);
+}
+
+TEST_F(TurnoversTest, ByAccountGivesOneRowPerAccountAndSecurity) {
+  AddDeal("1001", "GAZP", 1, 100);
+  AddDeal("1002", "GAZP", 0, 40);
+  ASSERT_TRUE(Run(kTurnoverBySecurity).shown);
+  TurnoverResult r = Run(kTurnoverByAccount);
+  ASSERT_TRUE(r.shown);
+  EXPECT_EQ(r.recordCountText, "2");
+  EXPECT_EQ(ViewRows(), (std::vector<Row>{{"1001", "GAZP", "100", "0", "100"}, {"1002", "GAZP", "0", "40", "-40"}}));
+  // The other mode's table stays.
+  EXPECT_TRUE(std::filesystem::exists(work.File("ShOb.DBF")));
+  EXPECT_TRUE(std::filesystem::exists(work.File("CLOb.DBF")));
+  ASSERT_EQ(r.columns.size(), 5u);
+  EXPECT_STREQ(r.columns[0].title, "Номер ");
+}
+
+TEST_F(TurnoversTest, HandEditedTypesAndLetterCaseDoNotShiftTheRows) {
+  AddDeal("1", "GAZP", 1, 100);
+  AddDeal("1", "GAZP", 2, 7);
+  AddDeal("1", "GAZP", 0, 30);
+  AddDeal("1", "LKOH", 0, 10);
+  AddDeal("1", "gazp", 1, 3);
+  ASSERT_TRUE(Run(kTurnoverBySecurity).shown);
+  EXPECT_EQ(ViewRows(), (std::vector<Row>{{"GAZP", "110", "30", "80"}, {"LKOH", "0", "10", "-10"}}));
+}
+
+TEST_F(TurnoversTest, AnEmptyTableGivesAnEmptyTurnoverTable) {
+  TurnoverResult r = Run(kTurnoverByAccount);
+  ASSERT_TRUE(r.shown);
+  EXPECT_EQ(r.recordCountText, "0");
+  EXPECT_TRUE(ViewRows().empty());
+}
+
+TEST_F(TurnoversTest, AMissingOutputTableLeavesTheTurnoverTablesAlone) {
+  AddDeal("1", "GAZP", 1, 100);
+  ASSERT_TRUE(Run(kTurnoverBySecurity).shown);
+  const std::string before = test::ReadBytes(work.File("ShOb.DBF"));
+  outFile = out.File("NONE.DBF");
+  messages.shown.clear();
+  EXPECT_FALSE(Run(kTurnoverBySecurity).shown);
+  EXPECT_FALSE(Run(kTurnoverByAccount).shown);
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[0].text, "Не могу открыть запрос");
+  EXPECT_FALSE(messages.shown[0].details.empty());
+  EXPECT_EQ(test::ReadBytes(work.File("ShOb.DBF")), before);
+  EXPECT_FALSE(std::filesystem::exists(work.File("CLOb.DBF")));
+  // No mode chosen: nothing at all.
+  messages.shown.clear();
+  EXPECT_FALSE(Run(-1).shown);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(TurnoversTest, FollowsTheWorkingFolderAndReplacesOtherSpellings) {
+  AddDeal("1", "GAZP", 1, 100);
+  test::TempDir other;
+  std::filesystem::current_path(other.Path());
+  test::WriteBytes(other.File("shob.dbf"), "stale");
+  ASSERT_TRUE(Run(kTurnoverBySecurity).shown);
+  EXPECT_TRUE(std::filesystem::exists(other.File("ShOb.DBF")));
+  EXPECT_FALSE(std::filesystem::exists(other.File("shob.dbf")));
+  EXPECT_FALSE(std::filesystem::exists(work.File("ShOb.DBF")));
+  EXPECT_EQ(ViewRows(), (std::vector<Row>{{"GAZP", "100", "0", "100"}}));
+  std::filesystem::current_path(work.Path());
 }
 
 }  // namespace
