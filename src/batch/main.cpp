@@ -2,6 +2,7 @@
 // and machines without a display.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,14 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> args(argv + 2, argv + argc);
   for (const Command& command : kCommands) {
-    if (name == command.name) return command.run(args);
+    if (name != command.name) continue;
+    try {
+      return command.run(args);
+    } catch (const std::exception& error) {
+      // What the window's general error report would show.
+      std::fprintf(stderr, "%s\n", error.what());
+      return drs::batch::kExitStopped;
+    }
   }
   std::fprintf(stderr, "Неизвестная команда: %s\n", name.c_str());
   PrintUsage(stderr);

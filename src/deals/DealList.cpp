@@ -31,6 +31,9 @@ bool LoadReportRows(const std::string& name, const ActiveFormat& format, DealGri
 void DealList::LoadFormat(const std::string& paramsFileName) {
   formatStatus_[0] = "Файл настройки параметров: " + paramsFileName;
   drs::LoadFormat(paramsFileName, format_, grid_);
+  // The load empties the grid; marks of its former rows would fall on the
+  // blank row and on rows of the next report.
+  marks_.Clear();
   if (format_.formatValid) formatStatus_ = FormatStatusTexts(paramsFileName, format_);
 }
 

@@ -23,6 +23,7 @@ class DealList {
   // through ShowError. On success FormatStatus() holds the three texts of the
   // status line under the top panel.
   // Panel 0 is written on every call, panels 1 and 2 only after a good load.
+  // The grid is left with its header and one blank row, and the marks empty.
   void LoadFormat(const std::string& paramsFileName);
   // Parses one stored line of the substitution list (numbered from 1).
   void ParseReplaceLine(const std::string& line, int lineNo);

@@ -42,8 +42,13 @@ void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) 
   std::vector<size_t> amendedAt;
   size_t pos = 0;
   while (pos < size) {
-    size_t end = pos;
-    while (end < size && text_[end] != '\n' && text_[end] != '\r') ++end;
+    // The nearer of the next LF and the next CR ends the line.
+    const char* base = text_.data();
+    const void* lf = std::memchr(base + pos, '\n', size - pos);
+    size_t end = lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : size;
+    if (const void* cr = std::memchr(base + pos, '\r', end - pos)) {
+      end = static_cast<size_t>(static_cast<const char*>(cr) - base);
+    }
     std::string_view line(text_.data() + pos, end - pos);
     size_t next = end;
     if (next < size) next += (text_[next] == '\r' && next + 1 < size && text_[next + 1] == '\n') ? 2 : 1;

@@ -12,10 +12,20 @@ void Report(int lineNo, const char* text) {
   ShowError("Ошибка формата  в строке " + std::to_string(lineNo) + ". файла подстановок. " + text);
 }
 
+// FoldCase, quicker for the plain ASCII codes that make up most reports.
+std::string FoldKey(std::string_view code) {
+  std::string key(code);
+  for (char& c : key) {
+    if (static_cast<unsigned char>(c) >= 0x80) return FoldCase(code);
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  }
+  return key;
+}
+
 const std::string* Find(const std::unordered_map<std::string, size_t>& index, const std::vector<std::string>& values,
                         std::string_view code) {
-  if (code.empty()) return nullptr;  // an empty code never matches
-  auto it = index.find(FoldCase(code));
+  if (code.empty() || index.empty()) return nullptr;  // an empty code never matches
+  auto it = index.find(FoldKey(code));
   return it == index.end() ? nullptr : &values[it->second];
 }
 
@@ -34,7 +44,7 @@ void ReplaceLists::AddPair(bool account, std::string code, const std::string& va
   auto& codes = account ? replaceFrom_ : lotCodes_;
   auto& values = account ? replaceTo_ : lotSizes_;
   auto& index = account ? replaceIndex_ : lotIndex_;
-  if (!code.empty()) index.emplace(FoldCase(code), codes.size());  // keeps the first definition
+  if (!code.empty()) index.emplace(FoldKey(code), codes.size());  // keeps the first definition
   codes.push_back(std::move(code));
   values.push_back(value);
 }

@@ -234,3 +234,21 @@ TEST_F(DealListTest, RelatedRowsAfterLoading) {
 
 }  // namespace
 }  // namespace drs
+
+namespace drs {
+namespace {
+
+TEST_F(DealListTest, FormatReloadDropsTheRowsAndTheirMarks) {
+  Load();
+  Report(kFive);
+  deals.OpenReport(report, "100", "200");
+  ASSERT_EQ(deals.Marks().Count(), 3);
+  Load();
+  EXPECT_EQ(deals.Grid().RowCount(), 2);
+  EXPECT_EQ(deals.Grid().Cell(2, 1), "");
+  EXPECT_FALSE(deals.IsMarked(1));  // the blank row is not drawn or exported as marked
+  EXPECT_TRUE(deals.Marks().Empty());
+}
+
+}  // namespace
+}  // namespace drs
