@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "batch/BatchCommon.h"
+#include "batch/ExportCommand.h"
 #include "batch/ListCommand.h"
 #include "utils/Utils.h"
 
@@ -20,6 +21,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"list", drs::batch::RunList, drs::batch::ListUsage},
+    {"export", drs::batch::RunExport, drs::batch::ExportUsage},
 };
 
 void PrintUsage(std::FILE* to) {

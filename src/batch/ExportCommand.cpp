@@ -1,0 +1,238 @@
+#include "batch/ExportCommand.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "batch/BatchCommon.h"
+#include "deals/DealList.h"
+#include "engine/Query.h"
+#include "export/Export.h"
+#include "export/ExportProgress.h"
+#include "export/Turnovers.h"
+#include "utils/Utils.h"
+
+namespace drs::batch {
+
+namespace {
+
+const char kNoFormatFile[] =
+    "Не задан файл настройки параметров. Откройте форму \"Настройка форматов  входных файлов и их отображения\"";
+
+// Prints every message like StderrMessages; a question is printed with the
+// answer given: "Да" with --yes, else "Нет".
+class ExportMessages : public StderrMessages {
+ public:
+  explicit ExportMessages(bool yes) : yes_(yes) {}
+  int Show(const MessageRequest& request) override {
+    if (request.kind != MsgKind::Question && request.kind != MsgKind::QuestionCancel) {
+      return StderrMessages::Show(request);
+    }
+    std::fprintf(stderr, "%s %s\n", request.text.c_str(), yes_ ? "Да" : "Нет");
+    if (request.details) {
+      for (const std::string& line : *request.details) std::fprintf(stderr, "  %s\n", line.c_str());
+    }
+    std::fflush(stderr);
+    return yes_ ? kAnswerYes : kAnswerNo;
+  }
+
+ private:
+  bool yes_;
+};
+
+// One line on a terminal, rewritten when the whole percentage changes.
+class TerminalProgress : public ExportProgress {
+ public:
+  void Begin(const std::string& caption, const std::vector<std::string>&) override { caption_ = caption; }
+  void ShowProgress(int, long long position, long long total) override {
+    const int percent = total > 0 ? static_cast<int>(position * 100 / total) : 0;
+    if (percent == percent_ && position != total) return;
+    percent_ = percent;
+    std::fprintf(stderr, "\r%s: %lld / %lld (%d%%)", caption_.c_str(), position, total, percent);
+    std::fflush(stderr);
+    shown_ = true;
+  }
+  void WaitDone() override {}
+  void End() noexcept override {
+    if (shown_) std::fprintf(stderr, "\n");
+    shown_ = false;
+  }
+
+ private:
+  std::string caption_;
+  int percent_ = -1;
+  bool shown_ = false;
+};
+
+bool StoredFlag(const std::string& key) {
+  const std::string value = SettingsValue("TMMVBForm", key);
+  int number = 0;
+  if (TryStrToInt(value, number)) return number != 0;
+  return value == "True" || value == "true";
+}
+
+int StoredIndex(const std::string& key) {
+  int number = -1;
+  return TryStrToInt(SettingsValue("TMMVBForm", key), number) ? number : -1;
+}
+
+std::string Pick(const Options& options, const std::string& option, const std::string& key) {
+  return options.Has(option) ? options.Value(option) : SettingsValue("TMMVBForm", key);
+}
+
+bool PickFlag(const Options& options, const std::string& flag, const std::string& key) {
+  if (options.flags.count(flag)) return true;
+  if (options.flags.count("--no-" + flag.substr(2))) return false;
+  return StoredFlag(key);
+}
+
+// The deal list as the window has it after "Показать/обновить". False when
+// the report could not be read.
+bool LoadDeals(const Options& options, DealList& deals, StderrMessages& messages) {
+  std::vector<std::string> rules;
+  std::string error;
+  if (options.Has("--replace-list")) {
+    if (!ReadTextLines(options.Value("--replace-list"), rules, error)) {
+      ShowError(error);
+      return false;
+    }
+  } else {
+    rules = SettingsList("ReplaceList");
+  }
+  for (size_t i = 0; i < rules.size(); ++i) deals.ParseReplaceLine(rules[i], static_cast<int>(i) + 1);
+  const std::string formatFile =
+      options.Has("--format") ? options.Value("--format") : SettingsValue("ParamsFileName", "ParamsFileName");
+  if (IsBlank(formatFile)) {
+    ShowError(kNoFormatFile);
+  } else {
+    deals.LoadFormat(formatFile);
+  }
+  const std::string minBound = CheckBoundDigits(Pick(options, "--min", "MinClientEdit.Text"));
+  const std::string maxBound = CheckBoundDigits(Pick(options, "--max", "MaxClientEdit.Text"));
+  messages.ResetErrors();
+  if (!deals.OpenReport(Pick(options, "--report", "InFilenameEdit.Text"), minBound, maxBound)) return false;
+  for (const std::string& text : deals.DealStatus()) std::fprintf(stderr, "%s\n", text.c_str());
+  return deals.LastReportRead() && messages.Errors() == 0;
+}
+
+void PrintView(TQuery& view) {
+  OutBuffer out;
+  std::string line;
+  for (; !view.Eof(); view.Next()) {
+    line.clear();
+    for (int i = 0; i < view.FieldCount(); ++i) {
+      if (i > 0) line += '\t';
+      line += view.AsString(i);
+    }
+    line += '\n';
+    out.Add(line);
+  }
+}
+
+}  // namespace
+
+const char* ExportUsage() {
+  return "  drsprep-batch export [параметры list] [--out ФАЙЛ] [--date ДД.ММ.ГГГГ] [--broker КОД]\n"
+         "                       [--mode overwrite|append] [--squeeze-orders] [--squeeze-clients]\n"
+         "                       [--turnovers by-security|by-account] [--yes]\n"
+         "      Читает файл сделок, как list, и выгружает отмеченные сделки в выходной\n"
+         "      файл, как кнопка \"Экспорт\"; печатает число записей в выходном файле,\n"
+         "      с --turnovers - затем строки оборотов (поля через табуляцию).\n"
+         "      Вопросы печатаются в stderr; с --yes на каждый отвечается \"Да\", без него\n"
+         "      \"Нет\". Без параметров берется то же, что у окна (раздел TMMVBForm):\n"
+         "      --out           выходной файл (OutFilenameEdit.Text)\n"
+         "      --date          дата торгов (TorgDateEdit.Text)\n"
+         "      --broker        код брокера (BrokerAccEdit.Text)\n"
+         "      --mode          режим записи (WriteModeRadioGroup.ItemIndex: 0 overwrite,\n"
+         "                      1 append)\n"
+         "      --squeeze-orders, --no-squeeze-orders    \"Сжать\" заявки\n"
+         "                      (SqueeseClaineCheckBox.Checked)\n"
+         "      --squeeze-clients, --no-squeeze-clients  Сжать по клиентам\n"
+         "                      (SqueeseClientCheckBox.Checked)\n"
+         "      Код выхода: 0 - выполнено, 1 - остановлено сообщением или не все строки\n"
+         "      записаны, 2 - ошибка в параметрах.\n";
+}
+
+int RunExport(const std::vector<std::string>& args) {
+  Options options;
+  std::string error;
+  if (!ParseOptions(args,
+                    {"--format", "--report", "--min", "--max", "--replace-list", "--out", "--date", "--broker", "--mode",
+                     "--turnovers"},
+                    {"--unmarked", "--squeeze-orders", "--squeeze-clients", "--no-squeeze-orders",
+                     "--no-squeeze-clients", "--yes"},
+                    options, error)) {
+    std::fprintf(stderr, "%s\nИспользование:\n%s", error.c_str(), ExportUsage());
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::printf("Использование:\n%s", ExportUsage());
+    return kExitOk;
+  }
+  if (options.flags.count("--unmarked")) {
+    std::fprintf(stderr, "Выгружаются только отмеченные сделки: --unmarked здесь не действует\n");
+    return kExitUsage;
+  }
+  for (const char* flag : {"orders", "clients"}) {
+    if (options.flags.count(std::string("--squeeze-") + flag) && options.flags.count(std::string("--no-squeeze-") + flag)) {
+      std::fprintf(stderr, "Заданы оба параметра --squeeze-%s и --no-squeeze-%s\n", flag, flag);
+      return kExitUsage;
+    }
+  }
+
+  ExportSettings settings;
+  if (options.Has("--mode")) {
+    const std::string& mode = options.Value("--mode");
+    if (mode != "overwrite" && mode != "append") {
+      std::fprintf(stderr, "Режим записи должен быть overwrite или append: %s\n", mode.c_str());
+      return kExitUsage;
+    }
+    settings.writeMode = mode == "overwrite" ? 0 : 1;
+  } else {
+    settings.writeMode = StoredIndex("WriteModeRadioGroup.ItemIndex");
+  }
+  int turnoverMode = -1;
+  if (options.Has("--turnovers")) {
+    const std::string& mode = options.Value("--turnovers");
+    if (mode != "by-security" && mode != "by-account") {
+      std::fprintf(stderr, "Обороты считаются by-security или by-account: %s\n", mode.c_str());
+      return kExitUsage;
+    }
+    turnoverMode = mode == "by-security" ? kTurnoverBySecurity : kTurnoverByAccount;
+  }
+  settings.outFileName = Pick(options, "--out", "OutFilenameEdit.Text");
+  settings.tradeDate = Pick(options, "--date", "TorgDateEdit.Text");
+  settings.brokerAcc = Pick(options, "--broker", "BrokerAccEdit.Text");
+  settings.squeezeOrders = PickFlag(options, "--squeeze-orders", "SqueeseClaineCheckBox.Checked");
+  settings.squeezeClients = PickFlag(options, "--squeeze-clients", "SqueeseClientCheckBox.Checked");
+
+  ExportMessages messages(options.flags.count("--yes") > 0);
+  ScopedMessageHandler scope(&messages);
+  DealList deals;
+  if (!LoadDeals(options, deals, messages)) return kExitStopped;
+
+  TerminalProgress terminal;
+  SilentProgress silent;
+  ExportProgress& progress = ::isatty(STDERR_FILENO) ? static_cast<ExportProgress&>(terminal) : silent;
+  TQuery outputView;
+  const ExportResult result = ExportMarkedDeals(deals, settings, progress, outputView);
+  if (!result.finished) return kExitStopped;
+  outputView.Close();
+  std::printf("Записей в выходном файле: %s\n", result.recordCountText.c_str());
+  std::fflush(stdout);
+  int status = result.failedLines > 0 ? kExitStopped : kExitOk;
+  if (result.failedLines > 0) {
+    std::fprintf(stderr, "Не записано строк: %zu из %zu\n", result.failedLines, result.lines);
+  }
+
+  if (turnoverMode >= 0) {
+    TQuery view;
+    const TurnoverResult turnovers = ComputeTurnovers(settings.outFileName, turnoverMode, view);
+    if (!turnovers.shown) return kExitStopped;
+    PrintView(view);
+    std::fprintf(stderr, "Записей в таблице оборотов: %s\n", turnovers.recordCountText.c_str());
+  }
+  return status;
+}
+
+}  // namespace drs::batch
