@@ -1,0 +1,83 @@
+#include "support/JournalFile.h"
+
+#include <cerrno>
+
+#include "utils/Cp1251.h"
+#include "utils/Errors.h"
+#include "utils/FileIO.h"
+
+namespace drs {
+
+namespace {
+[[noreturn]] void Fail(const std::string& what, const std::string& fileName, int err) {
+  throw EInOutError(what + " " + fileName + ": " + SystemErrorText(err));
+}
+}  // namespace
+
+bool JournalLines::Add(const std::string& line, int maxLines) {
+  bool dropped = false;
+  if (!lines_.empty() && static_cast<long long>(lines_.size()) >= maxLines) {
+    lines_.pop_front();
+    dropped = true;
+  }
+  lines_.push_back(line);
+  return dropped;
+}
+
+JournalFile::~JournalFile() {
+  if (file_) std::fclose(file_);
+}
+
+std::vector<std::string> JournalFile::ReadLines(const std::string& fileName) {
+  std::vector<std::string> lines;
+  if (!FileExists(fileName)) return lines;
+  std::string bytes, error;
+  if (!ReadFileBytes(fileName, bytes, &error))
+    throw EInOutError("Ошибка чтения журнала " + fileName + (error.empty() ? "" : ": " + error));
+  std::string text = Cp1251ToUtf8(bytes);
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      lines.push_back(text.substr(start, i - start));
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      start = i + 1;
+    }
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+void JournalFile::Open(const std::string& fileName) {
+  Close();
+  std::FILE* f = std::fopen(fileName.c_str(), "ab");
+  if (!f) Fail("Не могу открыть журнал", fileName, errno);
+  file_ = f;
+  fileName_ = fileName;
+}
+
+void JournalFile::Append(const std::string& line) {
+  if (!file_) throw EInOutError("Журнал не открыт");
+  std::string bytes = Utf8ToCp1251(line);
+  bytes += "\r\n";
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() || std::fflush(file_) != 0)
+    Fail("Ошибка записи в журнал", fileName_, errno);
+}
+
+void JournalFile::Truncate() {
+  if (!file_) throw EInOutError("Журнал не открыт");
+  std::FILE* f = std::freopen(fileName_.c_str(), "wb", file_);
+  if (!f) {
+    file_ = nullptr;  // freopen closed the old stream
+    Fail("Не могу очистить журнал", fileName_, errno);
+  }
+  file_ = f;
+}
+
+void JournalFile::Close() {
+  if (!file_) return;
+  std::FILE* f = file_;
+  file_ = nullptr;
+  if (std::fclose(f) != 0) Fail("Ошибка закрытия журнала", fileName_, errno);
+}
+
+}  // namespace drs
