@@ -4,6 +4,7 @@
 #include "main/ui/TMMVBForm.h"
 #include "support/Messages.h"
 #include "support/ui/GuiMessageHandler.h"
+#include "support/ui/TJrnlForm.h"
 #include "utils/Utils.h"
 
 int main(int argc, char* argv[]) {
@@ -16,6 +17,8 @@ int main(int argc, char* argv[]) {
 
   TMMVBForm form;
   QObject::connect(&form, &TMMVBForm::Closed, &app, &QApplication::quit);
+  drs::TJrnlForm journal;  // hidden until the operator asks for it
+  form.SetJournalForm(&journal);
   form.show();
   return app.exec();
 }

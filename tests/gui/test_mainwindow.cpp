@@ -22,7 +22,11 @@
 #include "main/ui/TStatusBar.h"
 #include "support/AppPaths.h"
 #include "support/DialogHelpers.h"
+#include "format/ui/TReplaceForm.h"
+#include "format/ui/TSetParamsForm.h"
 #include "support/ui/TFilenameEdit.h"
+#include "support/ui/TJournal.h"
+#include "support/ui/TJrnlForm.h"
 
 using drs::test::ScriptedMessageHandler;
 
@@ -385,6 +389,97 @@ class TestMainWindow : public QObject {
     QCOMPARE(messages_.Texts(), std::vector<std::string>{"Файл /nonexistent/deals.txt  не найден."});
     QCOMPARE(messages_.Messages()[0].kind, drs::MsgKind::Information);
     QVERIFY(Child<QToolButton>(form.get(), "ExportBtn")->isEnabled());
+  }
+
+  void journalButtonListsUnmarkedAccounts() {
+    InstallExampleSettings();
+    drs::TJrnlForm journal;
+    auto form = std::make_unique<TMMVBForm>();
+    form->SetJournalForm(&journal);
+    form->show();
+    drs::TJournal* lines = journal.Journal1();
+    QCOMPARE(lines->FileName(), drs::JournalFilePath());
+    QCOMPARE(lines->MaxLines(), 3000);
+    auto* journalBtn = Child<QToolButton>(form.get(), "JournalBtn");
+
+    OpenExample(*form);
+    QTest::mouseClick(journalBtn, Qt::LeftButton);
+    QVERIFY(messages_.Texts().empty());
+    QVERIFY(journal.isVisible());
+    QVERIFY(lines->Active());
+    const std::vector<std::string> expected = form->Deals().UnmarkedJournalLines();
+    QVERIFY(expected.size() > 4);
+    QCOMPARE(expected.front(), std::string("Список неотмеченных счетов"));
+    // The file's earlier lines come first; ours are the last ones.
+    std::vector<std::string> shown(lines->Lines().begin(), lines->Lines().end());
+    QVERIFY(shown.size() >= expected.size());
+    QCOMPARE(std::vector<std::string>(shown.end() - expected.size(), shown.end()), expected);
+
+    QTest::mouseClick(journalBtn, Qt::LeftButton);
+    QVERIFY(!journal.isVisible());
+    lines->SetActive(false);
+
+    // Without bounds nothing is listed.
+    Child<QLineEdit>(form.get(), "MinClientEdit")->clear();
+    Child<QLineEdit>(form.get(), "MaxClientEdit")->clear();
+    OpenExample(*form);
+    QTest::mouseClick(journalBtn, Qt::LeftButton);
+    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Нет неотмеченных сделок"});
+    QVERIFY(!journal.isVisible());
+    form.reset();
+  }
+
+  void editorsOpenOneAtATime() {
+    auto form = ShowForm();
+    int seen = -1;
+    drs::test::WhenModal([&](QWidget* modal) {
+      seen = static_cast<int>(form->findChildren<drs::TSetParamsForm*>().size());
+      QVERIFY(qobject_cast<drs::TSetParamsForm*>(modal));
+      modal->close();
+    });
+    QTest::mouseClick(Child<QToolButton>(form.get(), "SetParamsBtn"), Qt::LeftButton);
+    QCOMPARE(seen, 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(form->findChildren<drs::TSetParamsForm*>().isEmpty());
+
+    auto* replaceBtn = Child<QToolButton>(form.get(), "ReplaceListBtn");
+    QTest::mouseClick(replaceBtn, Qt::LeftButton);
+    QTest::mouseClick(replaceBtn, Qt::LeftButton);
+    QList<drs::TReplaceForm*> editors = form->findChildren<drs::TReplaceForm*>();
+    QCOMPARE(editors.size(), 1);
+    QVERIFY(editors[0]->isVisible());
+    editors[0]->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(form->findChildren<drs::TReplaceForm*>().isEmpty());
+    QTest::mouseClick(replaceBtn, Qt::LeftButton);
+    QCOMPARE(form->findChildren<drs::TReplaceForm*>().size(), 1);
+  }
+
+  void editorLinkStoresFormatAndReloads() {
+    auto form = ShowForm();
+    messages_.Clear();
+    const std::string format = Examples().toStdString() + "/format.ini";
+    form->SetParamsFileName(format);
+    QCOMPARE(form->ParamsFileName(), format);
+    QCOMPARE(drs::IniFile(drs::SettingsFilePath()).ReadString("ParamsFileName", "ParamsFileName", ""), format);
+    QCOMPARE(Panel(form.get(), "StatusBar3", 0), QString::fromStdString("Файл настройки параметров: " + format));
+    QCOMPARE(Panel(form.get(), "StatusBar3", 1), QStringLiteral("Разделитель полей:   <;>"));
+    QCOMPARE(form->GridModel()->columnCount(), 7);
+    QVERIFY(messages_.Texts().empty());
+
+    // A new substitution list, then the reload the editor asks for.
+    Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit")->SetText(Examples() + "/deals.txt");
+    Child<QLineEdit>(form.get(), "MinClientEdit")->setText("100");
+    Child<QLineEdit>(form.get(), "MaxClientEdit")->setText("200");
+    form->ReparseReplaceList({"$QQ7=150;", "", "bad line"});
+    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Ошибка формата  в строке 3. файла подстановок. Начальный "
+                                                         "символ строки должен быть \"$\" или \"@\""});
+    form->OpenBtnClick();
+    QCOMPARE(form->GridModel()->index(7, 2).data().toString(), QStringLiteral("150"));
+    QVERIFY(form->Deals().IsMarked(8));
+    // ZX1 is no longer substituted: the earlier list is gone.
+    QCOMPARE(form->GridModel()->index(5, 2).data().toString(), QStringLiteral("ZX1"));
+    QVERIFY(form->DealsShown());
   }
 
   void cleanupTestCase() { scoped_.reset(); }

@@ -18,6 +18,8 @@
 #include <QVBoxLayout>
 
 #include "format/IniFile.h"
+#include "format/ui/TReplaceForm.h"
+#include "format/ui/TSetParamsForm.h"
 #include "format/ListSection.h"
 #include "main/ui/DealGridDelegate.h"
 #include "main/ui/DealGridModel.h"
@@ -28,6 +30,8 @@
 #include "support/ui/AppWindow.h"
 #include "support/ui/GeneralError.h"
 #include "support/ui/TFilenameEdit.h"
+#include "support/ui/TJournal.h"
+#include "support/ui/TJrnlForm.h"
 #include "support/ui/WindowStore.h"
 #include "utils/Utils.h"
 
@@ -348,7 +352,8 @@ void TMMVBForm::FormShow() {
   deals_.SetDealsShown(false);
   ExportBtn->setEnabled(false);
   if (journal_) {
-    // Journal settings are filled in once the journal window is wired.
+    journal_->Journal1()->SetFileName(drs::JournalFilePath());
+    journal_->Journal1()->SetMaxLines(kJournalMaxLines);
   }
 
   drs::IniFile settings(drs::SettingsFilePath());
@@ -450,11 +455,37 @@ void TMMVBForm::BoundEditChange(QLineEdit* edit) {
   if (checked != text) edit->setText(Q(checked));
 }
 
-void TMMVBForm::JournalBtnClick() {}
+void TMMVBForm::JournalBtnClick() {
+  if (journal_ && journal_->isVisible()) {
+    journal_->hide();
+    return;
+  }
+  const std::vector<std::string> lines = deals_.UnmarkedJournalLines();
+  if (lines.empty()) {
+    drs::ShowInfo("Нет неотмеченных сделок");
+    return;
+  }
+  JournalClear();
+  ShowJournal();
+  JournalSetActive(true);
+  for (const std::string& line : lines) JournalAddLine(line);
+}
 
-void TMMVBForm::SetParamsBtnClick() {}
+void TMMVBForm::SetParamsBtnClick() {
+  if (setParamsForm_) setParamsForm_->close();
+  auto* editor = new drs::TSetParamsForm(*this, this);
+  editor->setAttribute(Qt::WA_DeleteOnClose);
+  setParamsForm_ = editor;
+  editor->exec();
+}
 
-void TMMVBForm::ReplaceListBtnClick() {}
+void TMMVBForm::ReplaceListBtnClick() {
+  if (replaceForm_) return;
+  auto* editor = new drs::TReplaceForm(*this, this);
+  editor->setAttribute(Qt::WA_DeleteOnClose);
+  replaceForm_ = editor;
+  editor->show();
+}
 
 void TMMVBForm::SetJournalForm(drs::TJrnlForm* journal) { journal_ = journal; }
 
@@ -471,7 +502,20 @@ void TMMVBForm::ReparseReplaceList(const std::vector<std::string>& lines) {
   for (size_t i = 0; i < lines.size(); ++i) deals_.ParseReplaceLine(lines[i], static_cast<int>(i) + 1);
 }
 
-void TMMVBForm::ShowJournal() {}
-void TMMVBForm::JournalClear() {}
-void TMMVBForm::JournalSetActive(bool) {}
-void TMMVBForm::JournalAddLine(const std::string&) {}
+void TMMVBForm::ShowJournal() {
+  if (!journal_) return;
+  journal_->show();
+  journal_->raise();
+}
+
+void TMMVBForm::JournalClear() {
+  if (journal_) journal_->Journal1()->Clear();
+}
+
+void TMMVBForm::JournalSetActive(bool active) {
+  if (journal_) journal_->Journal1()->SetActive(active);
+}
+
+void TMMVBForm::JournalAddLine(const std::string& line) {
+  if (journal_) journal_->Journal1()->AddLine(line);
+}
