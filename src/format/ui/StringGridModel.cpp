@@ -18,8 +18,9 @@ void StringGridModel::SetFixedCols(int count) {
 void StringGridModel::SetEditableColumns(std::vector<bool> editable) { editable_ = std::move(editable); }
 
 void StringGridModel::SetCellColour(const QColor& colour) {
+  // No dataChanged: it would reset an open in-place editor's text. The view
+  // repaints.
   cellColour_ = colour;
-  emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::BackgroundRole});
 }
 
 int StringGridModel::rowCount(const QModelIndex& parent) const {

@@ -24,7 +24,8 @@ class StringGridModel : public QAbstractTableModel {
   int FixedCols() const { return fixedCols_; }
   // Columns the in-place editor may change; the others take no typing.
   void SetEditableColumns(std::vector<bool> editable);
-  void SetCellColour(const QColor& colour);  // invalid: the normal colour
+  // Invalid: the normal colour. The caller repaints the view.
+  void SetCellColour(const QColor& colour);
   QColor CellColour() const { return cellColour_; }
   void SetFixedColour(const QColor& colour) { fixedColour_ = colour; }
   QColor FixedColour() const { return fixedColour_; }

@@ -45,6 +45,7 @@ StringGridView::StringGridView(StringGridModel* model, QWidget* parent) : QTable
   verticalHeader()->setMinimumSectionSize(1);
   verticalHeader()->setDefaultSectionSize(16);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  horizontalHeader()->setMinimumSectionSize(1);  // the role code column is 2 px wide
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   horizontalHeader()->setHighlightSections(false);
   SetTypingAllowed(false);

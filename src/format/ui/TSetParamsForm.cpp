@@ -259,12 +259,14 @@ void TSetParamsForm::SetModifiedMarks() {
   QPalette pal = SG_Format->palette();
   pal.setColor(QPalette::Base, kModifiedColour);
   SG_Format->setPalette(pal);
+  SG_Format->viewport()->update();
 }
 
 void TSetParamsForm::PaintNormal() {
   modified_ = false;
   model_->SetCellColour(QColor());
   SG_Format->setPalette(QPalette());
+  SG_Format->viewport()->update();
 }
 
 void TSetParamsForm::ApplyDisplaySetting() {
