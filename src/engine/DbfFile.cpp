@@ -1,6 +1,7 @@
 #include "engine/DbfFile.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +51,7 @@ void PWriteAll(int fd, const char* data, size_t n, off_t at, const std::string& 
 }  // namespace
 
 DbfFile::~DbfFile() {
+  for (auto [m, n] : maps_) ::munmap(m, n);
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -74,6 +76,13 @@ std::shared_ptr<DbfFile> DbfFile::Open(const std::string& path) {
 
 std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
   std::lock_guard<std::mutex> lock(RegistryMutex());
+  auto& known = Registry()[path];
+  if (auto f = known.lock()) {
+    // Our descriptor still names the file at the path unless it was removed
+    // or replaced (both leave the old inode without links).
+    struct stat own {};
+    if (::fstat(f->fd_, &own) == 0 && own.st_nlink > 0 && own.st_size == f->size_) return f;
+  }
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     int err = errno;
@@ -82,8 +91,7 @@ std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
   }
   auto& slot = Registry()[path];
   if (auto f = slot.lock()) {
-    if (f->dev_ == st.st_dev && f->ino_ == st.st_ino && f->size_ == st.st_size && f->mtimeNs_ == MtimeNs(st))
-      return f;
+    if (f->dev_ == st.st_dev && f->ino_ == st.st_ino && f->size_ == st.st_size) return f;
     if (f->dev_ == st.st_dev && f->ino_ == st.st_ino) {
       // Same file changed by someone else: read its header again.
       f->ReadHeader();
@@ -99,6 +107,10 @@ void DbfFile::ReadHeader() {
   ++version_;
   fields_.clear();
   indexes_.clear();
+  for (auto [m, n] : maps_) ::munmap(m, n);
+  maps_.clear();
+  map_ = nullptr;
+  mapLength_ = 0;
   struct stat st {};
   if (::fstat(fd_, &st) != 0) Fail("не читается: " + SystemErrorText(errno));
   if (!S_ISREG(st.st_mode)) Fail("не является таблицей dBASE");
@@ -154,13 +166,22 @@ void DbfFile::ReadHeader() {
          std::to_string((st.st_size - headerLength_) / recordLength_));
 }
 
-void DbfFile::Remember() {
+void DbfFile::Remember(off_t end) {
   ++version_;
-  struct stat st {};
-  if (::fstat(fd_, &st) == 0) {
-    size_ = st.st_size;
-    mtimeNs_ = MtimeNs(st);
+  if (end > size_) size_ = end;
+}
+
+const char* DbfFile::Record(uint32_t index) {
+  off_t end = off_t(headerLength_) + off_t(count_) * recordLength_;
+  if (!map_ || mapLength_ < size_t(end)) {
+    // Earlier mappings stay valid for cursors that still point into them.
+    void* m = ::mmap(nullptr, size_t(end), PROT_READ, MAP_SHARED, fd_, 0);
+    if (m == MAP_FAILED) Fail("не читается: " + SystemErrorText(errno));
+    maps_.emplace_back(m, size_t(end));
+    map_ = static_cast<const char*>(m);
+    mapLength_ = size_t(end);
   }
+  return map_ + headerLength_ + size_t(index) * recordLength_;
 }
 
 void DbfFile::ReadRecords(uint32_t first, uint32_t n, std::string& buf) const {
@@ -194,7 +215,7 @@ void DbfFile::WriteRecords(const std::vector<std::pair<uint32_t, std::string>>& 
     PWriteAll(fd_, bytes.data(), bytes.size(), off_t(headerLength_) + off_t(index) * recordLength_, path_);
   }
   WriteHeader();
-  Remember();
+  Remember(0);
 }
 
 void DbfFile::MarkDeleted(const std::vector<uint32_t>& records) {
@@ -203,22 +224,24 @@ void DbfFile::MarkDeleted(const std::vector<uint32_t>& records) {
     PWriteAll(fd_, "*", 1, off_t(headerLength_) + off_t(index) * recordLength_, path_);
   }
   WriteHeader();
-  Remember();
+  Remember(0);
 }
 
 void DbfFile::Append(const std::string& records, uint32_t n) {
   if (uint64_t(count_) + n > 0xFFFFFFFFull) Fail("переполнен: слишком много записей");
-  PWriteAll(fd_, records.data(), records.size(), off_t(headerLength_) + off_t(count_) * recordLength_, path_);
+  off_t at = off_t(headerLength_) + off_t(count_) * recordLength_;
+  PWriteAll(fd_, records.data(), records.size(), at, path_);
   count_ += n;
   WriteHeader();
-  Remember();
+  Remember(at + off_t(records.size()));
 }
 
 void DbfFile::Truncate() {
   count_ = 0;
   WriteHeader();
   if (::ftruncate(fd_, headerLength_) != 0) Fail("не укорачивается: " + SystemErrorText(errno));
-  Remember();
+  size_ = headerLength_;
+  Remember(0);
 }
 
 uint32_t DbfFile::LiveCount() const {

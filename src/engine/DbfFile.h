@@ -41,6 +41,9 @@ class DbfFile {
   uint64_t Version() const { return version_; }
   bool Writable() const { return writable_; }
 
+  // Record `index` (< RecordCount) in a read-only mapping of the file; the
+  // pointer stays valid as long as this object and its header last.
+  const char* Record(uint32_t index);
   // Reads records [first, first + n) into buf (n * RecordLength bytes).
   void ReadRecords(uint32_t first, uint32_t n, std::string& buf) const;
 
@@ -66,7 +69,7 @@ class DbfFile {
   DbfFile() = default;
   void ReadHeader();
   void WriteHeader();
-  void Remember();
+  void Remember(off_t end);
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::string path_;
@@ -82,6 +85,10 @@ class DbfFile {
   ino_t ino_ = 0;
   off_t size_ = 0;
   int64_t mtimeNs_ = 0;
+
+  std::vector<std::pair<void*, size_t>> maps_;
+  const char* map_ = nullptr;
+  size_t mapLength_ = 0;
 
   struct Index {
     uint64_t version = 0;

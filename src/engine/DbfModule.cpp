@@ -127,7 +127,9 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
     if (f.type == 'L') *p = '?';
     return;
   }
-  std::string text = ValueText(v);
+  // Numbers go into numeric fields without a detour through text.
+  bool numeric = f.type == 'N' || f.type == 'F';
+  std::string text = numeric && type != SQLITE_TEXT && type != SQLITE_BLOB ? std::string() : ValueText(v);
   switch (f.type) {
     case 'N':
     case 'F': {
@@ -341,7 +343,11 @@ void Load(DbfCursor* c) {
     c->current = c->buf.data() + size_t(c->record - c->bufFirst) * c->file->RecordLength();
     return;
   }
-  uint32_t n = c->useList ? 1 : std::min<uint32_t>(4096, c->file->RecordCount() - c->record);
+  if (c->useList) {
+    c->current = c->file->Record(c->record);
+    return;
+  }
+  uint32_t n = std::min<uint32_t>(4096, c->file->RecordCount() - c->record);
   c->file->ReadRecords(c->record, n, c->buf);
   c->bufFirst = c->record;
   c->bufCount = n;

@@ -209,6 +209,8 @@ void TQuery::RegenerateSQL() {
 
 TQuery::Param& TQuery::ParamSlot(const std::string& name) {
   for (auto& p : params_)
+    if (p.name == name) return p;
+  for (auto& p : params_)
     if (AsciiSameText(p.name, name)) return p;
   params_.push_back({name, DbValue::Null()});
   return params_.back();
@@ -234,10 +236,11 @@ void TQuery::SetDate(const std::string& name, int year, int month, int day) {
       day > days[month - 1] + (month == 2 && leap ? 1 : 0))
     throw EConvertError("Неверная дата: " + std::to_string(day) + "." + std::to_string(month) + "." +
                         std::to_string(year));
-  char b[32];
-  std::snprintf(b, sizeof b, "%04d-%02d-%02d", year, month, day);
+  char b[11] = {char('0' + year / 1000), char('0' + year / 100 % 10), char('0' + year / 10 % 10), char('0' + year % 10),
+                '-', char('0' + month / 10), char('0' + month % 10), '-', char('0' + day / 10), char('0' + day % 10), 0};
   Param& p = ParamSlot(name);
-  p.value = DbValue::Text(b);
+  p.value.kind = DbValue::Kind::Text;
+  p.value.text.assign(b, 10);
   p.set = true;
 }
 
@@ -269,7 +272,7 @@ void TQuery::ResetConnection() {
   stmt_ = nullptr;
   if (db_) sqlite3_close(db_);
   db_ = nullptr;
-  if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
     sqlite3_close(db_);
     db_ = nullptr;
     Fail("Не могу запустить табличный движок");
@@ -367,7 +370,7 @@ void TQuery::BindAll(sqlite3_stmt* stmt, const std::vector<int>& slots) {
 }
 
 void TQuery::ExecSQL() {
-  Close();
+  if (active_) Close();
   EnsurePrepared();
   BindAll(stmt_, stmtSlots_);
   int rc;
