@@ -76,6 +76,10 @@ TMMVBForm::TMMVBForm(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("MMVBForm"));
   setWindowTitle(QStringLiteral("Торги ММВБ. Подготовка файла сделок для ДРС. "));
   resize(kDesignWidth, kDesignHeight);
+  // The layout was drawn for an 8-point font; larger ones cut the panels' texts.
+  QFont designFont = font();
+  designFont.setPointSize(8);
+  setFont(designFont);
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
