@@ -201,6 +201,7 @@ class TestMainWindow : public QObject {
       Child<QCheckBox>(form.get(), "SqueeseClaineCheckBox")->setChecked(true);
       Child<QCheckBox>(form.get(), "SqueeseClientCheckBox")->setChecked(true);
       QCOMPARE(form->OutFileName(), std::string("/tmp/OUT.DBF"));
+      form->resize(900, 640);
       form->close();
     }
     drs::IniFile settings(drs::SettingsFilePath());
@@ -208,6 +209,7 @@ class TestMainWindow : public QObject {
     QCOMPARE(settings.ReadString("TMMVBForm", "TorgDateEdit.Text", ""), std::string("09.03.2026"));
 
     auto form = ShowForm();
+    QCOMPARE(form->size(), QSize(900, 640));
     QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit")->Text(), QStringLiteral("/tmp/report 1.txt"));
     QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "OutFilenameEdit")->Text(), QStringLiteral("/tmp/OUT.DBF"));
     QCOMPARE(form->OutFileName(), std::string("/tmp/OUT.DBF"));
