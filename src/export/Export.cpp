@@ -4,6 +4,7 @@
 #include "engine/Query.h"
 #include "export/ExportLines.h"
 #include "export/ExportProgress.h"
+#include "export/GroupedInsert.h"
 #include "export/MakeDBF.h"
 #include "export/TableLocation.h"
 #include "support/Messages.h"
@@ -161,36 +162,38 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     }
   }
 
-  // One statement, prepared once; the date and broker stay bound.
-  TQuery insert;
-  insert.SetDatabaseName(loc.folder);
-  insert.SetSQL(kInsertDeal);
-  insert.SetMacro("M", MacroTableName(loc.table));
-  insert.RegenerateSQL();
   const size_t n = lines.Size();
+  GroupedInsert insert(loc.folder, kInsertDeal, loc.table, "Ошибка записи в выходной файл");
+  TQuery& params = insert.Query();
   if (n > 0) {
-    insert.SetDate("DATE", year, month, day);
-    insert.SetString("BROCID", settings.brokerAcc);
+    params.SetDate("DATE", year, month, day);
+    params.SetString("BROCID", settings.brokerAcc);
   }
-
   progress.Begin("Экспорт данных в " + loc.table, {" Экспорт данных"});
   ProgressScope scope{progress};
-  for (size_t i = 0; i < n; ++i) {
-    const ExportLine& line = lines.Lines()[i];
-    try {
-      insert.SetString("CLIENTID", std::string(lines.Account(line)));
-      insert.SetString("TICKER", std::string(lines.Ticker(line)));
-      insert.SetFloat("OPERTYPE", OperTypeOf(lines.OperCode(line)));
-      insert.SetFloat("PRICE", line.price);
-      insert.SetFloat("QTY", line.quantity);
-      insert.SetString("SDEL", std::string(lines.Number(line)));
-      insert.ExecSQL();
-    } catch (const EDBEngineError& e) {
-      ++result.failedLines;
-      ShowExceptionInfo(e, "Ошибка записи в выходной файл");
+  try {
+    for (size_t i = 0; i < n; ++i) {
+      const ExportLine& line = lines.Lines()[i];
+      try {
+        params.SetString("CLIENTID", std::string(lines.Account(line)));
+        params.SetString("TICKER", std::string(lines.Ticker(line)));
+        params.SetFloat("OPERTYPE", OperTypeOf(lines.OperCode(line)));
+        params.SetFloat("PRICE", line.price);
+        params.SetFloat("QTY", line.quantity);
+        params.SetString("SDEL", std::string(lines.Number(line)));
+        insert.Execute();
+      } catch (const EDBEngineError& e) {
+        ++result.failedLines;
+        ShowExceptionInfo(e, "Ошибка записи в выходной файл");
+      }
+      progress.ShowProgress(0, static_cast<long long>(i + 1), static_cast<long long>(n));
     }
-    progress.ShowProgress(0, static_cast<long long>(i + 1), static_cast<long long>(n));
+  } catch (...) {
+    insert.Commit();  // a cancel keeps the lines inserted so far
+    throw;
   }
+  insert.Commit();
+  result.failedLines += insert.Lost();
   progress.WaitDone();
 
   if (OpenOutputView(outputView, settings.outFileName)) {

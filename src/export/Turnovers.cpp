@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/Query.h"
+#include "export/GroupedInsert.h"
 #include "export/MakeDBF.h"
 #include "export/TableLocation.h"
 #include "export/TurnoverPairing.h"
@@ -118,23 +119,28 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
   DeleteTableFiles(cwd, fileName);
   CreateTurnoverTable(cwd + "/" + fileName, byAccount);
 
-  try {
-    TQuery insert;
-    insert.SetDatabaseName(cwd);
-    insert.SetSQL(byAccount ? "insert into clob (clientid,ticker,buy,sal,saldo) values "
-                              "(:clientid,:ticker,:buy,:sal,:saldo)"
-                            : "insert into shob (ticker,buy,sal,saldo) values (:ticker,:buy,:sal,:saldo)");
-    for (const TurnoverRow& row : rows) {
-      if (byAccount) insert.SetString("clientid", row.account);
-      insert.SetString("ticker", row.ticker);
-      insert.SetFloat("buy", AmountValue(row.bought));
-      insert.SetFloat("sal", AmountValue(row.sold));
-      insert.SetFloat("saldo", AmountValue(row.saldo));
-      insert.ExecSQL();
+  {
+    GroupedInsert insert(cwd,
+                         {byAccount ? "insert into clob (clientid,ticker,buy,sal,saldo) values "
+                                      "(:clientid,:ticker,:buy,:sal,:saldo)"
+                                    : "insert into shob (ticker,buy,sal,saldo) values (:ticker,:buy,:sal,:saldo)"},
+                         "", kCantCompute);
+    TQuery& params = insert.Query();
+    try {
+      for (const TurnoverRow& row : rows) {
+        if (byAccount) params.SetString("clientid", row.account);
+        params.SetString("ticker", row.ticker);
+        params.SetFloat("buy", AmountValue(row.bought));
+        params.SetFloat("sal", AmountValue(row.sold));
+        params.SetFloat("saldo", AmountValue(row.saldo));
+        insert.Execute();
+      }
+    } catch (const EDBEngineError& e) {
+      ShowExceptionInfo(e, kCantCompute);
+      return result;  // the rows inserted so far stay
     }
-  } catch (const EDBEngineError& e) {
-    ShowExceptionInfo(e, kCantCompute);
-    return result;
+    insert.Commit();
+    if (insert.Lost() > 0) return result;
   }
 
   try {

@@ -267,5 +267,26 @@ TEST_F(ExportTest, AQuotedPathWithBlanksAndBackslashesIsOneTable) {
   EXPECT_GE(ReadBytes(dir.File("a b/OUT.DBF")).size(), 289u + 6 * 148);
 }
 
+TEST_F(ExportTest, AFailingLineAmongThousandsCostsOnlyItself) {
+  // Lines are written in groups; a line the engine refuses (a price too
+  // wide for N 20.5) must not take the lines around it along.
+  std::vector<Deal> deals;
+  for (int i = 0; i < 9000; ++i) {
+    deals.push_back({std::to_string(1000 + i), "X", "B", i == 4500 ? "1e20" : "10", "1", std::to_string(i)});
+  }
+  DealsFixture f(deals, 1);
+  ExportResult result = Run(f);
+  EXPECT_EQ(result.failedLines, 1u);
+  EXPECT_EQ(result.recordCountText, "8999");
+  size_t reports = 0;
+  for (const auto& shown : messages.shown) reports += shown.text == "Ошибка записи в выходной файл";
+  EXPECT_EQ(reports, 1u);
+  std::vector<Texts> rows = Records();
+  ASSERT_EQ(rows.size(), 8999u);
+  EXPECT_EQ(rows[4499][0], "5499");
+  EXPECT_EQ(rows[4500][0], "5501");
+  EXPECT_EQ(rows.back()[0], "9999");
+}
+
 }  // namespace
 }  // namespace drs
