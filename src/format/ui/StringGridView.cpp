@@ -48,6 +48,7 @@ StringGridView::StringGridView(StringGridModel* model, QWidget* parent) : QTable
   horizontalHeader()->setMinimumSectionSize(1);  // the role code column is 2 px wide
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   SetTypingAllowed(false);
 }
 
