@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 #include "deals/ActiveFormat.h"
 #include "deals/DealGrid.h"
@@ -37,38 +38,54 @@ struct ClientKeyHash {
 
 }  // namespace
 
+namespace {
+
+// The value in units of the last decimal, rounded half away from zero. The
+// product of a double and a power of ten up to 10^6 is exact in extended
+// precision, so the rounding sees the exact value. False beyond 2^62 units.
+bool ScaledUnits(double value, int decimals, int64_t& units) {
+  if (!std::isfinite(value)) return false;
+  const long double scaled = std::roundl(static_cast<long double>(value) * kPow10[decimals]);
+  if (std::fabs(scaled) >= 4611686018427387904.0L) return false;
+  units = static_cast<int64_t>(scaled);
+  return true;
+}
+
+constexpr int64_t kExactUnits = int64_t(1) << 53;  // every such count is a double
+
+int ClampDecimals(int decimals) { return decimals < 0 ? 0 : decimals > 6 ? 6 : decimals; }
+
+}  // namespace
+
 std::string FormatFixed(double value, int decimals) {
-  if (decimals < 0) decimals = 0;
-  if (decimals > 6) decimals = 6;
+  decimals = ClampDecimals(decimals);
   char buf[400];
-  std::string text;
-  // An exact tie (x.xxx5 held exactly) goes away from zero, as the
-  // system's number formatting does; to_chars alone would round it to even.
-  const double twice = 2 * kPow10[decimals];
-  const double scaled = value * twice;
-  if (std::isfinite(scaled) && std::fabs(scaled) < 9007199254740992.0 && std::fma(value, twice, -scaled) == 0 &&
-      std::fmod(std::fabs(scaled), 2.0) == 1.0) {
-    const double away = (std::fabs(scaled) + 1) / 2;  // a whole number of the last unit
-    auto r = std::to_chars(buf, buf + sizeof buf, away, std::chars_format::fixed, 0);
+  int64_t units = 0;
+  if (ScaledUnits(value, decimals, units)) {
+    const bool negative = units < 0;
+    auto r = std::to_chars(buf, buf + sizeof buf, negative ? -units : units);
     std::string digits(buf, r.ptr);
     if (digits.size() <= static_cast<size_t>(decimals)) digits.insert(0, decimals + 1 - digits.size(), '0');
     if (decimals > 0) digits.insert(digits.size() - decimals, ".");
-    text = (value < 0 ? "-" : "") + digits;
-  } else {
-    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-    if (r.ec != std::errc()) return "0";
-    text.assign(buf, r.ptr);
+    return negative ? "-" + digits : digits;  // zero has no sign
   }
-  // No "-0.000": a value that rounds to zero is written as zero.
-  if (!text.empty() && text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos) text.erase(0, 1);
-  return text;
+  // Huge values: every digit before the point is significant anyway.
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  if (r.ec != std::errc()) return "0";
+  return std::string(buf, r.ptr);
 }
 
 double RoundFixed(double value, int decimals) {
+  decimals = ClampDecimals(decimals);
+  int64_t units = 0;
+  // units / 10^d correctly rounded is the double the text reads back as.
+  if (ScaledUnits(value, decimals, units) && units > -kExactUnits && units < kExactUnits) {
+    return units == 0 ? 0.0 : static_cast<double>(units) / kPow10[decimals];
+  }
   const std::string text = FormatFixed(value, decimals);
   double result = 0;
   std::from_chars(text.data(), text.data() + text.size(), result);
-  return result == 0 ? 0.0 : result;  // never a negative zero
+  return result;
 }
 
 int OperTypeOf(std::string_view operCode) { return operCode == "B" ? 1 : 0; }
@@ -210,16 +227,39 @@ ExportBuildError ExportLines::Build(bool squeezeOrders) {
 
 ExportBuildError ExportLines::SqueezeClients() {
   const size_t n = lines_.size();
-  std::unordered_map<ClientKey, uint32_t, ClientKeyHash> groupOf;
-  groupOf.reserve(n);
+  // Groups by key in an open-addressing table of line indexes: no node per
+  // key, which matters for hundreds of thousands of lines.
+  size_t capacity = 16;
+  while (capacity < 2 * n) capacity <<= 1;
+  constexpr uint32_t kEmpty = UINT32_MAX;
+  std::vector<uint32_t> slots(capacity, kEmpty);  // group number
   std::vector<uint32_t> group(n);
   std::vector<uint32_t> first;  // first line of each group, in order of appearance
+  std::vector<size_t> groupHash;
+  const ClientKeyHash hash;
   for (size_t i = 0; i < n; ++i) {
     const ExportLine& line = lines_[i];
-    auto [it, added] = groupOf.try_emplace(ClientKey{Account(line), Ticker(line), OperCode(line)},
-                                           static_cast<uint32_t>(first.size()));
-    if (added) first.push_back(static_cast<uint32_t>(i));
-    group[i] = it->second;
+    const ClientKey key{Account(line), Ticker(line), OperCode(line)};
+    const size_t h = hash(key);
+    size_t slot = h & (capacity - 1);
+    for (;;) {
+      const uint32_t g = slots[slot];
+      if (g == kEmpty) {
+        slots[slot] = static_cast<uint32_t>(first.size());
+        group[i] = static_cast<uint32_t>(first.size());
+        first.push_back(static_cast<uint32_t>(i));
+        groupHash.push_back(h);
+        break;
+      }
+      if (groupHash[g] == h) {
+        const ExportLine& other = lines_[first[g]];
+        if (ClientKey{Account(other), Ticker(other), OperCode(other)} == key) {
+          group[i] = g;
+          break;
+        }
+      }
+      slot = (slot + 1) & (capacity - 1);
+    }
   }
   // Sums start with the group's first line; the others are added from the
   // last towards the second, which fixes the rounding of the result.

@@ -150,6 +150,28 @@ TEST(ExportLinesClientSqueeze, OneLinePerKeyInOrderOfFirstAppearanceWithTheFirst
                                      "1\tY\tS\t10.000\t1.0\t01.02.2024\tn5\tBRK"}));
 }
 
+TEST(ExportLinesClientSqueeze, ManyKeysKeepTheirGroupsAndOrder) {
+  // 3000 lines over 1000 accounts, each account three times, apart.
+  std::vector<Deal> deals;
+  for (int round = 0; round < 3; ++round) {
+    for (int a = 0; a < 1000; ++a) {
+      deals.push_back({std::to_string(a), "T", "S", std::to_string(10 + round), "1", std::to_string(round)});
+    }
+  }
+  DealsFixture f(deals, 1);
+  ExportLines lines(f.Source());
+  ASSERT_FALSE(lines.Build(true));
+  ASSERT_FALSE(lines.SqueezeClients());
+  ASSERT_EQ(lines.Size(), 1000u);
+  for (int a = 0; a < 1000; ++a) {
+    const ExportLine& line = lines.Lines()[static_cast<size_t>(a)];
+    ASSERT_EQ(lines.Account(line), std::to_string(a));
+    EXPECT_EQ(lines.Number(line), "0");
+    EXPECT_EQ(line.quantity, 3.0);
+    EXPECT_EQ(line.price, 11.0);
+  }
+}
+
 TEST(ExportLinesClientSqueeze, KeysCompareFieldByFieldAndExactly) {
   // "12"+"3X" and "123"+"X" are different clients; "b" is not "B".
   DealsFixture f({{"12", "3X", "B", "10", "1", "1"}, {"123", "X", "B", "20", "1", "2"}, {"12", "3X", "b", "30", "1", "3"}},
@@ -200,7 +222,11 @@ TEST(ExportLineFields, FixedNumbersRoundHalfAwayFromZero) {
   EXPECT_EQ(FormatFixed(-0.0004, 3), "0.000");
   EXPECT_EQ(FormatFixed(1234567.04, 1), "1234567.0");
   EXPECT_EQ(FormatFixed(12, 1), "12.0");
+  EXPECT_EQ(FormatFixed(10000000000000.0625, 3), "10000000000000.063");
+  EXPECT_EQ(FormatFixed(1e20, 1), "100000000000000000000.0");
   EXPECT_EQ(RoundFixed(100.6500015, 3), 100.65);
+  EXPECT_EQ(RoundFixed(10000000000000.0625, 3), 10000000000000.063);
+  EXPECT_EQ(RoundFixed(0.1f, 1), 0.1);
   EXPECT_FALSE(std::signbit(RoundFixed(-0.00001, 3)));
 }
 
