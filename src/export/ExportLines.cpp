@@ -236,6 +236,7 @@ ExportBuildError ExportLines::SqueezeClients() {
   std::vector<uint32_t> group(n);
   std::vector<uint32_t> first;  // first line of each group, in order of appearance
   std::vector<size_t> groupHash;
+  std::vector<ClientKey> groupKey;  // beside the hash, so a probe reads no grid cell
   const ClientKeyHash hash;
   for (size_t i = 0; i < n; ++i) {
     const ExportLine& line = lines_[i];
@@ -249,14 +250,12 @@ ExportBuildError ExportLines::SqueezeClients() {
         group[i] = static_cast<uint32_t>(first.size());
         first.push_back(static_cast<uint32_t>(i));
         groupHash.push_back(h);
+        groupKey.push_back(key);
         break;
       }
-      if (groupHash[g] == h) {
-        const ExportLine& other = lines_[first[g]];
-        if (ClientKey{Account(other), Ticker(other), OperCode(other)} == key) {
-          group[i] = g;
-          break;
-        }
+      if (groupHash[g] == h && groupKey[g] == key) {
+        group[i] = g;
+        break;
       }
       slot = (slot + 1) & (capacity - 1);
     }
