@@ -34,8 +34,9 @@ class YesMessages : public drs::MessageHandler {
 
 // Wall time since the last call; the process's CPU time goes to `cpu`, as
 // the machine may be shared.
+std::clock_t lastCpu = std::clock();
+
 double Since(std::chrono::steady_clock::time_point& t) {
-  static std::clock_t lastCpu = std::clock();
   auto now = std::chrono::steady_clock::now();
   double s = std::chrono::duration<double>(now - t).count();
   t = now;
