@@ -21,6 +21,7 @@ trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME=$work/cfg
 mkdir -p "$XDG_CONFIG_HOME/drsprep" "$work/ogr" "$work/cwd"
 : > "$XDG_CONFIG_HOME/drsprep/drsprep.INI"
+: > "$work/empty.txt"
 
 python3 "$gen" "$work/r.txt" --deals "$deals" --format-out "$work/f.ini" >/dev/null
 # The report's fields: deal, order, time, board, account, security, buy/sell,
@@ -41,7 +42,7 @@ export_run() {  # table, squeeze options...
   local out=$1
   shift
   (cd "$work/cwd" && "$batch" export --format "$work/f.ini" --report "$work/r.txt" --min 0 --max 99999999 \
-    --replace-list /dev/null --out "$out" --mode overwrite --date 07.12.2026 --broker BRK01 --yes "$@")
+    --replace-list "$work/empty.txt" --out "$out" --mode overwrite --date 07.12.2026 --broker BRK01 --yes "$@")
 }
 
 t_ogr=$(seconds ogr2ogr -f "ESRI Shapefile" -oo HEADERS=NO -oo AUTODETECT_TYPE=NO \
