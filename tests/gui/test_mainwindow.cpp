@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QFile>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -144,8 +145,9 @@ class TestMainWindow : public QObject {
                           Hint{"ExportBtn", "Экспорт"}, Hint{"NewOborotBtn", "Обновить"}}) {
       QCOMPARE(Child<QWidget>(form.get(), h.name)->toolTip(), QString::fromUtf8(h.hint));
     }
-    for (const char* name : {"InFilenameEdit", "OutFilenameEdit"}) Child<drs::TFilenameEdit>(form.get(), name);
-    for (const char* name : {"BrokerAccEdit", "MinClientEdit", "MaxClientEdit"}) Child<QLineEdit>(form.get(), name);
+    Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit");
+    for (const char* name : {"BrokerAccEdit", "MinClientEdit", "MaxClientEdit", "OutFilenameEdit"})
+      Child<QLineEdit>(form.get(), name);
     for (const char* name : {"DBNavigator1", "RxDBGrid1", "ObDBGrid", "NewDealBtn", "FriendPanel1", "FriendPanel2"})
       Child<QWidget>(form.get(), name);
     QCOMPARE(Child<QLineEdit>(form.get(), "MinClientEdit")->maxLength(), 8);
@@ -183,21 +185,26 @@ class TestMainWindow : public QObject {
     QStringList labels;
     for (QLabel* label : form->findChildren<QLabel*>()) labels << label->text();
     for (const char* text : {"Входной файл", "Код счета брокера\n      в ДРС", "Дата торгов", "Со счета \nклиента...",
-                             "По счет \nклиента...", "Выходной файл"})
+                             "По счет \nклиента..."})
       QVERIFY2(labels.contains(QString::fromUtf8(text)), text);
+    QStringList groups;
+    for (QGroupBox* box : form->findChildren<QGroupBox*>()) groups << box->title();
+    for (const char* text : {"  Выделение сделок  ", "Выходной файл", "Обороты"})
+      QVERIFY2(groups.contains(QString::fromUtf8(text)), text);
   }
 
   void storedValuesReappearAfterRestart() {
     {
       auto form = ShowForm();
       QTest::keyClicks(Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit")->Edit(), "/tmp/report 1.txt");
-      QTest::keyClicks(Child<drs::TFilenameEdit>(form.get(), "OutFilenameEdit")->Edit(), "/tmp/OUT.DBF");
+      QTest::keyClicks(Child<QLineEdit>(form.get(), "OutFilenameEdit"), "/tmp/OUT.DBF");
       QTest::keyClicks(Child<QLineEdit>(form.get(), "BrokerAccEdit"), "BRK77");
       QTest::keyClicks(Child<QLineEdit>(form.get(), "MinClientEdit"), "100");
       QTest::keyClicks(Child<QLineEdit>(form.get(), "MaxClientEdit"), "200");
       Child<QDateEdit>(form.get(), "TorgDateEdit")->setDate(QDate(2026, 3, 9));
-      QTest::mouseClick(Child<TRadioGroup>(form.get(), "WriteModeRadioGroup")->Item(1), Qt::LeftButton);
-      QTest::mouseClick(Child<TRadioGroup>(form.get(), "OborotModeRadioGroup")->Item(1), Qt::LeftButton);
+      // Clicked on the round mark, where a radio button takes clicks.
+      QTest::mouseClick(Child<TRadioGroup>(form.get(), "WriteModeRadioGroup")->Item(1), Qt::LeftButton, {}, {6, 8});
+      QTest::mouseClick(Child<TRadioGroup>(form.get(), "OborotModeRadioGroup")->Item(1), Qt::LeftButton, {}, {6, 8});
       Child<QCheckBox>(form.get(), "SqueeseClaineCheckBox")->setChecked(true);
       Child<QCheckBox>(form.get(), "SqueeseClientCheckBox")->setChecked(true);
       QCOMPARE(form->OutFileName(), std::string("/tmp/OUT.DBF"));
@@ -211,7 +218,7 @@ class TestMainWindow : public QObject {
     auto form = ShowForm();
     QCOMPARE(form->size(), QSize(900, 640));
     QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit")->Text(), QStringLiteral("/tmp/report 1.txt"));
-    QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "OutFilenameEdit")->Text(), QStringLiteral("/tmp/OUT.DBF"));
+    QCOMPARE(Child<QLineEdit>(form.get(), "OutFilenameEdit")->text(), QStringLiteral("/tmp/OUT.DBF"));
     QCOMPARE(form->OutFileName(), std::string("/tmp/OUT.DBF"));
     QCOMPARE(Child<QLineEdit>(form.get(), "BrokerAccEdit")->text(), QStringLiteral("BRK77"));
     QCOMPARE(Child<QLineEdit>(form.get(), "MinClientEdit")->text(), QStringLiteral("100"));

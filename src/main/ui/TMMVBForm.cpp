@@ -20,6 +20,13 @@
 #include "format/IniFile.h"
 #include "format/ui/TReplaceForm.h"
 #include "format/ui/TSetParamsForm.h"
+#include "export/Export.h"
+#include "export/ExportProgress.h"
+#include "export/Turnovers.h"
+#include "export/ui/OutputView.h"
+#include "export/ui/TDBGrid.h"
+#include "export/ui/TDBNavigator.h"
+#include "export/ui/TDataSource.h"
 #include "format/ListSection.h"
 #include "main/ui/DealGridDelegate.h"
 #include "main/ui/DealGridModel.h"
@@ -32,6 +39,7 @@
 #include "support/ui/TFilenameEdit.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
+#include "support/ui/TProgressForm.h"
 #include "support/ui/WindowStore.h"
 #include "utils/Utils.h"
 
@@ -154,6 +162,11 @@ TMMVBForm::~TMMVBForm() {
   store_.reset();
   delete MMVBGrid;
   delete model_;
+  // The output view detaches its grid and navigator while they still exist;
+  // the turnover grid lets go of its source before the query goes.
+  delete outputView_;
+  ObDBGrid->SetDataSource(nullptr);
+  oborotSource_->SetDataSet(nullptr);
 }
 
 void TMMVBForm::BuildTopStrip(QWidget* strip) {
@@ -233,42 +246,39 @@ void TMMVBForm::BuildLowerPanel(QWidget* panel) {
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
 
+  // The output view keeps the table, its query and the handlers; its
+  // controls are laid out here, the navigator and the file name in one strip.
+  outputView_ = new drs::OutputView(panel);
+  outputView_->hide();
   auto* tools = new QFrame(panel);
   tools->setObjectName(QStringLiteral("OutToolPanel"));
   tools->setFrameShape(QFrame::Panel);
   tools->setFrameShadow(QFrame::Raised);
   auto* toolRow = new QHBoxLayout(tools);
-  toolRow->setContentsMargins(2, 2, 2, 2);
-  toolRow->setSpacing(4);
-  DBNavigator1 = new QWidget(tools);
-  DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
-  toolRow->addWidget(DBNavigator1);
+  toolRow->setContentsMargins(2, 1, 2, 1);
+  toolRow->setSpacing(3);
+  toolRow->addWidget(outputView_->DBNavigator1());
   ExportBtn = ToolButton(tools, "ExportBtn", QStyle::SP_DialogSaveButton, "Экспорт");
   toolRow->addWidget(ExportBtn);
+  toolRow->addSpacing(6);
   toolRow->addWidget(Label(tools, "Выходной файл"));
-  OutFilenameEdit = new drs::TFilenameEdit(tools);
-  OutFilenameEdit->setObjectName(QStringLiteral("OutFilenameEdit"));
-  OutFilenameEdit->SetDialogTitle(QStringLiteral("Выходной файл"));
-  OutFilenameEdit->SetFilter(QStringLiteral("Таблицы dBASE (*.dbf *.DBF);;Все файлы (*)"));
-  OutFilenameEdit->SetDialogKind(drs::TFilenameEdit::DialogKind::Save);
-  OutFilenameEdit->SetDefaultSuffix(QStringLiteral("DBF"));
-  toolRow->addWidget(OutFilenameEdit, 1);
-  NewDealBtn = ToolButton(tools, "NewDealBtn", QStyle::SP_BrowserReload, "Обновить");
-  toolRow->addWidget(NewDealBtn);
+  toolRow->addWidget(outputView_->OutFilenameEdit(), 1);
+  toolRow->addWidget(outputView_->BrowseBtn());
+  toolRow->addWidget(outputView_->NewDealBtn());
+  outputView_->NewDealBtn()->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+  outputView_->NewDealBtn()->setAutoRaise(true);
   column->addWidget(tools);
 
-  auto* body = new QHBoxLayout;
-  body->setContentsMargins(0, 0, 0, 0);
-  body->setSpacing(2);
+  auto* row = new QHBoxLayout;
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(2);
   FriendPanel2 = new QFrame(panel);
   FriendPanel2->setObjectName(QStringLiteral("FriendPanel2"));
   FriendPanel2->setFixedWidth(361);
   auto* outColumn = new QVBoxLayout(FriendPanel2);
   outColumn->setContentsMargins(0, 0, 0, 0);
-  RxDBGrid1 = new QTableView(FriendPanel2);
-  RxDBGrid1->setObjectName(QStringLiteral("RxDBGrid1"));
-  outColumn->addWidget(RxDBGrid1);
-  body->addWidget(FriendPanel2);
+  outColumn->addWidget(outputView_->RxDBGrid1());
+  row->addWidget(FriendPanel2);
 
   auto* options = new QVBoxLayout;
   options->setSpacing(2);
@@ -283,33 +293,37 @@ void TMMVBForm::BuildLowerPanel(QWidget* panel) {
   SqueeseClientCheckBox->setObjectName(QStringLiteral("SqueeseClientCheckBox"));
   options->addWidget(SqueeseClientCheckBox);
   options->addStretch(1);
-  body->addLayout(options);
+  row->addLayout(options);
 
   auto* turnovers = new QGroupBox(QStringLiteral("Обороты"), panel);
   turnovers->setObjectName(QStringLiteral("OborotGroupBox"));
-  auto* turnoverRow = new QHBoxLayout(turnovers);
-  turnoverRow->setContentsMargins(4, 2, 4, 4);
-  auto* turnoverTools = new QVBoxLayout;
+  auto* turnoverColumn = new QVBoxLayout(turnovers);
+  turnoverColumn->setContentsMargins(4, 2, 4, 4);
+  turnoverColumn->setSpacing(2);
+  auto* turnoverTools = new QHBoxLayout;
   NewOborotBtn = ToolButton(turnovers, "NewOborotBtn", QStyle::SP_BrowserReload, "Обновить");
-  turnoverTools->addWidget(NewOborotBtn);
+  turnoverTools->addWidget(NewOborotBtn, 0, Qt::AlignTop);
   OborotModeRadioGroup =
       new TRadioGroup(QString(), {QStringLiteral("По ЦБ"), QStringLiteral("По счетам")}, turnovers);
   OborotModeRadioGroup->setObjectName(QStringLiteral("OborotModeRadioGroup"));
   OborotModeRadioGroup->SetItemIndex(0);
-  turnoverTools->addWidget(OborotModeRadioGroup);
-  turnoverTools->addStretch(1);
-  turnoverRow->addLayout(turnoverTools);
-  ObDBGrid = new QTableView(turnovers);
+  turnoverTools->addWidget(OborotModeRadioGroup, 1);
+  turnoverColumn->addLayout(turnoverTools);
+  oborotSource_ = new drs::TDataSource(this);
+  oborotSource_->setObjectName(QStringLiteral("OborotDataSource"));
+  ObDBGrid = new drs::TDBGrid(turnovers);
   ObDBGrid->setObjectName(QStringLiteral("ObDBGrid"));
-  turnoverRow->addWidget(ObDBGrid, 1);
-  body->addWidget(turnovers, 1);
-  column->addLayout(body, 1);
+  ObDBGrid->SetDataSource(oborotSource_);
+  turnoverColumn->addWidget(ObDBGrid, 1);
+  outputView_->AttachGrid(ObDBGrid, oborotSource_);
+  row->addWidget(turnovers, 1);
+  column->addLayout(row, 1);
 }
 
 void TMMVBForm::ListStoredControls() {
   store_ = std::make_unique<drs::WindowStore>(this, "TMMVBForm");
   store_->Add(InFilenameEdit, "Text");
-  store_->Add(OutFilenameEdit, "Text");
+  store_->Add(outputView_->OutFilenameEdit(), "Text");
   store_->Add(BrokerAccEdit, "Text");
   store_->Add(MaxClientEdit, "Text");
   store_->Add(MinClientEdit, "Text");
@@ -329,8 +343,12 @@ void TMMVBForm::ConnectHandlers() {
   connect(MMVBGrid, &QTableView::doubleClicked, this, Guarded([this] { MMVBGridDblClick(); }));
   connect(MinClientEdit, &QLineEdit::textChanged, this, Guarded([this] { BoundEditChange(MinClientEdit); }));
   connect(MaxClientEdit, &QLineEdit::textChanged, this, Guarded([this] { BoundEditChange(MaxClientEdit); }));
-  connect(OutFilenameEdit, &drs::TFilenameEdit::textChanged, this,
+  connect(outputView_, &drs::OutputView::outputFileNameChanged, this,
           [this](const QString& text) { outFileName_ = S(text); });
+  connect(outputView_, &drs::OutputView::recordCountShown, this,
+          [this](qint64 count) { StatusBar1->SetPanelText(0, QString::number(count)); });
+  connect(ExportBtn, &QToolButton::clicked, this, Guarded([this] { ExportBtnClick(); }));
+  connect(NewOborotBtn, &QToolButton::clicked, this, Guarded([this] { NewOborotBtnClick(); }));
   connect(MMVBGrid->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
     if (applyingWidths_ || section < 0) return;
     if (static_cast<size_t>(section) >= columnWidths_.size()) columnWidths_.resize(section + 1, -1);
@@ -351,7 +369,7 @@ void TMMVBForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMMVBForm::FormShow() {
-  outFileName_ = S(OutFilenameEdit->Text());
+  outFileName_ = S(outputView_->OutFilenameEdit()->text());
   deals_.ClearReplaceLists();
   deals_.SetDealsShown(false);
   ExportBtn->setEnabled(false);
@@ -522,4 +540,74 @@ void TMMVBForm::JournalSetActive(bool active) {
 
 void TMMVBForm::JournalAddLine(const std::string& line) {
   if (journal_) journal_->Journal1()->AddLine(line);
+}
+
+namespace {
+
+// The export's progress shown in the progress window.
+class WindowProgress : public drs::ExportProgress {
+ public:
+  explicit WindowProgress(QWidget* owner) : owner_(owner) {}
+  void Begin(const std::string& caption, const std::vector<std::string>& steps) override {
+    form_ = std::make_unique<drs::TProgressForm>(owner_, Q(caption), steps);
+    form_->show();
+  }
+  void ShowProgress(int step, long long position, long long total) override {
+    if (form_) form_->ShowProgress(step, position, total);
+  }
+  void WaitDone() override {
+    if (form_) form_->WaitDone();
+  }
+  void End() noexcept override { form_.reset(); }
+
+ private:
+  QWidget* owner_;
+  std::unique_ptr<drs::TProgressForm> form_;
+};
+
+}  // namespace
+
+void TMMVBForm::ExportBtnClick() {
+  drs::ExportSettings settings;
+  settings.outFileName = outFileName_;
+  settings.writeMode = WriteModeRadioGroup->ItemIndex();
+  settings.squeezeOrders = SqueeseClaineCheckBox->isChecked();
+  settings.squeezeClients = SqueeseClientCheckBox->isChecked();
+  settings.tradeDate = S(TorgDateEdit->text());
+  settings.brokerAcc = S(BrokerAccEdit->text());
+  // The grid must not read the view while the export closes and reopens it.
+  outputView_->CloseOutputView();
+  WindowProgress progress(this);
+  const drs::ExportResult result = drs::ExportMarkedDeals(deals_, settings, progress, outputView_->OutQuery());
+  if (!result.finished) return;
+  if (outputView_->OutQuery().Active()) {
+    outputView_->OutDataSource()->SetDataSet(&outputView_->OutQuery());
+    outputView_->PointNavigatorAtOutput();
+  }
+  StatusBar1->SetPanelText(0, Q(result.recordCountText));
+}
+
+void TMMVBForm::NewOborotBtnClick() {
+  // The output grid keeps still while the computation reads its table.
+  struct HoldUpdates {
+    QWidget* widget;
+    ~HoldUpdates() { widget->setUpdatesEnabled(true); }
+  } hold{outputView_};
+  outputView_->setUpdatesEnabled(false);
+  oborotSource_->SetDataSet(nullptr);
+  const drs::TurnoverResult result = drs::ComputeTurnovers(outFileName_, OborotModeRadioGroup->ItemIndex(), oborotQuery_);
+  if (!result.shown) return;
+  std::vector<drs::TDBColumn> columns;
+  for (const drs::TurnoverColumn& c : result.columns) {
+    drs::TDBColumn column;
+    column.field = QString::fromUtf8(c.field);
+    column.title = QString::fromUtf8(c.title);
+    column.width = c.width;
+    column.alignment = (*c.displayFormat ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+    column.displayFormat = QString::fromUtf8(c.displayFormat);
+    columns.push_back(column);
+  }
+  ObDBGrid->SetColumns(columns);
+  oborotSource_->SetDataSet(&oborotQuery_);
+  StatusBar1->SetPanelText(1, Q(result.recordCountText));
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "deals/DealList.h"
+#include "engine/Query.h"
 #include "format/ui/MainWindowLink.h"
 
 class QCheckBox;
@@ -25,6 +26,9 @@ class TRadioGroup;
 class TStatusBar;
 
 namespace drs {
+class OutputView;
+class TDataSource;
+class TDBGrid;
 class TFilenameEdit;
 class WindowStore;
 class TJrnlForm;
@@ -53,6 +57,8 @@ class TMMVBForm : public QWidget, public drs::MainWindowLink {
   void SetParamsBtnClick();
   void ReplaceListBtnClick();
   void MMVBGridDblClick();
+  void ExportBtnClick();
+  void NewOborotBtnClick();
 
   // MainWindowLink.
   std::string ParamsFileName() const override { return paramsFileName_; }
@@ -68,6 +74,7 @@ class TMMVBForm : public QWidget, public drs::MainWindowLink {
   // The text of OutFilenameEdit as the export takes it.
   const std::string& OutFileName() const { return outFileName_; }
   DealGridModel* GridModel() const { return model_; }
+  drs::OutputView* OutputTableView() const { return outputView_; }
 
  signals:
   // The window was closed: the program ends.
@@ -115,15 +122,14 @@ class TMMVBForm : public QWidget, public drs::MainWindowLink {
   TStatusBar* StatusBar2 = nullptr;
   QWidget* FriendPanel1 = nullptr;
   QWidget* FriendPanel2 = nullptr;
-  QWidget* DBNavigator1 = nullptr;
+  drs::OutputView* outputView_ = nullptr;  // OutFilenameEdit, NewDealBtn, DBNavigator1, RxDBGrid1
   QToolButton* ExportBtn = nullptr;
-  drs::TFilenameEdit* OutFilenameEdit = nullptr;
-  QWidget* RxDBGrid1 = nullptr;
-  QToolButton* NewDealBtn = nullptr;
   TRadioGroup* WriteModeRadioGroup = nullptr;
   QCheckBox* SqueeseClaineCheckBox = nullptr;
   QCheckBox* SqueeseClientCheckBox = nullptr;
-  QWidget* ObDBGrid = nullptr;
+  drs::TDBGrid* ObDBGrid = nullptr;
+  drs::TDataSource* oborotSource_ = nullptr;
+  drs::TQuery oborotQuery_;
   QToolButton* NewOborotBtn = nullptr;
   TRadioGroup* OborotModeRadioGroup = nullptr;
   TStatusBar* StatusBar1 = nullptr;
