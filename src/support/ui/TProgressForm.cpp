@@ -112,7 +112,8 @@ void TProgressForm::Build(const QString& caption, const std::vector<std::string>
     s.label->adjustSize();
     stepList_.push_back(s);
   }
-  int stepsHeight = kStepTop + 20 * static_cast<int>(list.size());
+  // The last label ends 6 + 20 × n pixels down: one step fits the design exactly.
+  int stepsHeight = 6 + 20 * static_cast<int>(list.size());
   steps_->resize(kDesignWidth - 20, stepsHeight);
   stepArea_->setWidget(steps_);
 
