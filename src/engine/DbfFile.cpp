@@ -60,7 +60,12 @@ void DbfFile::Fail(const std::string& what) const { throw EDBEngineError("Фай
 std::shared_ptr<DbfFile> DbfFile::Open(const std::string& path) {
   std::shared_ptr<DbfFile> f(new DbfFile);
   f->path_ = path;
-  f->fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  // A file marked read-only is kept read-only for every user, root
+  // included, as the profile files are.
+  struct stat mode {};
+  const bool readOnly = ::stat(path.c_str(), &mode) == 0 && (mode.st_mode & 0222) == 0;
+  f->fd_ = readOnly ? -1 : ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (readOnly) errno = EACCES;
   if (f->fd_ < 0 && (errno == EACCES || errno == EROFS)) {
     f->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     f->writable_ = false;
@@ -81,7 +86,9 @@ std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
     // Our descriptor still names the file at the path unless it was removed
     // or replaced (both leave the old inode without links).
     struct stat own {};
-    if (::fstat(f->fd_, &own) == 0 && own.st_nlink > 0 && own.st_size == f->size_) return f;
+    if (::fstat(f->fd_, &own) == 0 && own.st_nlink > 0 && own.st_size == f->size_ &&
+        (!f->writable_ || (own.st_mode & 0222) != 0))
+      return f;
   }
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
@@ -91,8 +98,9 @@ std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
   }
   auto& slot = Registry()[path];
   if (auto f = slot.lock()) {
-    if (f->dev_ == st.st_dev && f->ino_ == st.st_ino && f->size_ == st.st_size) return f;
-    if (f->dev_ == st.st_dev && f->ino_ == st.st_ino) {
+    const bool modeKept = !f->writable_ || (st.st_mode & 0222) != 0;
+    if (f->dev_ == st.st_dev && f->ino_ == st.st_ino && f->size_ == st.st_size && modeKept) return f;
+    if (f->dev_ == st.st_dev && f->ino_ == st.st_ino && modeKept) {
       // Same file changed by someone else: read its header again.
       f->ReadHeader();
       return f;
