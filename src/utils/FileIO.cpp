@@ -37,7 +37,9 @@ bool FileExists(const std::string& path) {
 
 bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* error) {
   bytes.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a named pipe nobody writes to would block the open
+  // for ever; pipes and devices are refused below (a device may never end).
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     SetError(error, errno);
     return false;
@@ -47,6 +49,11 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err
     if (S_ISDIR(st.st_mode)) {
       ::close(fd);
       SetError(error, EISDIR);
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      ::close(fd);
+      if (error) *error = "Это не обычный файл";
       return false;
     }
     if (st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
