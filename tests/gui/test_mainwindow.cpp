@@ -3,7 +3,10 @@
 // and the unmarked-deals view.
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QTimer>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QImage>
@@ -28,6 +31,9 @@
 #include "support/ui/TFilenameEdit.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
+#include "support/ui/TProgressForm.h"
+#include "export/ui/OutputView.h"
+#include "export/ui/TDBGrid.h"
 
 using drs::test::ScriptedMessageHandler;
 
@@ -489,6 +495,58 @@ class TestMainWindow : public QObject {
     // ZX1 is no longer substituted: the earlier list is gone.
     QCOMPARE(form->GridModel()->index(5, 2).data().toString(), QStringLiteral("ZX1"));
     QVERIFY(form->DealsShown());
+  }
+
+  void exportAndTurnoversFromTheWindow() {
+    InstallExampleSettings();
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(out_.path()));
+    QFile::remove(out_.path() + "/DEALS.DBF");
+    auto form = ShowForm();
+    OpenExample(*form);
+    // "Готово" as soon as the progress window offers it.
+    int progressWindows = 0;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<drs::TProgressForm*>(w);
+        if (progress && progress->isVisible() && progress->IsDone()) {
+          ++progressWindows;
+          progress->close();
+        }
+      }
+    });
+    closer.start(20);
+    messages_.Clear();
+    QTest::mouseClick(Child<QToolButton>(form.get(), "ExportBtn"), Qt::LeftButton);
+    closer.stop();
+    // One question: create the missing table; answered "Да".
+    QCOMPARE(messages_.Messages().size(), size_t(1));
+    QCOMPARE(messages_.Messages()[0].kind, drs::MsgKind::Question);
+    QCOMPARE(progressWindows, 1);
+    QVERIFY(QFile::exists(out_.path() + "/DEALS.DBF"));
+    drs::OutputView* view = form->OutputTableView();
+    const qint64 records = view->RecordCount();
+    QVERIFY(records > 0);
+    QVERIFY(records <= form->Deals().Marks().Count());
+    QCOMPARE(Panel(form.get(), "StatusBar1", 0), QString::number(records));
+    QCOMPARE(view->RxDBGrid1()->model()->rowCount(), int(records));
+    QVERIFY(form->isEnabled());
+
+    QTest::mouseClick(Child<QToolButton>(form.get(), "NewOborotBtn"), Qt::LeftButton);
+    QVERIFY(QFile::exists(out_.path() + "/ShOb.DBF"));
+    auto* turnovers = Child<drs::TDBGrid>(form.get(), "ObDBGrid");
+    QCOMPARE(turnovers->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Наименование ЦБ "));
+    const int securities = turnovers->model()->rowCount();
+    QVERIFY(securities > 0);
+    QCOMPARE(Panel(form.get(), "StatusBar1", 1), QString::number(securities));
+
+    // Refresh after the operator emptied the panel: the count comes back.
+    Child<TStatusBar>(form.get(), "StatusBar1")->SetPanelText(0, {});
+    QTest::mouseClick(view->NewDealBtn(), Qt::LeftButton);
+    QCOMPARE(Panel(form.get(), "StatusBar1", 0), QString::number(records));
+    form.reset();
+    QDir::setCurrent(previous);
   }
 
   void cleanupTestCase() { scoped_.reset(); }
