@@ -28,6 +28,7 @@
 #include "support/DialogHelpers.h"
 #include "format/ui/TReplaceForm.h"
 #include "format/ui/TSetParamsForm.h"
+#include "support/ui/TDynamicPanel.h"
 #include "support/ui/TFilenameEdit.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
@@ -178,7 +179,21 @@ class TestMainWindow : public QObject {
     QCOMPARE(widths("StatusBar3"), (QList<int>{500, 150, 150, 50}));
     QCOMPARE(widths("StatusBar2"), (QList<int>{200, 200, 50}));
     QCOMPARE(widths("StatusBar1"), (QList<int>{200, 200, 50}));
-    QCOMPARE(Child<QWidget>(form.get(), "FriendPanel1")->height(), 211);
+    auto* lower = Child<drs::TDynamicPanel>(form.get(), "FriendPanel1");
+    QCOMPARE(lower->height(), 211);
+    QCOMPARE(lower->Align(), drs::TDynamicPanel::Dock::Bottom);
+    auto* outPanel = Child<drs::TDynamicPanel>(form.get(), "FriendPanel2");
+    QCOMPARE(outPanel->width(), 361);
+    QCOMPARE(outPanel->Align(), drs::TDynamicPanel::Dock::Left);
+    // Collapsing the lower panel gives its room to the deal grid.
+    auto* dealGrid = Child<QTableView>(form.get(), "MMVBGrid");
+    const int gridHeight = dealGrid->height();
+    lower->SetSizeMinimized(true);
+    QTRY_COMPARE(lower->height(), 12);
+    QTRY_VERIFY(dealGrid->height() > gridHeight);
+    QVERIFY(!Child<QWidget>(form.get(), "ExportBtn")->isVisible());
+    lower->SetSizeMinimized(false);
+    QTRY_COMPARE(lower->height(), 211);
 
     auto* grid = Child<QTableView>(form.get(), "MMVBGrid");
     QCOMPARE(grid->verticalHeader()->defaultSectionSize(), 16);

@@ -36,6 +36,7 @@
 #include "support/Messages.h"
 #include "support/ui/AppWindow.h"
 #include "support/ui/GeneralError.h"
+#include "support/ui/TDynamicPanel.h"
 #include "support/ui/TFilenameEdit.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
@@ -140,9 +141,10 @@ TMMVBForm::TMMVBForm(QWidget* parent) : QWidget(parent) {
   StatusBar2->setObjectName(QStringLiteral("StatusBar2"));
   column->addWidget(StatusBar2);
 
-  FriendPanel1 = new QFrame(this);
-  FriendPanel1->setObjectName(QStringLiteral("FriendPanel1"));
-  FriendPanel1->setFixedHeight(211);
+  auto* lowerPanel = new drs::TDynamicPanel(this, drs::TDynamicPanel::Dock::Bottom);
+  lowerPanel->setObjectName(QStringLiteral("FriendPanel1"));
+  lowerPanel->SetHeight(211);
+  FriendPanel1 = lowerPanel;
   BuildLowerPanel(FriendPanel1);
   column->addWidget(FriendPanel1);
 
@@ -272,9 +274,10 @@ void TMMVBForm::BuildLowerPanel(QWidget* panel) {
   auto* row = new QHBoxLayout;
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(2);
-  FriendPanel2 = new QFrame(panel);
-  FriendPanel2->setObjectName(QStringLiteral("FriendPanel2"));
-  FriendPanel2->setFixedWidth(361);
+  auto* outPanel = new drs::TDynamicPanel(panel, drs::TDynamicPanel::Dock::Left);
+  outPanel->setObjectName(QStringLiteral("FriendPanel2"));
+  outPanel->SetWidth(361);
+  FriendPanel2 = outPanel;
   auto* outColumn = new QVBoxLayout(FriendPanel2);
   outColumn->setContentsMargins(0, 0, 0, 0);
   outColumn->addWidget(outputView_->RxDBGrid1());
