@@ -193,6 +193,21 @@ TEST_F(BadReportTest, PipesAndDevicesAreRefusedWithoutWaiting) {
   }
 }
 
+TEST_F(BadReportTest, FormatFileThatIsAPipeReadsAsEmpty) {
+  const std::string fifo = dir.File("format.pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  auto done = std::async(std::launch::async, [&] { deals.LoadFormat(fifo); });
+  if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    int w = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (w >= 0) ::close(w);
+    done.wait();
+    FAIL() << "the format load waited on a pipe";
+  }
+  EXPECT_FALSE(deals.Format().formatValid);
+  ASSERT_EQ(rec.texts.size(), 1u);
+  EXPECT_EQ(rec.texts[0], "Ошибка формата. Отсутствует  номер позиции \"счет клиента\" во входном файле");
+}
+
 TEST_F(BadReportTest, UnmarkedViewOfAVanishedOrUnreadableReport) {
   LoadGoodReport();
   ASSERT_EQ(deals.Marks().Count(), 3u);
