@@ -57,8 +57,11 @@ void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) 
       // A line too short to hold the account field is left as it is: its
       // account shows as "?" all the same, and its other fields stay intact.
       if (account.found && account.length == 0) {
-        std::string withMark(line);
-        withMark.insert(account.begin, "?");
+        std::string withMark;
+        withMark.reserve(line.size() + 1);
+        withMark.append(line.substr(0, account.begin));
+        withMark += '?';
+        withMark.append(line.substr(account.begin));
         amendedAt.push_back(spans_.size());
         amended.push_back(std::move(withMark));
       }
