@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -48,10 +50,36 @@ void PWriteAll(int fd, const char* data, size_t n, off_t at, const std::string& 
   }
 }
 
+uint32_t ToLe32(uint32_t v) {
+  if constexpr (std::endian::native == std::endian::little) return v;
+  return (v & 0xFF) << 24 | (v & 0xFF00) << 8 | (v >> 8 & 0xFF00) | v >> 24;
+}
+
+constexpr size_t kHeaderMap = 32;  // the kernel maps the whole first page
+
+// Today's date as the header holds it (year - 1900, month, day); local time
+// is worked out again only when the minute changes, and every time zone's
+// midnight falls on a minute boundary.
+void TodayBytes(unsigned char out[3]) {
+  thread_local std::time_t minute = -1;
+  thread_local unsigned char bytes[3];
+  std::time_t now = std::time(nullptr);
+  if (now / 60 != minute) {
+    std::tm tm {};
+    localtime_r(&now, &tm);
+    bytes[0] = static_cast<unsigned char>(tm.tm_year % 256);
+    bytes[1] = static_cast<unsigned char>(tm.tm_mon + 1);
+    bytes[2] = static_cast<unsigned char>(tm.tm_mday);
+    minute = now / 60;
+  }
+  std::memcpy(out, bytes, 3);
+}
+
 }  // namespace
 
 DbfFile::~DbfFile() {
   for (auto [m, n] : maps_) ::munmap(m, n);
+  if (header_) ::munmap(header_, kHeaderMap);
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -76,7 +104,48 @@ std::shared_ptr<DbfFile> DbfFile::Open(const std::string& path) {
     throw EDBEngineError("Не могу открыть файл " + path + ": " + SystemErrorText(err));
   }
   f->ReadHeader();
+  f->MapHeader();
   return f;
+}
+
+void DbfFile::MapHeader() {
+  // Without a mapping (a file system that cannot share one) the header is
+  // written and checked through the descriptor instead.
+  int prot = writable_ ? PROT_READ | PROT_WRITE : PROT_READ;
+  void* m = ::mmap(nullptr, kHeaderMap, prot, MAP_SHARED, fd_, 0);
+  if (m == MAP_FAILED && writable_) {
+    m = ::mmap(nullptr, kHeaderMap, PROT_READ, MAP_SHARED, fd_, 0);
+    prot = PROT_READ;
+  }
+  if (m == MAP_FAILED) return;
+  header_ = static_cast<unsigned char*>(m);
+  headerWritable_ = (prot & PROT_WRITE) != 0;
+}
+
+uint32_t DbfFile::MappedCount() const {
+  uint32_t v = std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(header_ + 4)).load(std::memory_order_acquire);
+  return ToLe32(v);
+}
+
+bool DbfFile::Current() {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || st.st_nlink == 0) return false;
+  // A file marked read-only since we opened it is opened again read-only.
+  if (writable_ && (st.st_mode & 0222) == 0) return false;
+  // Another writer's append shows in the shared header page; without one,
+  // in the file size.
+  bool recounted = header_ ? MappedCount() != count_ : st.st_size != size_;
+  if (recounted || st.st_size < CountedEnd()) {
+    ReadHeader();
+    return true;
+  }
+  if (st.st_size != size_ || MtimeNs(st) != mtimeNs_) {
+    // Written since our last look (by us or anyone): caches go stale.
+    ++version_;
+    size_ = st.st_size;
+    mtimeNs_ = MtimeNs(st);
+  }
+  return true;
 }
 
 std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
@@ -85,10 +154,7 @@ std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
   if (auto f = known.lock()) {
     // Our descriptor still names the file at the path unless it was removed
     // or replaced (both leave the old inode without links).
-    struct stat own {};
-    if (::fstat(f->fd_, &own) == 0 && own.st_nlink > 0 && own.st_size == f->size_ &&
-        (!f->writable_ || (own.st_mode & 0222) != 0))
-      return f;
+    if (f->Current()) return f;
   }
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
@@ -207,14 +273,21 @@ void DbfFile::ReadRecords(uint32_t first, uint32_t n, std::string& buf) const {
 
 void DbfFile::WriteHeader() {
   // Update date and record count in one write (bytes 1..7).
-  std::time_t now = std::time(nullptr);
-  std::tm tm {};
-  localtime_r(&now, &tm);
-  unsigned char h[7] = {static_cast<unsigned char>(tm.tm_year % 256), static_cast<unsigned char>(tm.tm_mon + 1),
-                        static_cast<unsigned char>(tm.tm_mday), static_cast<unsigned char>(count_ & 0xFF),
-                        static_cast<unsigned char>(count_ >> 8 & 0xFF), static_cast<unsigned char>(count_ >> 16 & 0xFF),
-                        static_cast<unsigned char>(count_ >> 24)};
+  unsigned char h[7];
+  TodayBytes(h);
+  uint32_t le = ToLe32(count_);
+  std::memcpy(h + 3, &le, 4);
   PWriteAll(fd_, reinterpret_cast<const char*>(h), sizeof h, 1, path_);
+}
+
+void DbfFile::PublishCount() {
+  if (!headerWritable_) return WriteHeader();
+  // The records were written before this store; a reader that sees the new
+  // count finds them, and a process killed in between leaves them uncounted.
+  unsigned char date[3];
+  TodayBytes(date);
+  if (std::memcmp(header_ + 1, date, 3) != 0) std::memcpy(header_ + 1, date, 3);
+  std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(header_ + 4)).store(ToLe32(count_), std::memory_order_release);
 }
 
 void DbfFile::WriteRecords(const std::vector<std::pair<uint32_t, std::string>>& records) {
@@ -235,17 +308,34 @@ void DbfFile::MarkDeleted(const std::vector<uint32_t>& records) {
   Remember(0);
 }
 
-void DbfFile::Append(const std::string& records, uint32_t n) {
-  if (uint64_t(count_) + n > 0xFFFFFFFFull) Fail("переполнен: слишком много записей");
-  off_t at = off_t(headerLength_) + off_t(count_) * recordLength_;
+void DbfFile::WriteAhead(const std::string& records, uint32_t n) {
+  if (uint64_t(count_) + ahead_ + n > 0xFFFFFFFFull) Fail("переполнен: слишком много записей");
+  off_t at = CountedEnd() + off_t(ahead_) * recordLength_;
   PWriteAll(fd_, records.data(), records.size(), at, path_);
-  count_ += n;
-  WriteHeader();
+  ahead_ += n;
+  if (at + off_t(records.size()) > size_) size_ = at + off_t(records.size());
+}
+
+void DbfFile::Append(const std::string& records, uint32_t n) {
+  if (uint64_t(count_) + ahead_ + n > 0xFFFFFFFFull) Fail("переполнен: слишком много записей");
+  off_t at = CountedEnd() + off_t(ahead_) * recordLength_;
+  if (!records.empty()) PWriteAll(fd_, records.data(), records.size(), at, path_);
+  count_ += ahead_ + n;
+  ahead_ = 0;
+  PublishCount();
   Remember(at + off_t(records.size()));
+}
+
+void DbfFile::DropAhead() {
+  if (ahead_ == 0) return;
+  ahead_ = 0;
+  if (::ftruncate(fd_, CountedEnd()) == 0) size_ = CountedEnd();
+  ++version_;
 }
 
 void DbfFile::Truncate() {
   count_ = 0;
+  ahead_ = 0;
   WriteHeader();
   if (::ftruncate(fd_, headerLength_) != 0) Fail("не укорачивается: " + SystemErrorText(errno));
   size_ = headerLength_;

@@ -31,6 +31,12 @@ class DbfFile {
   // The open file for the path, reopened when the file on disk was replaced
   // or changed behind our back.
   static std::shared_ptr<DbfFile> Acquire(const std::string& path);
+  // Cheap check through the open descriptor, made before each statement:
+  // false when the file was removed or replaced (our inode has no link left;
+  // Acquire then opens the new one). A change by another writer is taken in:
+  // a new record count (seen in the shared header page without a system
+  // call) reads the header again, other changes make caches stale.
+  bool Current();
   ~DbfFile();
 
   const std::string& Path() const { return path_; }
@@ -51,8 +57,17 @@ class DbfFile {
   void WriteRecords(const std::vector<std::pair<uint32_t, std::string>>& records);
   // Marks records deleted (flag '*').
   void MarkDeleted(const std::vector<uint32_t>& records);
-  // Appends whole records: the bytes first, then the header count.
+  // Appends whole records: the bytes first, then the header count (together
+  // with any records written ahead).
   void Append(const std::string& records, uint32_t n);
+  // Writes records past the counted ones without counting them yet, so a
+  // long transaction need not hold them all in memory; readers ignore them
+  // until Append counts them.
+  void WriteAhead(const std::string& records, uint32_t n);
+  uint32_t AheadCount() const { return ahead_; }
+  // Forgets the records written ahead (the file is cut back to the counted
+  // records).
+  void DropAhead();
   // Removes every record: header count 0 first, then the file is cut.
   void Truncate();
   // Number of records whose deletion flag is not '*'.
@@ -68,7 +83,13 @@ class DbfFile {
  private:
   DbfFile() = default;
   void ReadHeader();
+  void MapHeader();
   void WriteHeader();
+  // Record count and date after an append: a store into the shared header
+  // page when there is one, else a write.
+  void PublishCount();
+  uint32_t MappedCount() const;
+  off_t CountedEnd() const { return off_t(headerLength_) + off_t(count_) * recordLength_; }
   void Remember(off_t end);
   [[noreturn]] void Fail(const std::string& what) const;
 
@@ -85,6 +106,12 @@ class DbfFile {
   ino_t ino_ = 0;
   off_t size_ = 0;
   int64_t mtimeNs_ = 0;
+
+  uint32_t ahead_ = 0;  // records written past the count, not yet counted
+  // The first page of the file, shared with every other user of the file;
+  // writable when the file is.
+  unsigned char* header_ = nullptr;
+  bool headerWritable_ = false;
 
   std::vector<std::pair<void*, size_t>> maps_;
   const char* map_ = nullptr;

@@ -28,9 +28,11 @@ constexpr int kByField = 100;  // + field number: equality on a text field
 struct DbfVtab : sqlite3_vtab {
   std::string path;
   std::shared_ptr<DbfFile> file;
-  // Changes of the running statement, written when it commits.
+  // Changes of the running transaction, written when it commits. Appended
+  // records beyond kAheadBytes are written past the counted ones early.
   std::string appends;
-  uint32_t appendCount = 0;
+  uint32_t appendCount = 0;    // all appended in the transaction
+  uint32_t bufferedCount = 0;  // of these, still in `appends`
   std::map<uint32_t, std::string> updates;
   std::vector<uint32_t> deletes;
 };
@@ -61,16 +63,23 @@ std::string Quote(const std::string& v, char q) {
   return out + q;
 }
 
-std::string Trim(std::string_view s) {
+constexpr size_t kAheadBytes = 1 << 20;
+
+std::string_view Trim(std::string_view s) {
   size_t b = 0, e = s.size();
   while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
   while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\0')) --e;
-  return std::string(s.substr(b, e - b));
+  return s.substr(b, e - b);
 }
 
-bool ParseDouble(std::string text, double& v) {
-  for (char& c : text)
-    if (c == ',') c = '.';
+bool ParseDouble(std::string_view text, double& v) {
+  std::string dotted;
+  if (text.find(',') != std::string_view::npos) {
+    dotted.assign(text);
+    for (char& c : dotted)
+      if (c == ',') c = '.';
+    text = dotted;
+  }
   const char* b = text.data();
   const char* e = b + text.size();
   if (b != e && *b == '+') ++b;
@@ -91,34 +100,80 @@ bool Digits(std::string_view s) {
   return !s.empty();
 }
 
-// "YYYYMMDD", "YYYY-MM-DD" or "DD.MM.YYYY" as "YYYYMMDD".
-bool DateBytes(const std::string& t, std::string& out) {
+int Number(std::string_view s) {
+  int v = 0;
+  for (char c : s) v = v * 10 + (c - '0');
+  return v;
+}
+
+// "YYYYMMDD", "YYYY-MM-DD" or "DD.MM.YYYY" as the eight bytes YYYYMMDD.
+bool DateBytes(std::string_view t, char out[8]) {
   int y, m, d;
   if (t.size() == 8 && Digits(t)) {
-    y = std::stoi(t.substr(0, 4)), m = std::stoi(t.substr(4, 2)), d = std::stoi(t.substr(6, 2));
+    y = Number(t.substr(0, 4)), m = Number(t.substr(4, 2)), d = Number(t.substr(6, 2));
   } else if (t.size() == 10 && t[4] == '-' && t[7] == '-' && Digits(t.substr(0, 4)) && Digits(t.substr(5, 2)) &&
              Digits(t.substr(8, 2))) {
-    y = std::stoi(t.substr(0, 4)), m = std::stoi(t.substr(5, 2)), d = std::stoi(t.substr(8, 2));
+    y = Number(t.substr(0, 4)), m = Number(t.substr(5, 2)), d = Number(t.substr(8, 2));
   } else if (t.size() == 10 && t[2] == '.' && t[5] == '.' && Digits(t.substr(0, 2)) && Digits(t.substr(3, 2)) &&
              Digits(t.substr(6, 4))) {
-    d = std::stoi(t.substr(0, 2)), m = std::stoi(t.substr(3, 2)), y = std::stoi(t.substr(6, 4));
+    d = Number(t.substr(0, 2)), m = Number(t.substr(3, 2)), y = Number(t.substr(6, 4));
   } else {
     return false;
   }
   if (!ValidDate(y, m, d)) return false;
-  char b[32];
-  std::snprintf(b, sizeof b, "%04d%02d%02d", y, m, d);
-  out = b;
+  auto put = [](char* p, int v, int width) {
+    for (int i = width - 1; i >= 0; --i, v /= 10) p[i] = char('0' + v % 10);
+  };
+  put(out, y, 4);
+  put(out + 4, m, 2);
+  put(out + 6, d, 2);
   return true;
 }
 
-std::string ValueText(sqlite3_value* v) {
+// `d` with `decimals` places exactly as to_chars(fixed) writes it, without
+// its cost: the scaled value is rounded to an integer unless it lies so near
+// a half that the product's rounding error could tip it (then false, and
+// the caller formats it the slow way).
+bool QuickFixed(double d, int decimals, char* out, size_t& n) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (decimals < 0 || decimals > 15) return false;
+  double p = std::fabs(d) * kPow10[decimals];
+  if (!(p < 1e15)) return false;
+  double whole = std::floor(p);
+  double ulp = std::nextafter(p, 2e15) - p;
+  if (std::fabs(p - whole - 0.5) <= 2 * ulp) return false;
+  uint64_t v = uint64_t(whole) + (p - whole > 0.5 ? 1 : 0);
+  char digits[24];
+  int len = 0;
+  for (; v > 0 || len <= decimals; v /= 10) digits[len++] = char('0' + v % 10);
+  n = 0;
+  bool zero = true;
+  for (int i = 0; i < len; ++i) zero = zero && digits[i] == '0';
+  if (d < 0 && !zero) out[n++] = '-';
+  for (int i = len - 1; i >= 0; --i) {
+    out[n++] = digits[i];
+    if (i == decimals && decimals > 0) out[n++] = '.';
+  }
+  return true;
+}
+
+// The value's text as SQLite holds it; no copy.
+std::string_view ValueView(sqlite3_value* v) {
   const unsigned char* t = sqlite3_value_text(v);
-  return t ? std::string(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v))) : std::string();
+  return t ? std::string_view(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v))) : std::string_view();
+}
+
+std::string ValueText(sqlite3_value* v) { return std::string(ValueView(v)); }
+
+bool Ascii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
 }
 
 // Writes one value into its place in the record; a value that does not fit
-// its field is refused, never cut.
+// its field is refused, never cut. Works in place, without heap copies, for
+// the usual values (numbers, ASCII text, dates).
 void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
   char* p = dst + f.offset;
   std::memset(p, ' ', f.length);
@@ -127,47 +182,55 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
     if (f.type == 'L') *p = '?';
     return;
   }
-  // Numbers go into numeric fields without a detour through text.
-  bool numeric = f.type == 'N' || f.type == 'F';
-  std::string text = numeric && type != SQLITE_TEXT && type != SQLITE_BLOB ? std::string() : ValueText(v);
   switch (f.type) {
     case 'N':
     case 'F': {
-      std::string digits;
+      char b[400];
+      std::string_view digits;
       if (type == SQLITE_INTEGER && f.decimals == 0) {
-        digits = std::to_string(sqlite3_value_int64(v));
+        auto r = std::to_chars(b, b + sizeof b, sqlite3_value_int64(v));
+        digits = std::string_view(b, size_t(r.ptr - b));
       } else {
+        // Numbers go into numeric fields without a detour through text.
         double d = 0;
         if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
           d = sqlite3_value_double(v);
         } else {
-          std::string t = Trim(text);
+          std::string_view text = ValueView(v), t = Trim(text);
           if (t.empty()) return;
-          if (!ParseDouble(t, d)) throw EDBEngineError("Значение \"" + text + "\" поля " + f.name + " не является числом");
+          if (!ParseDouble(t, d))
+            throw EDBEngineError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является числом");
         }
         if (!std::isfinite(d)) throw EDBEngineError("Значение поля " + f.name + " не является числом");
-        char b[400];
-        auto r = std::to_chars(b, b + sizeof b, d, std::chars_format::fixed, int(f.decimals));
-        if (r.ec != std::errc()) throw EDBEngineError("Число не помещается в поле " + f.name);
-        digits.assign(b, r.ptr);
-        if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string::npos) digits.erase(0, 1);
+        size_t n = 0;
+        if (QuickFixed(d, int(f.decimals), b, n)) {
+          digits = std::string_view(b, n);
+        } else {
+          auto r = std::to_chars(b, b + sizeof b, d, std::chars_format::fixed, int(f.decimals));
+          if (r.ec != std::errc()) throw EDBEngineError("Число не помещается в поле " + f.name);
+          digits = std::string_view(b, size_t(r.ptr - b));
+        }
+        // A negative value that rounds to zero is written as zero.
+        if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string_view::npos) digits.remove_prefix(1);
       }
       if (digits.size() > f.length)
-        throw EDBEngineError("Число " + digits + " не помещается в поле " + f.name + " (N " + std::to_string(f.length) +
-                             "." + std::to_string(f.decimals) + ")");
+        throw EDBEngineError("Число " + std::string(digits) + " не помещается в поле " + f.name + " (N " +
+                             std::to_string(f.length) + "." + std::to_string(f.decimals) + ")");
       std::memcpy(p + f.length - digits.size(), digits.data(), digits.size());
       return;
     }
     case 'D': {
-      std::string t = Trim(text), bytes;
+      std::string_view text = ValueView(v), t = Trim(text);
       if (t.empty()) return;
+      char bytes[8];
       if (f.length != 8 || !DateBytes(t, bytes))
-        throw EDBEngineError("Значение \"" + text + "\" поля " + f.name + " не является датой");
-      std::memcpy(p, bytes.data(), 8);
+        throw EDBEngineError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является датой");
+      std::memcpy(p, bytes, 8);
       return;
     }
     case 'L': {
-      std::string t = FoldCase(Trim(text));
+      std::string text = ValueText(v);
+      std::string t = FoldCase(std::string(Trim(text)));
       if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
         *p = sqlite3_value_double(v) != 0 ? 'T' : 'F';
       else if (t == "t" || t == "y" || t == "1" || t == "да" || t == "true")
@@ -181,12 +244,22 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
       return;
     }
     default: {
+      std::string_view text = ValueView(v);
+      auto tooLong = [&] {
+        return EDBEngineError("Значение \"" + std::string(text) + "\" длиннее поля " + f.name + " (" +
+                              std::to_string(f.length) + " знаков)");
+      };
+      // ASCII text is its own 1251 encoding.
+      if (Ascii(text)) {
+        if (text.size() > f.length) throw tooLong();
+        std::memcpy(p, text.data(), text.size());
+        return;
+      }
       if (!FitsCp1251(text))
-        throw EDBEngineError("Значение \"" + text + "\" поля " + f.name + " содержит знаки вне кодировки 1251");
+        throw EDBEngineError("Значение \"" + std::string(text) + "\" поля " + f.name +
+                             " содержит знаки вне кодировки 1251");
       std::string bytes = Utf8ToCp1251(text);
-      if (bytes.size() > f.length)
-        throw EDBEngineError("Значение \"" + text + "\" длиннее поля " + f.name + " (" + std::to_string(f.length) +
-                             " знаков)");
+      if (bytes.size() > f.length) throw tooLong();
       std::memcpy(p, bytes.data(), bytes.size());
     }
   }
@@ -197,7 +270,7 @@ void ResultField(sqlite3_context* ctx, const DbfField& f, const char* record) {
   switch (f.type) {
     case 'N':
     case 'F': {
-      std::string t = Trim(std::string_view(p, f.length));
+      std::string_view t = Trim(std::string_view(p, f.length));
       if (t.empty()) return sqlite3_result_null(ctx);
       if (f.decimals == 0) {
         int64_t i = 0;
@@ -211,9 +284,12 @@ void ResultField(sqlite3_context* ctx, const DbfField& f, const char* record) {
       return sqlite3_result_double(ctx, d);
     }
     case 'D': {
-      std::string t = Trim(std::string_view(p, f.length));
+      std::string_view t = Trim(std::string_view(p, f.length));
       if (t.empty()) return sqlite3_result_null(ctx);
-      if (t.size() == 8 && Digits(t)) t = t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2);
+      if (t.size() == 8 && Digits(t)) {
+        const char iso[10] = {t[0], t[1], t[2], t[3], '-', t[4], t[5], '-', t[6], t[7]};
+        return sqlite3_result_text(ctx, iso, 10, SQLITE_TRANSIENT);
+      }
       return sqlite3_result_text(ctx, t.data(), int(t.size()), SQLITE_TRANSIENT);
     }
     case 'L': {
@@ -223,6 +299,10 @@ void ResultField(sqlite3_context* ctx, const DbfField& f, const char* record) {
       return sqlite3_result_null(ctx);
     }
     default: {
+      size_t n = f.length;
+      while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
+      // ASCII needs no decoding: handed over from the record itself.
+      if (Ascii(std::string_view(p, n))) return sqlite3_result_text(ctx, p, int(n), SQLITE_TRANSIENT);
       std::string t = DbfFile::FieldText(f, record);
       return sqlite3_result_text(ctx, t.data(), int(t.size()), SQLITE_TRANSIENT);
     }
@@ -290,6 +370,12 @@ int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab*
 int Disconnect(sqlite3_vtab* v) {
   delete static_cast<DbfVtab*>(v);
   return SQLITE_OK;
+}
+
+// The file the vtab stands for, checked through its descriptor and opened
+// again when it was replaced.
+void Refresh(DbfVtab* vt) {
+  if (!vt->file->Current()) vt->file = DbfFile::Acquire(vt->path);
 }
 
 int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
@@ -377,7 +463,7 @@ int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3_
   auto* c = static_cast<DbfCursor*>(cur);
   auto* vt = static_cast<DbfVtab*>(cur->pVtab);
   try {
-    vt->file = DbfFile::Acquire(vt->path);
+    Refresh(vt);
     c->file = vt->file;
     c->bufCount = 0;
     c->eof = false;
@@ -447,14 +533,30 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
       throw EDBEngineError("Номер записи задаётся таблицей и не может быть указан");
     if (!insert && sqlite3_value_int64(argv[0]) != sqlite3_value_int64(argv[1]))
       throw EDBEngineError("Номер записи изменить нельзя");
-    std::string rec(f.RecordLength(), ' ');
     const auto& fields = f.Fields();
-    for (size_t i = 0; i < fields.size() && int(i) + 2 < argc; ++i) EncodeField(fields[i], argv[i + 2], rec.data());
     if (insert) {
-      vt->appends += rec;
+      // Straight into the transaction's buffer; a refused value takes its
+      // record back out.
+      size_t at = vt->appends.size();
+      vt->appends.resize(at + f.RecordLength(), ' ');
+      try {
+        for (size_t i = 0; i < fields.size() && int(i) + 2 < argc; ++i)
+          EncodeField(fields[i], argv[i + 2], vt->appends.data() + at);
+      } catch (...) {
+        vt->appends.resize(at);
+        throw;
+      }
       ++vt->appendCount;
+      ++vt->bufferedCount;
       *rowid = sqlite3_int64(f.RecordCount()) + vt->appendCount;
+      if (vt->appends.size() >= kAheadBytes && vt->updates.empty() && vt->deletes.empty()) {
+        vt->file->WriteAhead(vt->appends, vt->bufferedCount);
+        vt->appends.clear();
+        vt->bufferedCount = 0;
+      }
     } else {
+      std::string rec(f.RecordLength(), ' ');
+      for (size_t i = 0; i < fields.size() && int(i) + 2 < argc; ++i) EncodeField(fields[i], argv[i + 2], rec.data());
       sqlite3_int64 r = sqlite3_value_int64(argv[0]);
       if (r >= 1 && r <= f.RecordCount()) vt->updates[uint32_t(r - 1)] = std::move(rec);
     }
@@ -468,6 +570,7 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
 void Discard(DbfVtab* vt) {
   vt->appends.clear();
   vt->appendCount = 0;
+  vt->bufferedCount = 0;
   vt->updates.clear();
   vt->deletes.clear();
 }
@@ -476,7 +579,7 @@ int Begin(sqlite3_vtab* v) {
   auto* vt = static_cast<DbfVtab*>(v);
   Discard(vt);
   try {
-    vt->file = DbfFile::Acquire(vt->path);
+    Refresh(vt);
   } catch (const std::exception& e) {
     SetError(v, e.what());
     return SQLITE_ERROR;
@@ -495,14 +598,16 @@ int Sync(sqlite3_vtab* v) {
       f.WriteRecords(recs);
     }
     if (!vt->deletes.empty()) {
-      if (vt->deletes.size() >= f.LiveCount())
+      // Records written ahead sit where a cut file ends: mark instead.
+      if (vt->deletes.size() >= f.LiveCount() && f.AheadCount() == 0)
         f.Truncate();
       else
         f.MarkDeleted(vt->deletes);
     }
-    if (vt->appendCount > 0) f.Append(vt->appends, vt->appendCount);
+    if (vt->appendCount > 0) f.Append(vt->appends, vt->bufferedCount);
   } catch (const std::exception& e) {
     Discard(vt);
+    vt->file->DropAhead();
     SetError(v, e.what());
     return SQLITE_ERROR;
   }
@@ -513,7 +618,9 @@ int Sync(sqlite3_vtab* v) {
 int Commit(sqlite3_vtab* v) { return Sync(v); }
 
 int Rollback(sqlite3_vtab* v) {
-  Discard(static_cast<DbfVtab*>(v));
+  auto* vt = static_cast<DbfVtab*>(v);
+  Discard(vt);
+  vt->file->DropAhead();
   return SQLITE_OK;
 }
 

@@ -208,8 +208,12 @@ void TQuery::RegenerateSQL() {
 }
 
 TQuery::Param& TQuery::ParamSlot(const std::string& name) {
-  for (auto& p : params_)
-    if (p.name == name) return p;
+  if (!params_.empty()) {
+    size_t next = (lastSlot_ + 1) % params_.size();
+    if (params_[next].name == name) return params_[lastSlot_ = next];
+  }
+  for (size_t i = 0; i < params_.size(); ++i)
+    if (params_[i].name == name) return params_[lastSlot_ = i];
   for (auto& p : params_)
     if (AsciiSameText(p.name, name)) return p;
   params_.push_back({name, DbValue::Null()});
@@ -331,10 +335,16 @@ std::vector<int> TQuery::SlotsFor(sqlite3_stmt* stmt) {
 }
 
 void TQuery::EnsurePrepared() {
-  std::string folder = ResolveFolder(database_);
-  if (!db_ || folder != connectedFolder_) {
-    ResetConnection();
-    connectedFolder_ = folder;
+  // An absolute folder resolves the same every time; "" and relative ones
+  // follow the working folder and are resolved for each statement.
+  bool absolute = !database_.empty() && (database_[0] == '/' || database_[0] == '\\');
+  if (!db_ || !absolute || database_ != connectedName_) {
+    std::string folder = ResolveFolder(database_);
+    if (!db_ || folder != connectedFolder_) {
+      ResetConnection();
+      connectedFolder_ = folder;
+    }
+    connectedName_ = database_;
   }
   if (!stmt_) {
     stmt_ = PrepareText(text_);
@@ -344,7 +354,7 @@ void TQuery::EnsurePrepared() {
 
 void TQuery::Prepare() { EnsurePrepared(); }
 
-void TQuery::BindAll(sqlite3_stmt* stmt, const std::vector<int>& slots) {
+void TQuery::BindAll(sqlite3_stmt* stmt, const std::vector<int>& slots, bool borrow) {
   for (size_t i = 0; i < slots.size(); ++i) {
     const Param& p = params_[size_t(slots[i])];
     if (!p.set) {
@@ -362,9 +372,14 @@ void TQuery::BindAll(sqlite3_stmt* stmt, const std::vector<int>& slots) {
       case DbValue::Kind::Float:
         sqlite3_bind_double(stmt, at, p.value.number);
         break;
-      case DbValue::Kind::Text:
-        sqlite3_bind_text(stmt, at, p.value.text.data(), int(p.value.text.size()), SQLITE_TRANSIENT);
+      case DbValue::Kind::Text: {
+        const std::string& t = p.value.text;
+        // A length of -1 tells SQLite the text ends in a NUL, so readers of
+        // the value need no terminated copy; text holding NULs keeps its size.
+        int n = std::memchr(t.data(), 0, t.size()) ? int(t.size()) : -1;
+        sqlite3_bind_text(stmt, at, t.c_str(), n, borrow ? SQLITE_STATIC : SQLITE_TRANSIENT);
         break;
+      }
     }
   }
 }
@@ -372,7 +387,7 @@ void TQuery::BindAll(sqlite3_stmt* stmt, const std::vector<int>& slots) {
 void TQuery::ExecSQL() {
   if (active_) Close();
   EnsurePrepared();
-  BindAll(stmt_, stmtSlots_);
+  BindAll(stmt_, stmtSlots_, true);
   int rc;
   while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
   }

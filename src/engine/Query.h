@@ -159,7 +159,9 @@ class TQuery {
   void ResetConnection();
   void EnsurePrepared();
   sqlite3_stmt* PrepareText(const std::string& text);
-  void BindAll(sqlite3_stmt* stmt, const std::vector<int>& slots);
+  // `borrow`: text is bound without a copy; only for a statement stepped to
+  // its end before any parameter can change (ExecSQL).
+  void BindAll(sqlite3_stmt* stmt, const std::vector<int>& slots, bool borrow = false);
   std::vector<int> SlotsFor(sqlite3_stmt* stmt);
   Param& ParamSlot(const std::string& name);
   void ReadCurrentRow();
@@ -177,6 +179,8 @@ class TQuery {
 
   sqlite3* db_ = nullptr;
   std::string connectedFolder_;  // folder the connection's tables resolve in
+  std::string connectedName_;    // the database name it was resolved from
+  size_t lastSlot_ = 0;          // parameters are mostly set in order
   sqlite3_stmt* stmt_ = nullptr;
   std::vector<int> stmtSlots_;   // parameter slot per statement parameter
   bool active_ = false;
