@@ -1,5 +1,8 @@
 #include "support/JournalFile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 
 #include "utils/Cp1251.h"
@@ -59,8 +62,25 @@ void JournalFile::Append(const std::string& line) {
   if (!file_) throw EInOutError("Журнал не открыт");
   std::string bytes = Utf8ToCp1251(line);
   bytes += "\r\n";
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() || std::fflush(file_) != 0)
-    Fail("Ошибка записи в журнал", fileName_, errno);
+  // Straight to the descriptor: nothing of a line that failed (a full disk)
+  // stays buffered to be glued to the next one, and the part of it that did
+  // reach the file is cut off again.
+  const int fd = ::fileno(file_);
+  struct stat st;
+  const off_t before = ::fstat(fd, &st) == 0 ? st.st_size : -1;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      if (before >= 0 && ::ftruncate(fd, before) != 0) {
+        // The piece stays; the error below is reported all the same.
+      }
+      Fail("Ошибка записи в журнал", fileName_, err);
+    }
+    done += static_cast<size_t>(n);
+  }
 }
 
 void JournalFile::Truncate() {

@@ -196,11 +196,15 @@ TEST(FullDiskTest, JournalLineThatDoesNotFitIsAnErrorAndEarlierLinesStay) {
     ASSERT_TRUE(limit.Ok());
     EXPECT_THROW(journal.Append(std::string(200, '7')), EInOutError);
   }
+  // With room again, the next line stands on its own: no piece of the line
+  // that did not fit is left in front of it.
+  journal.Append("201");
   journal.Close();
   std::vector<std::string> lines = JournalFile::ReadLines(path);
-  ASSERT_GE(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "Список неотмеченных счетов");
   EXPECT_EQ(lines[1], "---------------------------");
+  EXPECT_EQ(lines[2], "201");
   EXPECT_EQ(ReadBytes(path).compare(0, before.size(), before), 0);
 }
 
