@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # drsprep-batch export of 100,000 deals killed (SIGKILL) at random moments:
 # the output table must always be a sound dBASE file - every record the
-# header counts is whole on disk, dbfdump and ogr2ogr read the same rows as
-# the file holds - and in append mode the rows that were there before stay.
+# header counts is whole on disk; dbfdump, ogrinfo and ogr2ogr read the same
+# rows as the file holds - and in append mode the rows that were there before stay.
 #   Args: <path-to-drsprep-batch> <source-dir> [runs]
 set -u
 batch=$1
@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME=$work/cfg
 mkdir -p "$XDG_CONFIG_HOME/drsprep"
 : >"$work/empty.txt"
-for tool in dbfdump ogr2ogr python3; do
+for tool in dbfdump ogrinfo ogr2ogr python3; do
   command -v $tool >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
 done
 
@@ -83,6 +83,10 @@ if len(ogr) - 1 != count: fail('ogr2ogr reads %d rows, header counts %d' % (len(
 for i, (g, o) in enumerate(zip(ogr[1:], own)):
     for (name, typ, _), a, b in zip(fields, g, o):
         if not same(typ, a, b): fail('ogr2ogr row %d %s: %r vs %r' % (i, name, a, b))
+
+info = subprocess.run(['ogrinfo', '-ro', '-so', '-al', path], capture_output=True, check=True).stdout.decode('cp1251')
+features = [l for l in info.splitlines() if l.startswith('Feature Count: ')]
+if features != ['Feature Count: %d' % count]: fail('ogrinfo says %r, header counts %d' % (features, count))
 
 if len(sys.argv) > 2:
     base = open(sys.argv[2], 'rb').read()
