@@ -194,6 +194,11 @@ class TestMessDlg : public QObject {
     });
     QCOMPARE(ShowMessDlg("x", &lines, nullptr, -1, -1, MsgKind::Question), 1);
     QVERIFY(memoHadFocus);
+    // Esc from the details memo presses the kind's Esc button too.
+    SendModalKey(Qt::Key_Escape);
+    QCOMPARE(ShowMessDlg("x", &lines, nullptr, -1, -1, MsgKind::Question), 0);
+    SendModalKey(Qt::Key_Escape);
+    QCOMPARE(ShowMessDlg("x", &lines, nullptr, -1, -1, MsgKind::Error), 1);
     // Without details the first visible button has the focus.
     QString focused;
     WhenModal([&](QWidget* modal) {

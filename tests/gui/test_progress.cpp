@@ -132,6 +132,18 @@ class TestProgress : public QObject {
     QCOMPARE(TProgressForm::Count(), 0);
   }
 
+  void minimisingTakesTheApplicationAlong() {
+    TProgressForm form(main.get(), "", "x");
+    form.show();
+    form.setWindowState(Qt::WindowMinimized);
+    QVERIFY(main->isMinimized());
+    main->setWindowState(Qt::WindowNoState);
+    QVERIFY(!form.isMinimized());
+    QVERIFY(form.isVisible());
+    form.ShowProgress(0, 1, 2);  // still running, not cancelled
+    QCOMPARE(form.CountLabel()->text(), QString("( 1 / 2 )"));
+  }
+
   void cascadeAndHeightCap() {
     QRect screen = QGuiApplication::primaryScreen()->geometry();
     TProgressForm first(main.get(), "", "x");

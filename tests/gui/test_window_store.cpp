@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -148,6 +149,29 @@ class TestWindowStore : public QObject {
     e.setObjectName("E");
     WindowStore store(&w);
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, store.Add(&e, "Checked"));
+  }
+
+  void fileNameEditBrowse() {
+    TFilenameEdit edit;
+    QSignalSpy chosen(&edit, &TFilenameEdit::fileChosen);
+    QSignalSpy changed(&edit, &TFilenameEdit::textChanged);
+    QString answer = "/data/deals 0712.txt";
+    TFilenameEdit::SetDialogHook([&](TFilenameEdit*) { return answer; });
+    edit.Button()->click();
+    QCOMPARE(edit.Text(), answer);
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(chosen[0][0].toString(), answer);
+    QCOMPARE(changed.count(), 1);
+    // A cancelled dialog changes nothing and reports nothing.
+    answer.clear();
+    edit.Button()->click();
+    QCOMPARE(edit.Text(), QString("/data/deals 0712.txt"));
+    QCOMPARE(chosen.count(), 1);
+    // Typing changes the text without a "chosen" report.
+    QTest::keyClicks(edit.Edit(), "x");
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(chosen.count(), 1);
+    TFilenameEdit::SetDialogHook(nullptr);
   }
 
  private:

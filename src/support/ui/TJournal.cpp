@@ -42,7 +42,7 @@ void TJournal::SetActive(bool active) {
 }
 
 void TJournal::AddMessage(const std::string& message, int mode) {
-  if (active_ && file_.IsOpen()) file_.Append(message);
+  if (active_ && HasFile() && file_.IsOpen()) file_.Append(message);
   bool wasEmpty = lines_.Count() == 0;
   bool dropped = lines_.Add(message, maxLines_);
   QString text = QString::fromStdString(message);
@@ -61,7 +61,7 @@ void TJournal::AddMessage(const std::string& message, int mode) {
 }
 
 void TJournal::Clear() {
-  if (active_ && file_.IsOpen()) file_.Truncate();
+  if (active_ && HasFile() && file_.IsOpen()) file_.Truncate();
   lines_.Clear();
   ShowAll();
 }
