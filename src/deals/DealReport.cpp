@@ -107,7 +107,11 @@ bool ReadReport(const std::string& path, char fieldSep, int clientIdField, Repor
     error = "Ошибка чтения файла " + path + ": " + reason;
     return false;
   }
-  std::string text = DecodeReport(bytes);
+  // A UTF-8 byte-order mark (an editor's doing) would otherwise stick to the
+  // first field of the first deal, and with the account there unmark it.
+  std::string_view body(bytes);
+  if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+  std::string text = DecodeReport(body);
   std::string().swap(bytes);
   lines.Parse(std::move(text), fieldSep, clientIdField);
   return true;
