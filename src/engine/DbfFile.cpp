@@ -127,23 +127,38 @@ uint32_t DbfFile::MappedCount() const {
   return ToLe32(v);
 }
 
-bool DbfFile::Current() {
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0 || st.st_nlink == 0) return false;
+bool DbfFile::Current(bool reading) {
+  // Links, size and mode only, unless reading: once a file's times have been
+  // asked for, the kernel stamps the next write with a fine-grained time and
+  // dirties the inode, which doubles the cost of an append.
+  struct statx sx {};
+  unsigned mask = STATX_NLINK | STATX_SIZE | STATX_MODE | (reading ? STATX_MTIME : 0u);
+  uint64_t nlink, mode;
+  off_t size;
+  int64_t mtime = mtimeNs_;
+  if (::statx(fd_, "", AT_EMPTY_PATH, mask, &sx) == 0 && (sx.stx_mask & mask) == mask) {
+    nlink = sx.stx_nlink, mode = sx.stx_mode, size = off_t(sx.stx_size);
+    if (reading) mtime = int64_t(sx.stx_mtime.tv_sec) * 1000000000 + sx.stx_mtime.tv_nsec;
+  } else {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return false;
+    nlink = st.st_nlink, mode = st.st_mode, size = st.st_size, mtime = MtimeNs(st);
+  }
+  if (nlink == 0) return false;
   // A file marked read-only since we opened it is opened again read-only.
-  if (writable_ && (st.st_mode & 0222) == 0) return false;
+  if (writable_ && (mode & 0222) == 0) return false;
   // Another writer's append shows in the shared header page; without one,
-  // in the file size.
-  bool recounted = header_ ? MappedCount() != count_ : st.st_size != size_;
-  if (recounted || st.st_size < CountedEnd()) {
+  // in the file size. The page is read only once the size says it is there.
+  bool recounted = header_ && size >= 8 ? MappedCount() != count_ : size != size_;
+  if (recounted || size < CountedEnd()) {
     ReadHeader();
     return true;
   }
-  if (st.st_size != size_ || MtimeNs(st) != mtimeNs_) {
+  if (size != size_ || mtime != mtimeNs_) {
     // Written since our last look (by us or anyone): caches go stale.
     ++version_;
-    size_ = st.st_size;
-    mtimeNs_ = MtimeNs(st);
+    size_ = size;
+    mtimeNs_ = mtime;
   }
   return true;
 }

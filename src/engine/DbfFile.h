@@ -35,8 +35,9 @@ class DbfFile {
   // false when the file was removed or replaced (our inode has no link left;
   // Acquire then opens the new one). A change by another writer is taken in:
   // a new record count (seen in the shared header page without a system
-  // call) reads the header again, other changes make caches stale.
-  bool Current();
+  // call) reads the header again, other changes make caches stale. Changes
+  // in place by another writer are seen when `reading`.
+  bool Current(bool reading = false);
   ~DbfFile();
 
   const std::string& Path() const { return path_; }

@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/DbfFile.h"
@@ -24,6 +27,8 @@ namespace {
 constexpr int kScanAll = 0;
 constexpr int kByRowid = 1;
 constexpr int kByField = 100;  // + field number: equality on a text field
+// Added to the above: rows come in the order of the columns listed in idxStr.
+constexpr int kOrdered = 1 << 16;
 
 struct DbfVtab : sqlite3_vtab {
   std::string path;
@@ -140,16 +145,15 @@ bool QuickFixed(double d, int decimals, char* out, size_t& n) {
   double p = std::fabs(d) * kPow10[decimals];
   if (!(p < 1e15)) return false;
   double whole = std::floor(p);
-  double ulp = std::nextafter(p, 2e15) - p;
-  if (std::fabs(p - whole - 0.5) <= 2 * ulp) return false;
+  // Twice the spacing of doubles near p, at least (p < 2^50).
+  double margin = p * 0x1p-51;
+  if (std::fabs(p - whole - 0.5) <= margin) return false;
   uint64_t v = uint64_t(whole) + (p - whole > 0.5 ? 1 : 0);
+  n = 0;
+  if (d < 0 && v != 0) out[n++] = '-';
   char digits[24];
   int len = 0;
   for (; v > 0 || len <= decimals; v /= 10) digits[len++] = char('0' + v % 10);
-  n = 0;
-  bool zero = true;
-  for (int i = 0; i < len; ++i) zero = zero && digits[i] == '0';
-  if (d < 0 && !zero) out[n++] = '-';
   for (int i = len - 1; i >= 0; --i) {
     out[n++] = digits[i];
     if (i == decimals && decimals > 0) out[n++] = '.';
@@ -265,48 +269,146 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
   }
 }
 
-void ResultField(sqlite3_context* ctx, const DbfField& f, const char* record) {
+// One field's value as the table gives it to SQLite. Text points into the
+// record unless it had to be decoded or reshaped; the value must stay where
+// it was read into.
+struct FieldValue {
+  enum Kind : uint8_t { Null, Int, Real, Text };
+  Kind kind = Null;
+  int64_t i = 0;
+  double d = 0;
+  std::string_view text;
+  char iso[10];
+  std::string decoded;
+};
+
+void ReadField(const DbfField& f, const char* record, FieldValue& v) {
   const char* p = record + f.offset;
+  v.kind = FieldValue::Null;
   switch (f.type) {
     case 'N':
     case 'F': {
       std::string_view t = Trim(std::string_view(p, f.length));
-      if (t.empty()) return sqlite3_result_null(ctx);
+      if (t.empty()) return;
       if (f.decimals == 0) {
-        int64_t i = 0;
         const char* b = t.data();
         if (*b == '+') ++b;
-        auto r = std::from_chars(b, t.data() + t.size(), i);
-        if (r.ec == std::errc() && r.ptr == t.data() + t.size()) return sqlite3_result_int64(ctx, i);
+        auto r = std::from_chars(b, t.data() + t.size(), v.i);
+        if (r.ec == std::errc() && r.ptr == t.data() + t.size()) {
+          v.kind = FieldValue::Int;
+          return;
+        }
       }
-      double d = 0;
-      if (!ParseDouble(t, d)) return sqlite3_result_null(ctx);
-      return sqlite3_result_double(ctx, d);
+      if (ParseDouble(t, v.d)) v.kind = FieldValue::Real;
+      return;
     }
     case 'D': {
       std::string_view t = Trim(std::string_view(p, f.length));
-      if (t.empty()) return sqlite3_result_null(ctx);
+      if (t.empty()) return;
+      v.kind = FieldValue::Text;
+      v.text = t;
       if (t.size() == 8 && Digits(t)) {
         const char iso[10] = {t[0], t[1], t[2], t[3], '-', t[4], t[5], '-', t[6], t[7]};
-        return sqlite3_result_text(ctx, iso, 10, SQLITE_TRANSIENT);
+        std::memcpy(v.iso, iso, 10);
+        v.text = std::string_view(v.iso, 10);
       }
-      return sqlite3_result_text(ctx, t.data(), int(t.size()), SQLITE_TRANSIENT);
+      return;
     }
     case 'L': {
       char c = *p;
-      if (c == 'T' || c == 't' || c == 'Y' || c == 'y') return sqlite3_result_int(ctx, 1);
-      if (c == 'F' || c == 'f' || c == 'N' || c == 'n') return sqlite3_result_int(ctx, 0);
-      return sqlite3_result_null(ctx);
+      if (c == 'T' || c == 't' || c == 'Y' || c == 'y') v.kind = FieldValue::Int, v.i = 1;
+      if (c == 'F' || c == 'f' || c == 'N' || c == 'n') v.kind = FieldValue::Int, v.i = 0;
+      return;
     }
     default: {
       size_t n = f.length;
       while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
-      // ASCII needs no decoding: handed over from the record itself.
-      if (Ascii(std::string_view(p, n))) return sqlite3_result_text(ctx, p, int(n), SQLITE_TRANSIENT);
-      std::string t = DbfFile::FieldText(f, record);
-      return sqlite3_result_text(ctx, t.data(), int(t.size()), SQLITE_TRANSIENT);
+      v.kind = FieldValue::Text;
+      // ASCII needs no decoding: taken from the record itself.
+      if (Ascii(std::string_view(p, n))) {
+        v.text = std::string_view(p, n);
+      } else {
+        v.decoded = DbfFile::FieldText(f, record);
+        v.text = v.decoded;
+      }
     }
   }
+}
+
+void ResultField(sqlite3_context* ctx, const DbfField& f, const char* record) {
+  FieldValue v;
+  ReadField(f, record, v);
+  switch (v.kind) {
+    case FieldValue::Null:
+      return sqlite3_result_null(ctx);
+    case FieldValue::Int:
+      return sqlite3_result_int64(ctx, v.i);
+    case FieldValue::Real:
+      return sqlite3_result_double(ctx, v.d);
+    case FieldValue::Text:
+      return sqlite3_result_text(ctx, v.text.data(), int(v.text.size()), SQLITE_TRANSIENT);
+  }
+}
+
+// SQLite's order of values: NULL first, then numbers by value, then text
+// byte by byte.
+int CompareValues(const FieldValue& a, const FieldValue& b) {
+  auto rank = [](const FieldValue& v) { return v.kind == FieldValue::Null ? 0 : v.kind == FieldValue::Text ? 2 : 1; };
+  int ra = rank(a), rb = rank(b);
+  if (ra != rb) return ra < rb ? -1 : 1;
+  if (ra == 1) {
+    if (a.kind == FieldValue::Int && b.kind == FieldValue::Int) return a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
+    // Wide enough for every int64 and double alike.
+    long double x = a.kind == FieldValue::Int ? static_cast<long double>(a.i) : a.d;
+    long double y = b.kind == FieldValue::Int ? static_cast<long double>(b.i) : b.d;
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  if (ra == 2) {
+    int c = a.text.compare(b.text);
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+  }
+  return 0;
+}
+
+// Puts the live records of `rows` in the order of the columns `cols`, equal
+// keys in record order, so SQLite needs no sorter. Records with the same
+// bytes in those columns form a group; only the groups are compared.
+void OrderRows(DbfFile& file, const std::vector<int>& cols, std::vector<uint32_t>& rows) {
+  const auto& fields = file.Fields();
+  std::unordered_map<std::string, uint32_t> groups;
+  std::deque<FieldValue> values;  // cols.size() per group, read in place
+  std::vector<uint32_t> groupOf;
+  groupOf.reserve(rows.size());
+  std::string key;
+  size_t kept = 0;
+  for (uint32_t r : rows) {
+    const char* rec = file.Record(r);
+    if (rec[0] == '*') continue;
+    key.clear();
+    for (int c : cols) key.append(rec + fields[size_t(c)].offset, fields[size_t(c)].length);
+    auto [it, fresh] = groups.try_emplace(key, uint32_t(groups.size()));
+    if (fresh)
+      for (int c : cols) ReadField(fields[size_t(c)], rec, values.emplace_back());
+    rows[kept++] = r;
+    groupOf.push_back(it->second);
+  }
+  rows.resize(kept);
+  const size_t n = cols.size(), count = groups.size();
+  std::vector<uint32_t> order(count);
+  for (uint32_t g = 0; g < count; ++g) order[g] = g;
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    for (size_t k = 0; k < n; ++k)
+      if (int c = CompareValues(values[a * n + k], values[b * n + k])) return c < 0;
+    return a < b;
+  });
+  // Counting sort of the records by their group's place.
+  std::vector<uint32_t> start(count + 1, 0), place(count);
+  for (uint32_t i = 0; i < count; ++i) place[order[i]] = i;
+  for (uint32_t g : groupOf) ++start[place[g] + 1];
+  for (size_t i = 1; i <= count; ++i) start[i] += start[i - 1];
+  std::vector<uint32_t> sorted(kept);
+  for (size_t i = 0; i < kept; ++i) sorted[start[place[groupOf[i]]]++] = rows[i];
+  rows.swap(sorted);
 }
 
 const char* DeclType(const DbfField& f) {
@@ -374,8 +476,8 @@ int Disconnect(sqlite3_vtab* v) {
 
 // The file the vtab stands for, checked through its descriptor and opened
 // again when it was replaced.
-void Refresh(DbfVtab* vt) {
-  if (!vt->file->Current()) vt->file = DbfFile::Acquire(vt->path);
+void Refresh(DbfVtab* vt, bool reading) {
+  if (!vt->file->Current(reading)) vt->file = DbfFile::Acquire(vt->path);
 }
 
 int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
@@ -409,6 +511,24 @@ int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
     info->idxNum = kScanAll;
     info->estimatedCost = rows * 10;
     info->estimatedRows = sqlite3_int64(rows);
+  }
+  // An ORDER BY or GROUP BY on plain columns is served here (grouping equal
+  // keys is far cheaper than SQLite's sort of every row). DISTINCT is left
+  // to SQLite: it keeps rows in the order they were met.
+  if (info->idxNum != kByRowid && info->nOrderBy > 0 && info->nOrderBy <= 16 && sqlite3_vtab_distinct(info) <= 1) {
+    std::string cols;
+    bool served = true;
+    for (int i = 0; i < info->nOrderBy && served; ++i) {
+      const auto& o = info->aOrderBy[i];
+      served = !o.desc && o.iColumn >= 0 && size_t(o.iColumn) < vt->file->Fields().size();
+      cols += std::to_string(o.iColumn) + " ";
+    }
+    if (served) {
+      info->idxNum += kOrdered;
+      info->idxStr = sqlite3_mprintf("%s", cols.c_str());
+      info->needToFreeIdxStr = 1;
+      info->orderByConsumed = 1;
+    }
   }
   return SQLITE_OK;
 }
@@ -459,11 +579,11 @@ void Settle(DbfCursor* c) {
   c->eof = true;
 }
 
-int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3_value** argv) {
+int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc, sqlite3_value** argv) {
   auto* c = static_cast<DbfCursor*>(cur);
   auto* vt = static_cast<DbfVtab*>(cur->pVtab);
   try {
-    Refresh(vt);
+    Refresh(vt, true);
     c->file = vt->file;
     c->bufCount = 0;
     c->eof = false;
@@ -471,6 +591,8 @@ int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3_
     c->list.clear();
     c->listPos = 0;
     c->record = 0;
+    const bool ordered = (idxNum & kOrdered) != 0;
+    idxNum &= ~kOrdered;
     if (idxNum == kByRowid && argc > 0) {
       c->useList = true;
       sqlite3_int64 r = sqlite3_value_int64(argv[0]);
@@ -481,6 +603,23 @@ int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3_
       if (sqlite3_value_type(argv[0]) != SQLITE_NULL) {
         if (const auto* rows = c->file->Lookup(idxNum - kByField, ValueText(argv[0]))) c->list = *rows;
       }
+    }
+    if (ordered && idxStr) {
+      std::vector<int> cols;
+      for (const char* p = idxStr; *p;) {
+        char* end = nullptr;
+        long col = std::strtol(p, &end, 10);
+        if (end == p) break;
+        if (col >= 0 && size_t(col) < c->file->Fields().size()) cols.push_back(int(col));
+        p = end;
+        while (*p == ' ') ++p;
+      }
+      if (!c->useList) {
+        c->useList = true;
+        c->list.resize(c->file->RecordCount());
+        for (uint32_t i = 0; i < c->list.size(); ++i) c->list[i] = i;
+      }
+      OrderRows(*c->file, cols, c->list);
     }
     Settle(c);
   } catch (const std::exception& e) {
@@ -579,7 +718,7 @@ int Begin(sqlite3_vtab* v) {
   auto* vt = static_cast<DbfVtab*>(v);
   Discard(vt);
   try {
-    Refresh(vt);
+    Refresh(vt, false);
   } catch (const std::exception& e) {
     SetError(v, e.what());
     return SQLITE_ERROR;
