@@ -141,6 +141,10 @@ TEST(ReadReportTest, UnreadableFileGivesAMessage) {
   test::WriteBytes(dir.File("r.txt"), Utf8ToCp1251("Счет;1\r\n"));
   ASSERT_TRUE(ReadReport(dir.File("r.txt"), ';', 1, lines, error));
   EXPECT_EQ(Lines(lines), (std::vector<std::string>{"Счет;1"}));
+  // A byte-order mark goes; the same bytes later in the file stay.
+  test::WriteBytes(dir.File("r.txt"), "\xEF\xBB\xBF" "150;1\r\n\xEF\xBB\xBF;2\r\n");
+  ASSERT_TRUE(ReadReport(dir.File("r.txt"), ';', 1, lines, error));
+  EXPECT_EQ(Lines(lines), (std::vector<std::string>{"150;1", Cp1251ToUtf8("\xEF\xBB\xBF") + ";2"}));
 }
 
 }  // namespace
