@@ -27,8 +27,11 @@ namespace {
 constexpr int kScanAll = 0;
 constexpr int kByRowid = 1;
 constexpr int kByField = 100;  // + field number: equality on a text field
-// Added to the above: rows come in the order of the columns listed in idxStr.
+// Added to the above: rows come in the order of the columns listed in idxStr,
+// or, with kDistinct too, one row for each value of those columns, in the
+// order the values are first met.
 constexpr int kOrdered = 1 << 16;
+constexpr int kDistinct = 1 << 17;
 
 struct DbfVtab : sqlite3_vtab {
   std::string path;
@@ -370,6 +373,42 @@ int CompareValues(const FieldValue& a, const FieldValue& b) {
   return 0;
 }
 
+// Bytes that are equal exactly when the values are equal for SQLite.
+void AppendValueKey(const FieldValue& v, std::string& key) {
+  int64_t i = v.i;
+  FieldValue::Kind kind = v.kind;
+  // A whole real equals the integer of the same value.
+  if (kind == FieldValue::Real && v.d == std::trunc(v.d) && std::fabs(v.d) < 9e18) kind = FieldValue::Int, i = int64_t(v.d);
+  key.push_back(char(kind));
+  if (kind == FieldValue::Int) key.append(reinterpret_cast<const char*>(&i), sizeof i);
+  if (kind == FieldValue::Real) key.append(reinterpret_cast<const char*>(&v.d), sizeof v.d);
+  if (kind == FieldValue::Text) {
+    uint32_t n = uint32_t(v.text.size());
+    key.append(reinterpret_cast<const char*>(&n), sizeof n).append(v.text);
+  }
+}
+
+// One live record for each value of the columns `cols`, in the order the
+// values are first met: what SQLite's DISTINCT gives, without its index.
+void FirstOfEachValue(DbfFile& file, const std::vector<int>& cols, std::vector<uint32_t>& rows) {
+  const auto& fields = file.Fields();
+  std::unordered_map<std::string, uint32_t> seen;
+  std::string key;
+  FieldValue v;
+  size_t kept = 0;
+  for (uint32_t r : rows) {
+    const char* rec = file.Record(r);
+    if (rec[0] == '*') continue;
+    key.clear();
+    for (int c : cols) {
+      ReadField(fields[size_t(c)], rec, v);
+      AppendValueKey(v, key);
+    }
+    if (seen.try_emplace(key, r).second) rows[kept++] = r;
+  }
+  rows.resize(kept);
+}
+
 // Puts the live records of `rows` in the order of the columns `cols`, equal
 // keys in record order, so SQLite needs no sorter. Records with the same
 // bytes in those columns form a group; only the groups are compared.
@@ -512,10 +551,11 @@ int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
     info->estimatedCost = rows * 10;
     info->estimatedRows = sqlite3_int64(rows);
   }
-  // An ORDER BY or GROUP BY on plain columns is served here (grouping equal
-  // keys is far cheaper than SQLite's sort of every row). DISTINCT is left
-  // to SQLite: it keeps rows in the order they were met.
-  if (info->idxNum != kByRowid && info->nOrderBy > 0 && info->nOrderBy <= 16 && sqlite3_vtab_distinct(info) <= 1) {
+  // An ORDER BY, GROUP BY or DISTINCT on plain columns is served here
+  // (grouping equal keys is far cheaper than SQLite's sort of every row or
+  // its index of values). DISTINCT keeps the order in which values are met.
+  const int distinct = info->nOrderBy > 0 ? sqlite3_vtab_distinct(info) : 0;
+  if (info->idxNum != kByRowid && info->nOrderBy > 0 && info->nOrderBy <= 16 && distinct <= 2) {
     std::string cols;
     bool served = true;
     for (int i = 0; i < info->nOrderBy && served; ++i) {
@@ -524,7 +564,7 @@ int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
       cols += std::to_string(o.iColumn) + " ";
     }
     if (served) {
-      info->idxNum += kOrdered;
+      info->idxNum += kOrdered + (distinct == 2 ? kDistinct : 0);
       info->idxStr = sqlite3_mprintf("%s", cols.c_str());
       info->needToFreeIdxStr = 1;
       info->orderByConsumed = 1;
@@ -591,8 +631,8 @@ int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc, s
     c->list.clear();
     c->listPos = 0;
     c->record = 0;
-    const bool ordered = (idxNum & kOrdered) != 0;
-    idxNum &= ~kOrdered;
+    const bool ordered = (idxNum & kOrdered) != 0, distinct = (idxNum & kDistinct) != 0;
+    idxNum &= ~(kOrdered | kDistinct);
     if (idxNum == kByRowid && argc > 0) {
       c->useList = true;
       sqlite3_int64 r = sqlite3_value_int64(argv[0]);
@@ -619,7 +659,10 @@ int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc, s
         c->list.resize(c->file->RecordCount());
         for (uint32_t i = 0; i < c->list.size(); ++i) c->list[i] = i;
       }
-      OrderRows(*c->file, cols, c->list);
+      if (distinct)
+        FirstOfEachValue(*c->file, cols, c->list);
+      else
+        OrderRows(*c->file, cols, c->list);
     }
     Settle(c);
   } catch (const std::exception& e) {

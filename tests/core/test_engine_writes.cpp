@@ -264,3 +264,19 @@ TEST_F(EngineTest, ChangesByAnotherWriterAreSeenByTheNextStatement) {
   EXPECT_EQ(ReadAll(out), now);
   ::chmod(out.c_str(), 0644);
 }
+
+// Records whose bytes differ but whose values SQLite holds equal ("1" and
+// "1.0" in a whole-number field, a text padded with NULs or blanks) fall in
+// one group and give one distinct value.
+TEST_F(EngineTest, EqualValuesWithOtherBytesAreOneGroup) {
+  Insert({{"1001", "GAZP", 1, 10, 100}, {"1002", "GAZP", 1, 10, 5}, {"1001", "SBER", 0, 1, 1},
+          {"1003", "GAZP", 0, 1, 2}});
+  std::string b = ReadAll(out);
+  b.replace(289 + 148 + 67, 6, "   1.0");                      // OPERTYPE of the second record
+  b.replace(289 + 2 * 148 + 1, 16, std::string("1001\0\0\0\0\0\0\0\0\0\0\0\0", 16));  // CLIENTID of the third
+  std::ofstream(out, std::ios::binary) << b;
+  EXPECT_EQ(Select(dir, SumsBySecurity("DEALS")), (std::vector<std::string>{"GAZP|0|2", "GAZP|1|105", "SBER|0|1"}));
+  EXPECT_EQ(Select(dir, Accounts("DEALS")), (std::vector<std::string>{"1001", "1002", "1003"}));
+  EXPECT_EQ(Select(dir, "select distinct OPERTYPE from \"DEALS\""), (std::vector<std::string>{"1", "0"}));
+  EXPECT_EQ(Select(dir, SumsForAccount("DEALS"), "1001"), (std::vector<std::string>{"GAZP|1|100", "SBER|0|1"}));
+}
