@@ -1,5 +1,6 @@
 // The SQLite virtual-table module "dbf": one virtual table per dBASE file,
-// created as  CREATE VIRTUAL TABLE temp."name" USING dbf('path').
+// created as  CREATE VIRTUAL TABLE main."name" USING dbf('path') on a private
+// in-memory connection.
 #pragma once
 
 #include <string>

@@ -276,6 +276,13 @@ void TQuery::ResetConnection() {
   stmt_ = nullptr;
   if (db_) sqlite3_close(db_);
   db_ = nullptr;
+  // The engine keeps no statistics of SQLite's memory; without them every
+  // allocation skips a global lock.
+  static const bool configured = [] {
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    return true;
+  }();
+  (void)configured;
   if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
     sqlite3_close(db_);
     db_ = nullptr;
@@ -307,7 +314,7 @@ sqlite3_stmt* TQuery::PrepareText(const std::string& text) {
     std::string literal = "'";
     for (char c : file) literal += c == '\'' ? std::string("''") : std::string(1, c);
     literal += "'";
-    std::string create = "CREATE VIRTUAL TABLE temp." + QuoteIdent(name) + " USING dbf(" + literal + ")";
+    std::string create = "CREATE VIRTUAL TABLE main." + QuoteIdent(name) + " USING dbf(" + literal + ")";
     char* err = nullptr;
     if (sqlite3_exec(db_, create.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
       std::string e = err ? err : "Не могу открыть таблицу " + name;
