@@ -153,7 +153,8 @@ class TestMainWindow : public QObject {
       QCOMPARE(Child<QWidget>(form.get(), h.name)->toolTip(), QString::fromUtf8(h.hint));
     }
     Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit");
-    for (const char* name : {"BrokerAccEdit", "MinClientEdit", "MaxClientEdit", "OutFilenameEdit"})
+    Child<drs::TFilenameEdit>(form.get(), "OutFilenameEdit");
+    for (const char* name : {"BrokerAccEdit", "MinClientEdit", "MaxClientEdit"})
       Child<QLineEdit>(form.get(), name);
     for (const char* name : {"DBNavigator1", "RxDBGrid1", "ObDBGrid", "NewDealBtn", "FriendPanel1", "FriendPanel2"})
       Child<QWidget>(form.get(), name);
@@ -218,7 +219,7 @@ class TestMainWindow : public QObject {
     {
       auto form = ShowForm();
       QTest::keyClicks(Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit")->Edit(), "/tmp/report 1.txt");
-      QTest::keyClicks(Child<QLineEdit>(form.get(), "OutFilenameEdit"), "/tmp/OUT.DBF");
+      QTest::keyClicks(Child<drs::TFilenameEdit>(form.get(), "OutFilenameEdit")->Edit(), "/tmp/OUT.DBF");
       QTest::keyClicks(Child<QLineEdit>(form.get(), "BrokerAccEdit"), "BRK77");
       QTest::keyClicks(Child<QLineEdit>(form.get(), "MinClientEdit"), "100");
       QTest::keyClicks(Child<QLineEdit>(form.get(), "MaxClientEdit"), "200");
@@ -239,7 +240,7 @@ class TestMainWindow : public QObject {
     auto form = ShowForm();
     QCOMPARE(form->size(), QSize(900, 640));
     QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit")->Text(), QStringLiteral("/tmp/report 1.txt"));
-    QCOMPARE(Child<QLineEdit>(form.get(), "OutFilenameEdit")->text(), QStringLiteral("/tmp/OUT.DBF"));
+    QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "OutFilenameEdit")->Text(), QStringLiteral("/tmp/OUT.DBF"));
     QCOMPARE(form->OutFileName(), std::string("/tmp/OUT.DBF"));
     QCOMPARE(Child<QLineEdit>(form.get(), "BrokerAccEdit")->text(), QStringLiteral("BRK77"));
     QCOMPARE(Child<QLineEdit>(form.get(), "MinClientEdit")->text(), QStringLiteral("100"));

@@ -9,6 +9,7 @@
 #include "engine/Query.h"
 #include "export/MakeDBF.h"
 #include "export/ui/OutputView.h"
+#include "support/ui/TFilenameEdit.h"
 #include "export/ui/TDBGrid.h"
 #include "export/ui/TDBNavigator.h"
 #include "export/ui/TDataSource.h"
@@ -97,7 +98,7 @@ class TestOutputView : public QObject {
     OutputView view;
     view.show();
     QSignalSpy counted(&view, &OutputView::recordCountShown);
-    view.OutFilenameEdit()->setText(QString::fromStdString(out));
+    view.OutFilenameEdit()->SetText(QString::fromStdString(out));
     QTest::mouseClick(view.NewDealBtn(), Qt::LeftButton);
     QCOMPARE(counted.count(), 1);
     QCOMPARE(counted[0][0].toLongLong(), 3);

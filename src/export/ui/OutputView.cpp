@@ -1,22 +1,19 @@
 #include "export/ui/OutputView.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "export/TableLocation.h"
+#include "export/Export.h"
 #include "export/ui/TDBGrid.h"
 #include "export/ui/TDBNavigator.h"
 #include "export/ui/TDataSource.h"
-#include "support/Messages.h"
+#include "support/ui/TFilenameEdit.h"
 
 namespace drs {
 
 namespace {
-
-const char* kOutputViewSql = "select CLIENTID,TICKER,OPERTYPE,PRICE,QTY,DATES,SDEL,BROCID from %M";
 
 std::vector<TDBColumn> OutputColumns() {
   const auto right = Qt::AlignRight | Qt::AlignVCenter;
@@ -34,11 +31,10 @@ OutputView::OutputView(QWidget* parent) : QWidget(parent) {
   setObjectName("OutputView");
   auto* panel = new QGroupBox("Выходной файл", this);
   auto* top = new QHBoxLayout(panel);
-  fileEdit_ = new QLineEdit(panel);
+  fileEdit_ = new TFilenameEdit(panel);
   fileEdit_->setObjectName("OutFilenameEdit");
-  browseBtn_ = new QToolButton(panel);
-  browseBtn_->setObjectName("OutFilenameBrowseBtn");
-  browseBtn_->setText("...");
+  fileEdit_->SetDialogTitle("Выходной файл");
+  fileEdit_->SetFilter("Таблицы dBASE (*.dbf *.DBF);;Все файлы (*)");
   newDealBtn_ = new QToolButton(panel);
   newDealBtn_->setObjectName("NewDealBtn");
   newDealBtn_->setText("↻");
@@ -46,7 +42,6 @@ OutputView::OutputView(QWidget* parent) : QWidget(parent) {
   navigator_ = new TDBNavigator(panel);
   navigator_->setObjectName("DBNavigator1");
   top->addWidget(fileEdit_, 1);
-  top->addWidget(browseBtn_);
   top->addWidget(newDealBtn_);
   top->addWidget(navigator_);
 
@@ -62,13 +57,11 @@ OutputView::OutputView(QWidget* parent) : QWidget(parent) {
   box->addWidget(panel);
   box->addWidget(grid_, 1);
 
-  query_.SetSQL(kOutputViewSql);
-  query_.SetRequestLive(true);
   navigator_->SetDataSource(source_, grid_);
 
-  connect(fileEdit_, &QLineEdit::textChanged, this, &OutputView::outputFileNameChanged);
+  connect(fileEdit_, &TFilenameEdit::textChanged, this, &OutputView::outputFileNameChanged);
+  connect(fileEdit_, &TFilenameEdit::fileChosen, this, &OutputView::FileChosen);
   connect(newDealBtn_, &QToolButton::clicked, this, &OutputView::NewDealBtnClick);
-  connect(browseBtn_, &QToolButton::clicked, this, &OutputView::BrowseClick);
   connect(grid_, &TDBGrid::focused, this, &OutputView::PointNavigatorAtOutput);
 }
 
@@ -84,22 +77,11 @@ void OutputView::CloseOutputView() {
 }
 
 bool OutputView::OpenOutputView(const std::string& path) {
-  TableLocation loc = LocateTable(path);
   CloseOutputView();
-  query_.SetDatabaseName(loc.folder);
-  query_.SetMacro("M", MacroTableName(loc.table));
-  query_.RegenerateSQL();
-  try {
-    query_.Open();
-  } catch (const EDBEngineError& e) {
-    query_.Close();
-    ShowExceptionInfo(e, "Не могу открыть файл");
-    PointNavigatorAtOutput();
-    return false;
-  }
-  source_->SetDataSet(&query_);
+  bool opened = drs::OpenOutputView(query_, path);
+  if (opened) source_->SetDataSet(&query_);
   PointNavigatorAtOutput();
-  return true;
+  return opened;
 }
 
 int64_t OutputView::RecordCount() { return query_.Active() ? source_->RecordCount() : 0; }
@@ -112,17 +94,12 @@ void OutputView::AttachGrid(TDBGrid* grid, TDataSource* source) {
 }
 
 void OutputView::NewDealBtnClick() {
-  OpenOutputView(fileEdit_->text().toStdString());
+  OpenOutputView(fileEdit_->Text().toStdString());
   emit recordCountShown(RecordCount());
 }
 
-void OutputView::BrowseClick() {
-  QString chosen = QFileDialog::getOpenFileName(this, "Выходной файл", fileEdit_->text(),
-                                                "Таблицы dBASE (*.dbf *.DBF);;Все файлы (*)", nullptr,
-                                                QFileDialog::DontConfirmOverwrite);
-  if (chosen.isEmpty()) return;
-  fileEdit_->setText(chosen);
-  if (QFileInfo::exists(chosen)) OpenOutputView(chosen.toStdString());
+void OutputView::FileChosen(const QString& fileName) {
+  if (QFileInfo::exists(fileName)) OpenOutputView(fileName.toStdString());
 }
 
 }  // namespace drs

@@ -3,7 +3,6 @@
 // output deal table, live so that edits go to the table at once.
 #pragma once
 
-#include <QLineEdit>
 #include <QToolButton>
 #include <QWidget>
 #include <memory>
@@ -14,6 +13,7 @@
 namespace drs {
 
 class TDataSource;
+class TFilenameEdit;
 class TDBGrid;
 class TDBNavigator;
 
@@ -23,8 +23,7 @@ class OutputView : public QWidget {
   explicit OutputView(QWidget* parent = nullptr);
   ~OutputView() override;
 
-  QLineEdit* OutFilenameEdit() const { return fileEdit_; }
-  QToolButton* BrowseBtn() const { return browseBtn_; }
+  TFilenameEdit* OutFilenameEdit() const { return fileEdit_; }
   QToolButton* NewDealBtn() const { return newDealBtn_; }
   TDBGrid* RxDBGrid1() const { return grid_; }
   TDBNavigator* DBNavigator1() const { return navigator_; }
@@ -48,10 +47,9 @@ class OutputView : public QWidget {
 
  private:
   void NewDealBtnClick();
-  void BrowseClick();
+  void FileChosen(const QString& fileName);
 
-  QLineEdit* fileEdit_;
-  QToolButton* browseBtn_;
+  TFilenameEdit* fileEdit_;
   QToolButton* newDealBtn_;
   TDBNavigator* navigator_;
   TDBGrid* grid_;

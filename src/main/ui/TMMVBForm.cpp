@@ -265,7 +265,6 @@ void TMMVBForm::BuildLowerPanel(QWidget* panel) {
   toolRow->addSpacing(6);
   toolRow->addWidget(Label(tools, "Выходной файл"));
   toolRow->addWidget(outputView_->OutFilenameEdit(), 1);
-  toolRow->addWidget(outputView_->BrowseBtn());
   toolRow->addWidget(outputView_->NewDealBtn());
   outputView_->NewDealBtn()->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
   outputView_->NewDealBtn()->setAutoRaise(true);
@@ -372,7 +371,7 @@ void TMMVBForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMMVBForm::FormShow() {
-  outFileName_ = S(outputView_->OutFilenameEdit()->text());
+  outFileName_ = S(outputView_->OutFilenameEdit()->Text());
   deals_.ClearReplaceLists();
   deals_.SetDealsShown(false);
   ExportBtn->setEnabled(false);
