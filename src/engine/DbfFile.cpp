@@ -344,8 +344,13 @@ void DbfFile::Append(const std::string& records, uint32_t n) {
 void DbfFile::DropAhead() {
   if (ahead_ == 0) return;
   ahead_ = 0;
-  if (::ftruncate(fd_, CountedEnd()) == 0) size_ = CountedEnd();
   ++version_;
+  // Cut back to the records the file counts now; a count that grew behind
+  // our back (another writer) keeps its records.
+  unsigned char c[4];
+  if (::pread(fd_, c, 4, 4) != 4 || Le32(c) < count_) return;
+  off_t end = off_t(headerLength_) + off_t(Le32(c)) * recordLength_;
+  if (::ftruncate(fd_, end) == 0) size_ = end;
 }
 
 void DbfFile::Truncate() {
