@@ -2,11 +2,13 @@
 
 #include <cstdio>
 
+#include "deals/DealList.h"
 #include "format/IniFile.h"
 #include "format/ListSection.h"
 #include "support/AppPaths.h"
 #include "utils/Cp1251.h"
 #include "utils/FileIO.h"
+#include "utils/Utils.h"
 
 namespace drs::batch {
 
@@ -91,6 +93,41 @@ void OutBuffer::Flush() {
   if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
   buffer_.clear();
   std::fflush(stdout);
+}
+
+std::string Pick(const Options& options, const std::string& option, const std::string& key) {
+  return options.Has(option) ? options.Value(option) : SettingsValue("TMMVBForm", key);
+}
+
+LoadOutcome LoadDeals(const Options& options, DealList& deals, StderrMessages& messages) {
+  std::vector<std::string> rules;
+  std::string error;
+  if (options.Has("--replace-list")) {
+    if (!ReadTextLines(options.Value("--replace-list"), rules, error)) {
+      ShowError(error);
+      return LoadOutcome::Refused;
+    }
+  } else {
+    rules = SettingsList("ReplaceList");
+  }
+  for (size_t i = 0; i < rules.size(); ++i) deals.ParseReplaceLine(rules[i], static_cast<int>(i) + 1);
+
+  const std::string formatFile =
+      options.Has("--format") ? options.Value("--format") : SettingsValue("ParamsFileName", "ParamsFileName");
+  if (IsBlank(formatFile)) {
+    ShowError(kNoFormatFileMessage);
+  } else {
+    deals.LoadFormat(formatFile);
+  }
+
+  // Bounds pass the same digit check as the window's edits.
+  const std::string minBound = CheckBoundDigits(Pick(options, "--min", "MinClientEdit.Text"));
+  const std::string maxBound = CheckBoundDigits(Pick(options, "--max", "MaxClientEdit.Text"));
+  messages.ResetErrors();
+  if (!deals.OpenReport(Pick(options, "--report", "InFilenameEdit.Text"), minBound, maxBound)) {
+    return LoadOutcome::Refused;
+  }
+  return deals.LastReportRead() && messages.Errors() == 0 ? LoadOutcome::Loaded : LoadOutcome::Incomplete;
 }
 
 }  // namespace drs::batch

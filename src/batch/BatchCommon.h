@@ -9,6 +9,10 @@
 
 #include "support/Messages.h"
 
+namespace drs {
+class DealList;
+}
+
 namespace drs::batch {
 
 // Exit codes of every command.
@@ -46,6 +50,18 @@ class StderrMessages : public MessageHandler {
 std::string SettingsValue(const std::string& section, const std::string& key);
 // The stored lines of a list section of the settings file.
 std::vector<std::string> SettingsList(const std::string& section);
+// The option's value, else the main window's stored property of that key.
+std::string Pick(const Options& options, const std::string& option, const std::string& key);
+
+enum class LoadOutcome {
+  Refused,     // a message stopped it before the report was read (no counters)
+  Incomplete,  // the report step ran but a message was shown or it was not read
+  Loaded,
+};
+// The deal list as the window has it after its show sequence and
+// "Показать/обновить": the substitution list (--replace-list or the stored
+// one), the format (--format or ParamsFileName), the bounds and the report.
+LoadOutcome LoadDeals(const Options& options, DealList& deals, StderrMessages& messages);
 
 // The lines of a 1251 text file, decoded; CR LF, LF and a lone CR end a
 // line. False with a message text when the file cannot be read.

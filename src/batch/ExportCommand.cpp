@@ -16,9 +16,6 @@ namespace drs::batch {
 
 namespace {
 
-const char kNoFormatFile[] =
-    "Не задан файл настройки параметров. Откройте форму \"Настройка форматов  входных файлов и их отображения\"";
-
 // Prints every message like StderrMessages; a question is printed with the
 // answer given: "Да" with --yes, else "Нет".
 class ExportMessages : public StderrMessages {
@@ -76,43 +73,10 @@ int StoredIndex(const std::string& key) {
   return TryStrToInt(SettingsValue("TMMVBForm", key), number) ? number : -1;
 }
 
-std::string Pick(const Options& options, const std::string& option, const std::string& key) {
-  return options.Has(option) ? options.Value(option) : SettingsValue("TMMVBForm", key);
-}
-
 bool PickFlag(const Options& options, const std::string& flag, const std::string& key) {
   if (options.flags.count(flag)) return true;
   if (options.flags.count("--no-" + flag.substr(2))) return false;
   return StoredFlag(key);
-}
-
-// The deal list as the window has it after "Показать/обновить". False when
-// the report could not be read.
-bool LoadDeals(const Options& options, DealList& deals, StderrMessages& messages) {
-  std::vector<std::string> rules;
-  std::string error;
-  if (options.Has("--replace-list")) {
-    if (!ReadTextLines(options.Value("--replace-list"), rules, error)) {
-      ShowError(error);
-      return false;
-    }
-  } else {
-    rules = SettingsList("ReplaceList");
-  }
-  for (size_t i = 0; i < rules.size(); ++i) deals.ParseReplaceLine(rules[i], static_cast<int>(i) + 1);
-  const std::string formatFile =
-      options.Has("--format") ? options.Value("--format") : SettingsValue("ParamsFileName", "ParamsFileName");
-  if (IsBlank(formatFile)) {
-    ShowError(kNoFormatFile);
-  } else {
-    deals.LoadFormat(formatFile);
-  }
-  const std::string minBound = CheckBoundDigits(Pick(options, "--min", "MinClientEdit.Text"));
-  const std::string maxBound = CheckBoundDigits(Pick(options, "--max", "MaxClientEdit.Text"));
-  messages.ResetErrors();
-  if (!deals.OpenReport(Pick(options, "--report", "InFilenameEdit.Text"), minBound, maxBound)) return false;
-  for (const std::string& text : deals.DealStatus()) std::fprintf(stderr, "%s\n", text.c_str());
-  return deals.LastReportRead() && messages.Errors() == 0;
 }
 
 void PrintView(TQuery& view) {
@@ -209,7 +173,10 @@ int RunExport(const std::vector<std::string>& args) {
   ExportMessages messages(options.flags.count("--yes") > 0);
   ScopedMessageHandler scope(&messages);
   DealList deals;
-  if (!LoadDeals(options, deals, messages)) return kExitStopped;
+  const LoadOutcome loaded = LoadDeals(options, deals, messages);
+  if (loaded == LoadOutcome::Refused) return kExitStopped;
+  for (const std::string& text : deals.DealStatus()) std::fprintf(stderr, "%s\n", text.c_str());
+  if (loaded == LoadOutcome::Incomplete) return kExitStopped;
 
   TerminalProgress terminal;
   SilentProgress silent;

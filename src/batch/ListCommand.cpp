@@ -10,9 +10,6 @@ namespace drs::batch {
 
 namespace {
 
-const char kNoFormatFile[] =
-    "Не задан файл настройки параметров. Откройте форму \"Настройка форматов  входных файлов и их отображения\"";
-
 void PrintGrid(const DealList& deals) {
   const DealGrid& grid = deals.Grid();
   OutBuffer out;
@@ -70,39 +67,14 @@ int RunList(const std::vector<std::string>& args) {
   ScopedMessageHandler scope(&messages);
   DealList deals;
 
-  // The window's show sequence: substitution list first, then the format.
-  std::vector<std::string> rules;
-  if (options.Has("--replace-list")) {
-    if (!ReadTextLines(options.Value("--replace-list"), rules, error)) {
-      ShowError(error);
+  switch (LoadDeals(options, deals, messages)) {
+    case LoadOutcome::Refused:
       return kExitStopped;
-    }
-  } else {
-    rules = SettingsList("ReplaceList");
-  }
-  for (size_t i = 0; i < rules.size(); ++i) deals.ParseReplaceLine(rules[i], static_cast<int>(i) + 1);
-
-  const std::string formatFile =
-      options.Has("--format") ? options.Value("--format") : SettingsValue("ParamsFileName", "ParamsFileName");
-  if (IsBlank(formatFile)) {
-    ShowError(kNoFormatFile);
-  } else {
-    deals.LoadFormat(formatFile);
-  }
-
-  // Bounds pass the same digit check as the window's edits.
-  const std::string minBound =
-      CheckBoundDigits(options.Has("--min") ? options.Value("--min") : SettingsValue("TMMVBForm", "MinClientEdit.Text"));
-  const std::string maxBound =
-      CheckBoundDigits(options.Has("--max") ? options.Value("--max") : SettingsValue("TMMVBForm", "MaxClientEdit.Text"));
-  const std::string report =
-      options.Has("--report") ? options.Value("--report") : SettingsValue("TMMVBForm", "InFilenameEdit.Text");
-
-  messages.ResetErrors();
-  if (!deals.OpenReport(report, minBound, maxBound)) return kExitStopped;
-  if (!deals.LastReportRead() || messages.Errors() > 0) {
-    for (const std::string& text : deals.DealStatus()) std::fprintf(stderr, "%s\n", text.c_str());
-    return kExitStopped;
+    case LoadOutcome::Incomplete:
+      for (const std::string& text : deals.DealStatus()) std::fprintf(stderr, "%s\n", text.c_str());
+      return kExitStopped;
+    case LoadOutcome::Loaded:
+      break;
   }
 
   if (options.flags.count("--unmarked")) {

@@ -52,8 +52,6 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
 
 const char* const kParamsPrefix = "Файл настройки параметров: ";
-const char* const kNoParamsFile =
-    "Не задан файл настройки параметров. Откройте форму \"Настройка форматов  входных файлов и их отображения\"";
 
 QToolButton* ToolButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon, const char* hint) {
   auto* button = new QToolButton(parent);
@@ -388,7 +386,7 @@ void TMMVBForm::FormShow() {
   paramsFileName_ = settings.ReadString("ParamsFileName", "ParamsFileName", "");
   StatusBar3->SetPanelText(0, Q(kParamsPrefix + paramsFileName_));
   if (drs::IsBlank(paramsFileName_)) {
-    drs::ShowError(kNoParamsFile);
+    drs::ShowError(drs::kNoFormatFileMessage);
     return;
   }
   RunLoadFormat();
