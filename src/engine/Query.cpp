@@ -79,6 +79,49 @@ FieldKind KindOf(const char* decl) {
   return FieldKind::Other;
 }
 
+// The statement without its final ORDER BY when nothing follows it: order
+// never changes how many rows there are, and sorting is the dear part of a
+// count. Anything else (a LIMIT after it, text it cannot follow) is kept.
+std::string WithoutFinalOrder(const std::string& text) {
+  size_t orderAt = std::string::npos;
+  int depth = 0;
+  auto word = [&](size_t i, const char* w) {
+    size_t n = std::strlen(w);
+    if (i + n > text.size() || (i > 0 && IsWordChar(static_cast<unsigned char>(text[i - 1])))) return false;
+    for (size_t k = 0; k < n; ++k)
+      if (std::tolower(static_cast<unsigned char>(text[i + k])) != w[k]) return false;
+    return i + n == text.size() || !IsWordChar(static_cast<unsigned char>(text[i + n]));
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      char close = c == '[' ? ']' : c;
+      size_t end = text.find(close, i + 1);
+      if (end == std::string::npos) return text;
+      i = end;  // a doubled quote is two quoted parts in a row
+    } else if (c == '-' && i + 1 < text.size() && text[i + 1] == '-') {
+      size_t end = text.find('\n', i);
+      if (end == std::string::npos) return text;
+      i = end;
+    } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
+      size_t end = text.find("*/", i + 2);
+      if (end == std::string::npos) return text;
+      i = end + 1;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (depth == 0 && word(i, "order")) {
+      size_t j = i + 5;
+      while (j < text.size() && std::isspace(static_cast<unsigned char>(text[j]))) ++j;
+      if (word(j, "by")) orderAt = i;
+    } else if (depth == 0 && orderAt != std::string::npos && (word(i, "limit") || word(i, "offset"))) {
+      return text;
+    }
+  }
+  return orderAt == std::string::npos ? text : text.substr(0, orderAt);
+}
+
 struct StmtGuard {
   sqlite3_stmt* st = nullptr;
   ~StmtGuard() { sqlite3_finalize(st); }
@@ -521,7 +564,7 @@ int64_t TQuery::RecordCount() {
   if (live_) return int64_t(live_->rowids.size());
   if (rows_) return int64_t(rows_->size());
   if (!recordCount_) {
-    std::string inner = text_;
+    std::string inner = WithoutFinalOrder(text_);
     while (!inner.empty() && (std::isspace(static_cast<unsigned char>(inner.back())) || inner.back() == ';'))
       inner.pop_back();
     StmtGuard g;

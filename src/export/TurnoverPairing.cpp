@@ -1,6 +1,7 @@
 #include "export/TurnoverPairing.h"
 
 #include <charconv>
+#include <cmath>
 
 #include "utils/TextCase.h"
 
@@ -20,6 +21,19 @@ double AmountValue(std::string_view text) {
   return value;
 }
 
+double RoundedAmount(double value) {
+  if (value == 0) return 0;  // a negative zero reads back as zero
+  // A value that is the nearest double to m / 10^k, m of at most 15 digits,
+  // is written as that decimal and read back as itself.
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  for (double p : kPow10) {
+    const double m = std::nearbyint(value * p);
+    if (!(std::fabs(m) < 1e15)) break;
+    if (m / p == value) return value;
+  }
+  return AmountValue(AmountText(value));
+}
+
 void TurnoverPairing::BeginAccount(std::string account) {
   account_ = std::move(account);
   seen_.clear();
@@ -32,16 +46,23 @@ void TurnoverPairing::Add(std::string_view ticker, std::string_view operType, do
     row.account = account_;
     row.ticker = std::string(ticker);
     rows_.push_back(std::move(row));
+    sums_.emplace_back();
   }
-  TurnoverRow& row = rows_[it->second];
-  std::string& side = operType == "0" ? row.sold : row.bought;
-  const double value = AmountValue(AmountText(sum));
-  side = AmountText(AmountValue(side) + value);
+  Sums& row = sums_[it->second];
+  double& side = operType == "0" ? row.sold : row.bought;
+  side = RoundedAmount(side + RoundedAmount(sum));
 }
 
 std::vector<TurnoverRow> TurnoverPairing::Finish() {
-  for (TurnoverRow& row : rows_) row.saldo = AmountText(AmountValue(row.bought) - AmountValue(row.sold));
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    TurnoverRow& row = rows_[i];
+    const Sums& s = sums_[i];
+    row.bought = AmountText(s.bought);
+    row.sold = AmountText(s.sold);
+    row.saldo = AmountText(s.bought - s.sold);
+  }
   seen_.clear();
+  sums_.clear();
   return std::move(rows_);
 }
 

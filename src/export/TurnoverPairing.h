@@ -23,6 +23,8 @@ struct TurnoverRow {
 // and read back as a number.
 std::string AmountText(double value);
 double AmountValue(std::string_view text);
+// AmountValue(AmountText(value)), mostly without the text.
+double RoundedAmount(double value);
 
 class TurnoverPairing {
  public:
@@ -38,8 +40,15 @@ class TurnoverPairing {
 
  private:
   std::string account_;
+  // The sums as numbers, rounded as their texts would be; texts are made once
+  // in Finish.
+  struct Sums {
+    double bought = 0;
+    double sold = 0;
+  };
   std::unordered_map<std::string, size_t> seen_;  // folded ticker -> row, for the current account
   std::vector<TurnoverRow> rows_;
+  std::vector<Sums> sums_;
 };
 
 }  // namespace drs
