@@ -414,18 +414,28 @@ void FirstOfEachValue(DbfFile& file, const std::vector<int>& cols, std::vector<u
 // bytes in those columns form a group; only the groups are compared.
 void OrderRows(DbfFile& file, const std::vector<int>& cols, std::vector<uint32_t>& rows) {
   const auto& fields = file.Fields();
-  std::unordered_map<std::string, uint32_t> groups;
+  // Keyed by the records themselves (they stay mapped): the bytes of the
+  // columns are hashed and compared in place, no key is copied.
+  auto hash = [&](const char* rec) {
+    size_t h = 0;
+    for (int c : cols)
+      h = h * 1000003u ^ std::hash<std::string_view>()(std::string_view(rec + fields[size_t(c)].offset, fields[size_t(c)].length));
+    return h;
+  };
+  auto same = [&](const char* a, const char* b) {
+    for (int c : cols)
+      if (std::memcmp(a + fields[size_t(c)].offset, b + fields[size_t(c)].offset, fields[size_t(c)].length) != 0) return false;
+    return true;
+  };
+  std::unordered_map<const char*, uint32_t, decltype(hash), decltype(same)> groups(rows.size() / 4 + 16, hash, same);
   std::deque<FieldValue> values;  // cols.size() per group, read in place
   std::vector<uint32_t> groupOf;
   groupOf.reserve(rows.size());
-  std::string key;
   size_t kept = 0;
   for (uint32_t r : rows) {
     const char* rec = file.Record(r);
     if (rec[0] == '*') continue;
-    key.clear();
-    for (int c : cols) key.append(rec + fields[size_t(c)].offset, fields[size_t(c)].length);
-    auto [it, fresh] = groups.try_emplace(key, uint32_t(groups.size()));
+    auto [it, fresh] = groups.try_emplace(rec, uint32_t(groups.size()));
     if (fresh)
       for (int c : cols) ReadField(fields[size_t(c)], rec, values.emplace_back());
     rows[kept++] = r;

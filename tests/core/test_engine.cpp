@@ -11,9 +11,10 @@ namespace {
 
 std::string TodayBytes() {
   std::time_t now = std::time(nullptr);
-  std::tm tm {};
+  std::tm tm{};
   localtime_r(&now, &tm);
-  return {static_cast<char>(tm.tm_year % 256), static_cast<char>(tm.tm_mon + 1), static_cast<char>(tm.tm_mday)};
+  return {static_cast<char>(tm.tm_year % 256), static_cast<char>(tm.tm_mon + 1),
+          static_cast<char>(tm.tm_mday)};
 }
 
 }  // namespace
@@ -52,8 +53,8 @@ TEST_F(EngineTest, OutputViewReadsBackInColumnOrder) {
   q.SetMacro("M", "DEALS");
   q.RegenerateSQL();
   q.Open();
-  EXPECT_EQ(q.FieldNames(), (std::vector<std::string>{"CLIENTID", "TICKER", "OPERTYPE", "PRICE", "QTY", "DATES", "SDEL",
-                                                       "BROCID"}));
+  EXPECT_EQ(q.FieldNames(), (std::vector<std::string>{"CLIENTID", "TICKER", "OPERTYPE", "PRICE", "QTY",
+                                                      "DATES", "SDEL", "BROCID"}));
   EXPECT_EQ(q.RecordCount(), 2);
   ASSERT_FALSE(q.Eof());
   EXPECT_EQ(q.AsString("clientid"), "1001");
@@ -124,8 +125,11 @@ TEST_F(EngineTest, ColumnCheckAndClearWithBlankInName) {
 }
 
 TEST_F(EngineTest, SumsAccountsAndTurnoverTables) {
-  Insert({{"1001", "GAZP", 1, 10, 100}, {"1002", "GAZP", 0, 10, 30}, {"1001", "LKOH", 0, 10, 10},
-          {"1002", "SBER", 1, 10, 5}, {"1001", "GAZP", 1, 10, 50}});
+  Insert({{"1001", "GAZP", 1, 10, 100},
+          {"1002", "GAZP", 0, 10, 30},
+          {"1001", "LKOH", 0, 10, 10},
+          {"1002", "SBER", 1, 10, 5},
+          {"1001", "GAZP", 1, 10, 50}});
   TQuery q;
   q.SetDatabaseName(dir.string());
   q.SetSQL(SumsBySecurity("DEALS"));
@@ -147,7 +151,8 @@ TEST_F(EngineTest, SumsAccountsAndTurnoverTables) {
   one.SetString("CLIENTID", "1002");  // parameter names ignore case
   one.Open();
   got.clear();
-  for (; !one.Eof(); one.Next()) got.push_back(one.AsString(0) + "/" + one.AsString(1) + "/" + one.AsString(2));
+  for (; !one.Eof(); one.Next())
+    got.push_back(one.AsString(0) + "/" + one.AsString(1) + "/" + one.AsString(2));
   EXPECT_EQ(got, (std::vector<std::string>{"GAZP/0/30", "SBER/1/5"}));
   one.SetString("clientid", "1001");
   one.Open();
@@ -278,4 +283,31 @@ TEST_F(EngineTest, RecreatedFileBetweenStatementsIsSeen) {
   std::string b = ReadAll(dir / "ShOb.DBF");
   EXPECT_EQ(Count(b), 1u);
   EXPECT_EQ(b.size(), 161u + 111);
+}
+
+TEST_F(EngineTest, RowCountsOfOrderedStatementsWithAndWithoutLimit) {
+  Insert({{"1002", "SBER", 1, 10, 5}, {"1001", "GAZP", 1, 10, 100}, {"1001", "LKOH", 0, 10, 10},
+          {"1003", "GAZP", 0, 10, 30}});
+  TQuery q;
+  q.SetDatabaseName(dir.string());
+  auto count = [&](const std::string& sql) {
+    q.SetSQL(sql);
+    q.Open();
+    return q.RecordCount();
+  };
+  EXPECT_EQ(count("select clientid,ticker from DEALS order by clientid,ticker"), 4);
+  EXPECT_EQ(count("select clientid from DEALS order by clientid limit 2"), 2);
+  EXPECT_EQ(count("select clientid from DEALS order by clientid limit 3 offset 2"), 2);
+  EXPECT_EQ(count("select clientid from DEALS order by clientid\nLIMIT 1;"), 1);
+  // The words inside quotes, comments or a subquery are not the final order.
+  EXPECT_EQ(count("select * from (select clientid from DEALS order by clientid limit 3) order by clientid"), 3);
+  EXPECT_EQ(count("select 'order by' t from DEALS where ticker <> 'x limit 1' order by ticker"), 4);
+  EXPECT_EQ(count("select clientid from DEALS -- order by x limit 1\n order by clientid"), 4);
+  q.SetString("t", "GAZP");
+  EXPECT_EQ(count("select clientid from DEALS where ticker = :t order by clientid"), 2);
+  // Counting leaves the cursor on the first row in order.
+  q.SetSQL("select clientid,ticker from DEALS order by clientid,ticker");
+  q.Open();
+  EXPECT_EQ(q.RecordCount(), 4);
+  EXPECT_EQ(q.AsString(0) + q.AsString(1), "1001GAZP");
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "ExportFixture.h"
@@ -30,8 +31,8 @@ TEST(TurnoverPairing, BySecurityFillsTheMissingSideWithZero) {
   p.Add("LKOH", "0", 10);
   p.Add("SBER", "1", 5);
   EXPECT_EQ(Flat(p.Finish()), (std::vector<Row>{{"", "GAZP", "100", "30", "70"},
-                                                 {"", "LKOH", "0", "10", "-10"},
-                                                 {"", "SBER", "5", "0", "5"}}));
+                                                {"", "LKOH", "0", "10", "-10"},
+                                                {"", "SBER", "5", "0", "5"}}));
 }
 
 TEST(TurnoverPairing, ByAccountStartsTheSecuritiesAfreshPerAccount) {
@@ -40,8 +41,8 @@ TEST(TurnoverPairing, ByAccountStartsTheSecuritiesAfreshPerAccount) {
   p.Add("GAZP", "1", 100);
   p.BeginAccount("1002");
   p.Add("GAZP", "0", 40);
-  EXPECT_EQ(Flat(p.Finish()), (std::vector<Row>{{"1001", "GAZP", "100", "0", "100"},
-                                                 {"1002", "GAZP", "0", "40", "-40"}}));
+  EXPECT_EQ(Flat(p.Finish()),
+            (std::vector<Row>{{"1001", "GAZP", "100", "0", "100"}, {"1002", "GAZP", "0", "40", "-40"}}));
 }
 
 TEST(TurnoverPairing, OtherOperationTypesAreOnePurchaseAndNothingShifts) {
@@ -52,7 +53,8 @@ TEST(TurnoverPairing, OtherOperationTypesAreOnePurchaseAndNothingShifts) {
   p.Add("GAZP", "2", 7);
   p.Add("LKOH", "0", 10);
   p.Add("LKOH", "1", 4);
-  EXPECT_EQ(Flat(p.Finish()), (std::vector<Row>{{"", "GAZP", "107", "30", "77"}, {"", "LKOH", "4", "10", "-6"}}));
+  EXPECT_EQ(Flat(p.Finish()),
+            (std::vector<Row>{{"", "GAZP", "107", "30", "77"}, {"", "LKOH", "4", "10", "-6"}}));
 }
 
 TEST(TurnoverPairing, TickersDifferingInCaseAreOneSecurity) {
@@ -61,7 +63,8 @@ TEST(TurnoverPairing, TickersDifferingInCaseAreOneSecurity) {
   p.Add("GAZP", "0", 30);
   p.Add("LKOH", "0", 10);
   p.Add("gazp", "1", 5);
-  EXPECT_EQ(Flat(p.Finish()), (std::vector<Row>{{"", "GAZP", "5", "30", "-25"}, {"", "LKOH", "0", "10", "-10"}}));
+  EXPECT_EQ(Flat(p.Finish()),
+            (std::vector<Row>{{"", "GAZP", "5", "30", "-25"}, {"", "LKOH", "0", "10", "-10"}}));
 }
 
 TEST(TurnoverPairing, NoRowsGiveNoRows) {
@@ -82,6 +85,24 @@ TEST(TurnoverAmounts, TextHoldsFifteenSignificantDigits) {
   EXPECT_EQ(p.Finish()[0].saldo, "0");
 }
 
+TEST(TurnoverAmounts, RoundingWithoutTextMatchesTheText) {
+  // Sums of decimals, values beyond 15 digits, tiny and huge, both signs.
+  std::vector<double> values = {0.1 + 0.2, 1234567.891, 123456789012.34567, 1e20, 1e-7, 2.5e-300,
+                                999999999999999.5, 0.30000000000000004, 1.0 / 3, 12345.123456789,
+                                -7.25, -0.0, 5e15, 9.999999999999999e14};
+  double sum = 0;
+  for (int i = 1; i <= 3000; ++i) {
+    sum += (i % 97) * 0.01 + (i % 7) * 1000.125;
+    values.push_back(sum);
+    values.push_back(-sum / 3);
+  }
+  for (double v : values) {
+    const double viaText = AmountValue(AmountText(v));
+    EXPECT_EQ(RoundedAmount(v), viaText) << AmountText(v);
+    EXPECT_FALSE(std::signbit(RoundedAmount(v)) && v == 0);
+  }
+}
+
 // The output table in one temporary folder, the working folder in another.
 class TurnoversTest : public ::testing::Test {
  protected:
@@ -97,8 +118,9 @@ class TurnoversTest : public ::testing::Test {
   void AddDeal(const std::string& account, const std::string& ticker, int operType, double qty) {
     TQuery q;
     q.SetDatabaseName(out.Path());
-    q.SetSQL("insert into DEALS (CLIENTID,TICKER,OPERTYPE,PRICE,QTY,SDEL,BROCID) values "
-             "(:c,:t,:o,1,:q,'1','B')");
+    q.SetSQL(
+        "insert into DEALS (CLIENTID,TICKER,OPERTYPE,PRICE,QTY,SDEL,BROCID) values "
+        "(:c,:t,:o,1,:q,'1','B')");
     q.SetString("c", account);
     q.SetString("t", ticker);
     q.SetFloat("o", operType);
@@ -136,7 +158,9 @@ TEST_F(TurnoversTest, BySecurityRebuildsShObInTheWorkingFolder) {
   TurnoverResult r = Run(kTurnoverBySecurity);
   ASSERT_TRUE(r.shown) << (messages.shown.empty() ? "" : messages.shown[0].text);
   EXPECT_EQ(r.recordCountText, "3");
-  EXPECT_EQ(ViewRows(), (std::vector<Row>{{"GAZP", "100", "30", "70"}, {"LKOH", "0", "10", "-10"}, {"SBER", "5", "0", "5"}}));
+  EXPECT_EQ(
+      ViewRows(),
+      (std::vector<Row>{{"GAZP", "100", "30", "70"}, {"LKOH", "0", "10", "-10"}, {"SBER", "5", "0", "5"}}));
   EXPECT_TRUE(std::filesystem::exists(work.File("ShOb.DBF")));
   EXPECT_EQ(r.columns.size(), 4u);
 }
@@ -148,7 +172,8 @@ TEST_F(TurnoversTest, ByAccountGivesOneRowPerAccountAndSecurity) {
   TurnoverResult r = Run(kTurnoverByAccount);
   ASSERT_TRUE(r.shown);
   EXPECT_EQ(r.recordCountText, "2");
-  EXPECT_EQ(ViewRows(), (std::vector<Row>{{"1001", "GAZP", "100", "0", "100"}, {"1002", "GAZP", "0", "40", "-40"}}));
+  EXPECT_EQ(ViewRows(),
+            (std::vector<Row>{{"1001", "GAZP", "100", "0", "100"}, {"1002", "GAZP", "0", "40", "-40"}}));
   // The other mode's table stays.
   EXPECT_TRUE(std::filesystem::exists(work.File("ShOb.DBF")));
   EXPECT_TRUE(std::filesystem::exists(work.File("CLOb.DBF")));
