@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -687,6 +688,20 @@ class TestWholeRoad : public QObject {
     CheckTurnoverGrid(expected, {"Номер ", "Наименование ЦБ ", "Куплено ", "Продано", "Сальдо."});
     QVERIFY(QFile::exists(work_.path() + "/CLOb.DBF"));
     QCOMPARE(ParseDbf(ReadAll(work_.path() + "/CLOb.DBF")).records.size(), expected.size());
+  }
+
+  // For the documentation: with DRS_ROAD_SHOT naming a PNG file, the
+  // finished window is photographed from the screen (run on a real display).
+  void finishedWindowPicture() {
+    const QString shot = qEnvironmentVariable("DRS_ROAD_SHOT");
+    if (shot.isEmpty()) QSKIP("DRS_ROAD_SHOT not set");
+    form_->move(0, 0);
+    form_->raise();
+    QTest::qWait(500);
+    const QRect r = form_->frameGeometry();
+    const QString crop = QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
+    QCOMPARE(QProcess::execute("import", {"-window", "root", "-crop", crop, shot}), 0);
+    QVERIFY(QFile::exists(shot));
   }
 
   void cleanupTestCase() {
