@@ -303,8 +303,10 @@ TEST_F(EngineTest, RowCountsOfOrderedStatementsWithAndWithoutLimit) {
   EXPECT_EQ(count("select * from (select clientid from DEALS order by clientid limit 3) order by clientid"), 3);
   EXPECT_EQ(count("select 'order by' t from DEALS where ticker <> 'x limit 1' order by ticker"), 4);
   EXPECT_EQ(count("select clientid from DEALS -- order by x limit 1\n order by clientid"), 4);
+  q.SetSQL("select clientid from DEALS where ticker = :t order by clientid");
   q.SetString("t", "GAZP");
-  EXPECT_EQ(count("select clientid from DEALS where ticker = :t order by clientid"), 2);
+  q.Open();
+  EXPECT_EQ(q.RecordCount(), 2);
   // Counting leaves the cursor on the first row in order.
   q.SetSQL("select clientid,ticker from DEALS order by clientid,ticker");
   q.Open();
