@@ -5,6 +5,7 @@
 // order on one window; the expectations are worked out here from the
 // example files, not taken from the program.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -218,7 +219,7 @@ void ApplyMarks(Example& ex, std::set<int>& marked, std::vector<std::string>& un
 
 // Marked rows in grid order; a run of marked deals with one key is merged
 // when the order squeeze is on.
-std::vector<Row> ExpectedRows(const Example& ex, const std::set<int>& marked) {
+std::vector<Row> ExpectedRows(const Example& ex, const std::set<int>& marked, bool orderSqueeze) {
   std::vector<Row> rows;
   std::string lastKey;
   double amount = 0, lots = 0;
@@ -226,7 +227,7 @@ std::vector<Row> ExpectedRows(const Example& ex, const std::set<int>& marked) {
   for (int r : marked) {
     const Deal& d = ex.deals[size_t(r - 1)];
     const double p = std::stod(d.price), q = std::stod(d.lots);
-    if (ex.orderSqueeze && !rows.empty() && key(d) == lastKey) {
+    if (orderSqueeze && !rows.empty() && key(d) == lastKey) {
       amount += p * q;
       lots += q;
     } else {
@@ -311,6 +312,29 @@ class TestWholeRoad : public QObject {
     const QPoint at = grid->visualRect(index).center();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+  }
+
+  // Presses ExportBtn, closing the progress window with "Готово"; the
+  // number of progress windows seen.
+  int RunExport() {
+    int progressWindows = 0;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<drs::TProgressForm*>(w);
+        if (progress && progress->isVisible() && progress->IsDone()) {
+          ++progressWindows;
+          if (QAbstractButton* done = drs::test::FindButton(progress, "Готово"))
+            done->click();
+          else
+            progress->close();
+        }
+      }
+    });
+    closer.start(20);
+    QTest::mouseClick(Child<QToolButton>(form_.get(), "ExportBtn"), Qt::LeftButton);
+    closer.stop();
+    return progressWindows;
   }
 
   void CheckTurnoverGrid(const std::vector<std::vector<QString>>& expected, const QStringList& titles) {
@@ -586,7 +610,7 @@ class TestWholeRoad : public QObject {
     QVERIFY(disabledMeanwhile);
     QVERIFY(form_->isEnabled());
 
-    rows_ = ExpectedRows(ex_, marked_);
+    rows_ = ExpectedRows(ex_, marked_, ex_.orderSqueeze);
     // By hand: 21 marked deals, merged runs 1+2, 6+7, 13..15, 20+21, 28+29.
     QCOMPARE(rows_.size(), size_t(15));
     QCOMPARE(Panel(form_.get(), "StatusBar1", 0), QString::number(rows_.size()));
@@ -690,6 +714,78 @@ class TestWholeRoad : public QObject {
     QCOMPARE(ParseDbf(ReadAll(work_.path() + "/CLOb.DBF")).records.size(), expected.size());
   }
 
+  // The same day exported again: overwrite keeps one copy, append doubles it.
+  void exportedAgainOverwriteThenAppend() {
+    messages_.Clear();
+    QCOMPARE(RunExport(), 1);
+    QCOMPARE(messages_.Texts(),
+             std::vector<std::string>{"Выходной файл существует и будет перезаписан, продолжать?"});
+    QCOMPARE(ParseDbf(ReadAll(OutTable())).records.size(), rows_.size());
+    QCOMPARE(Panel(form_.get(), "StatusBar1", 0), QString::number(rows_.size()));
+
+    // "Нет" leaves the table as it is and shows no progress window.
+    messages_.Clear();
+    messages_.Answer(drs::kAnswerNo);
+    QCOMPARE(RunExport(), 0);
+    QCOMPARE(messages_.Texts().size(), size_t(1));
+    QCOMPARE(ParseDbf(ReadAll(OutTable())).records.size(), rows_.size());
+
+    auto* mode = Child<TRadioGroup>(form_.get(), "WriteModeRadioGroup");
+    QTest::mouseClick(mode->Item(1), Qt::LeftButton, {}, {6, 8});
+    QCOMPARE(mode->ItemIndex(), 1);
+    messages_.Clear();
+    QCOMPARE(RunExport(), 1);
+    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Выходной файл существует,режим дозаписи, продолжать?"});
+    const DbfTable t = ParseDbf(ReadAll(OutTable()));
+    QCOMPARE(t.records.size(), 2 * rows_.size());
+    QVERIFY(t.sizeMatches);
+    for (size_t i = 0; i < rows_.size(); ++i) QCOMPARE(t.records[i + rows_.size()], t.records[i]);
+    QCOMPARE(Panel(form_.get(), "StatusBar1", 0), QString::number(2 * rows_.size()));
+    QTest::mouseClick(mode->Item(0), Qt::LeftButton, {}, {6, 8});
+  }
+
+  // Client squeeze alone: the single deals of one account, security and
+  // direction merge, weighted by quantity, under the first deal's SDEL.
+  void clientSqueezeWithoutTheOrderSqueeze() {
+    std::vector<Row> lines = ExpectedRows(ex_, marked_, false);
+    QCOMPARE(lines.size(), marked_.size());
+    for (Row& r : lines) r.price = std::round(r.price * 1000) / 1000;
+    std::vector<Row> expected;
+    std::vector<double> amounts;
+    for (const Row& r : lines) {
+      auto same = std::find_if(expected.begin(), expected.end(), [&](const Row& e) {
+        return e.client == r.client && e.ticker == r.ticker && e.opertype == r.opertype;
+      });
+      if (same == expected.end()) {
+        expected.push_back(r);
+        amounts.push_back(r.price * r.qty);
+      } else {
+        amounts[size_t(same - expected.begin())] += r.price * r.qty;
+        same->qty += r.qty;
+      }
+    }
+    for (size_t i = 0; i < expected.size(); ++i) expected[i].price = amounts[i] / expected[i].qty;
+    QVERIFY(expected.size() < lines.size());
+
+    Child<QCheckBox>(form_.get(), "SqueeseClaineCheckBox")->setChecked(false);
+    Child<QCheckBox>(form_.get(), "SqueeseClientCheckBox")->setChecked(true);
+    messages_.Clear();
+    QCOMPARE(RunExport(), 1);
+    Child<QCheckBox>(form_.get(), "SqueeseClientCheckBox")->setChecked(false);
+    Child<QCheckBox>(form_.get(), "SqueeseClaineCheckBox")->setChecked(true);
+    QCOMPARE(messages_.Texts(),
+             std::vector<std::string>{"Выходной файл существует и будет перезаписан, продолжать?"});
+    const DbfTable t = ParseDbf(ReadAll(OutTable()));
+    QCOMPARE(t.records.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      QCOMPARE(TrimRight(t.records[i][0]), expected[i].client);
+      QCOMPARE(TrimRight(t.records[i][1]), expected[i].ticker);
+      QVERIFY(std::fabs(std::stod(t.records[i][3]) - expected[i].price) < 0.0006);
+      QCOMPARE(std::stod(t.records[i][4]), expected[i].qty);
+      QCOMPARE(TrimRight(t.records[i][6]), expected[i].sdel);
+    }
+  }
+
   // For the documentation: with DRS_ROAD_SHOT naming a PNG file, the
   // finished window is photographed from the screen (run on a real display).
   void finishedWindowPicture() {
@@ -702,6 +798,29 @@ class TestWholeRoad : public QObject {
     const QString crop = QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
     QCOMPARE(QProcess::execute("import", {"-window", "root", "-crop", crop, shot}), 0);
     QVERIFY(QFile::exists(shot));
+  }
+
+  // Next morning: the format saved in the editor loads at show, the values
+  // come back, the hand marks do not.
+  void nextStartKeepsTheFormat() {
+    form_->close();
+    form_.reset();
+    messages_.Clear();
+    form_ = std::make_unique<TMMVBForm>();
+    form_->SetJournalForm(journal_.get());
+    form_->show();
+    QVERIFY2(messages_.Texts().empty(), messages_.Texts().empty() ? "" : messages_.Texts()[0].c_str());
+    QCOMPARE(Panel(form_.get(), "StatusBar3", 0), "Файл настройки параметров: " + FormatCopy());
+    QCOMPARE(Grid()->columnWidth(2), 85);
+    QCOMPARE(Child<TRadioGroup>(form_.get(), "WriteModeRadioGroup")->ItemIndex(), 0);
+    QCOMPARE(Child<TRadioGroup>(form_.get(), "OborotModeRadioGroup")->ItemIndex(), 1);
+    QVERIFY(Child<QCheckBox>(form_.get(), "SqueeseClaineCheckBox")->isChecked());
+    QVERIFY(!Child<QCheckBox>(form_.get(), "SqueeseClientCheckBox")->isChecked());
+    QTest::mouseClick(Child<QToolButton>(form_.get(), "OpenBtn"), Qt::LeftButton);
+    QVERIFY(messages_.Texts().empty());
+    QVERIFY(form_->Deals().IsMarked(30));
+    QVERIFY(!form_->Deals().IsMarked(22));
+    QCOMPARE(Panel(form_.get(), "StatusBar2", 1), QStringLiteral("Отмеченных  сделок: %1").arg(marked_.size()));
   }
 
   void cleanupTestCase() {
