@@ -337,6 +337,17 @@ class TestWholeRoad : public QObject {
     return progressWindows;
   }
 
+  // Units bought and sold per security, ordered by ticker.
+  std::vector<std::vector<QString>> BySecurity() const {
+    std::map<std::string, std::pair<double, double>> sums;
+    for (const Row& r : rows_) (r.opertype ? sums[r.ticker].first : sums[r.ticker].second) += r.qty;
+    std::vector<std::vector<QString>> expected;
+    for (const auto& [ticker, bs] : sums)
+      expected.push_back({QString::fromStdString(ticker), QString::number(bs.first), QString::number(bs.second),
+                          QString::number(bs.first - bs.second)});
+    return expected;
+  }
+
   void CheckTurnoverGrid(const std::vector<std::vector<QString>>& expected, const QStringList& titles) {
     auto* grid = Child<drs::TDBGrid>(form_.get(), "ObDBGrid");
     QAbstractItemModel* m = grid->model();
@@ -681,12 +692,7 @@ class TestWholeRoad : public QObject {
     messages_.Clear();
     QTest::mouseClick(Child<QToolButton>(form_.get(), "NewOborotBtn"), Qt::LeftButton);
     QVERIFY(messages_.Texts().empty());
-    std::map<std::string, std::pair<double, double>> sums;
-    for (const Row& r : rows_) (r.opertype ? sums[r.ticker].first : sums[r.ticker].second) += r.qty;
-    std::vector<std::vector<QString>> expected;
-    for (const auto& [ticker, bs] : sums)
-      expected.push_back({QString::fromStdString(ticker), QString::number(bs.first), QString::number(bs.second),
-                          QString::number(bs.first - bs.second)});
+    const std::vector<std::vector<QString>> expected = BySecurity();
     QCOMPARE(expected.size(), size_t(4));
     CheckTurnoverGrid(expected, {"Наименование ЦБ ", "Куплено ", "Продано", "Сальдо."});
     QVERIFY(QFile::exists(work_.path() + "/ShOb.DBF"));
@@ -818,9 +824,48 @@ class TestWholeRoad : public QObject {
     QVERIFY(!Child<QCheckBox>(form_.get(), "SqueeseClientCheckBox")->isChecked());
     QTest::mouseClick(Child<QToolButton>(form_.get(), "OpenBtn"), Qt::LeftButton);
     QVERIFY(messages_.Texts().empty());
-    QVERIFY(form_->Deals().IsMarked(30));
-    QVERIFY(!form_->Deals().IsMarked(22));
+    marked_.erase(22);
+    marked_.insert(30);
+    for (int r = 1; r <= int(ex_.deals.size()); ++r) QCOMPARE(form_->Deals().IsMarked(r), marked_.count(r) == 1);
+    rows_ = ExpectedRows(ex_, marked_, ex_.orderSqueeze);
     QCOMPARE(Panel(form_.get(), "StatusBar2", 1), QStringLiteral("Отмеченных  сделок: %1").arg(marked_.size()));
+  }
+
+  // An output file typed in double quotes, in a folder with a blank and
+  // with a Cyrillic name.
+  void exportToAQuotedCyrillicPath() {
+    const QString folder = work_.path() + "/out dir";
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + "/ДЕНЬ.DBF";
+    auto* edit = Child<drs::TFilenameEdit>(form_.get(), "OutFilenameEdit");
+    // Typed as the operator types: one key event per character.
+    edit->Edit()->clear();
+    for (QChar ch : "\"" + path + "\"") {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+      QApplication::sendEvent(edit->Edit(), &press);
+    }
+    QCOMPARE(form_->OutFileName(), ("\"" + path + "\"").toStdString());
+    messages_.Clear();
+    QCOMPARE(RunExport(), 1);
+    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Создать файл " + path.toStdString() + " ?"});
+    const DbfTable t = ParseDbf(ReadAll(path));
+    QCOMPARE(t.records.size(), rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i) {
+      QCOMPARE(TrimRight(t.records[i][0]), rows_[i].client);
+      QCOMPARE(TrimRight(t.records[i][1]), rows_[i].ticker);
+      QCOMPARE(std::stod(t.records[i][4]), rows_[i].qty);
+      QCOMPARE(TrimRight(t.records[i][6]), rows_[i].sdel);
+    }
+    QCOMPARE(Panel(form_.get(), "StatusBar1", 0), QString::number(rows_.size()));
+    QCOMPARE(form_->OutputTableView()->RxDBGrid1()->model()->rowCount(), int(rows_.size()));
+
+    // Turnovers read the table under its quoted name.
+    auto* mode = Child<TRadioGroup>(form_.get(), "OborotModeRadioGroup");
+    QTest::mouseClick(mode->Item(0), Qt::LeftButton, {}, {6, 8});
+    messages_.Clear();
+    QTest::mouseClick(Child<QToolButton>(form_.get(), "NewOborotBtn"), Qt::LeftButton);
+    QVERIFY(messages_.Texts().empty());
+    CheckTurnoverGrid(BySecurity(), {"Наименование ЦБ ", "Куплено ", "Продано", "Сальдо."});
   }
 
   void cleanupTestCase() {
