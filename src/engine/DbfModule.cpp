@@ -415,7 +415,8 @@ void FirstOfEachValue(DbfFile& file, const std::vector<int>& cols, std::vector<u
 void OrderRows(DbfFile& file, const std::vector<int>& cols, std::vector<uint32_t>& rows) {
   const auto& fields = file.Fields();
   // Keyed by the records themselves (they stay mapped): the bytes of the
-  // columns are hashed and compared in place, no key is copied.
+  // columns are hashed and compared in place, no key is copied. Open
+  // addressing in a table at least twice the rows: no allocation per group.
   auto hash = [&](const char* rec) {
     size_t h = 0;
     for (int c : cols)
@@ -427,7 +428,15 @@ void OrderRows(DbfFile& file, const std::vector<int>& cols, std::vector<uint32_t
       if (std::memcmp(a + fields[size_t(c)].offset, b + fields[size_t(c)].offset, fields[size_t(c)].length) != 0) return false;
     return true;
   };
-  std::unordered_map<const char*, uint32_t, decltype(hash), decltype(same)> groups(rows.size() / 4 + 16, hash, same);
+  size_t capacity = 16;
+  while (capacity < rows.size() * 2) capacity <<= 1;
+  const size_t mask = capacity - 1;
+  struct Slot {
+    const char* rec = nullptr;
+    uint32_t group = 0;
+  };
+  std::vector<Slot> table(capacity);
+  uint32_t groups = 0;
   std::deque<FieldValue> values;  // cols.size() per group, read in place
   std::vector<uint32_t> groupOf;
   groupOf.reserve(rows.size());
@@ -435,14 +444,17 @@ void OrderRows(DbfFile& file, const std::vector<int>& cols, std::vector<uint32_t
   for (uint32_t r : rows) {
     const char* rec = file.Record(r);
     if (rec[0] == '*') continue;
-    auto [it, fresh] = groups.try_emplace(rec, uint32_t(groups.size()));
-    if (fresh)
+    size_t i = hash(rec) & mask;
+    while (table[i].rec && !same(table[i].rec, rec)) i = (i + 1) & mask;
+    if (!table[i].rec) {
+      table[i] = {rec, groups++};
       for (int c : cols) ReadField(fields[size_t(c)], rec, values.emplace_back());
+    }
     rows[kept++] = r;
-    groupOf.push_back(it->second);
+    groupOf.push_back(table[i].group);
   }
   rows.resize(kept);
-  const size_t n = cols.size(), count = groups.size();
+  const size_t n = cols.size(), count = groups;
   std::vector<uint32_t> order(count);
   for (uint32_t g = 0; g < count; ++g) order[g] = g;
   std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
