@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -31,6 +32,7 @@
 #include "export/ui/TDBGrid.h"
 #include "format/IniFile.h"
 #include "format/ui/StringGridView.h"
+#include "format/ui/TReplaceForm.h"
 #include "format/ui/TSetParamsForm.h"
 #include "main/ui/DealGridModel.h"
 #include "main/ui/TMMVBForm.h"
@@ -905,6 +907,42 @@ class TestWholeRoad : public QObject {
     // The refresh shows what is there.
     QTest::mouseClick(form_->OutputTableView()->NewDealBtn(), Qt::LeftButton);
     QCOMPARE(Panel(form_.get(), "StatusBar1", 0), QString::number(t.records.size()));
+  }
+
+  // A substitution added in the editor mid-day: saved with the old lines
+  // (the Cyrillic code among them) and the report reloaded at once.
+  void substitutionAddedInTheEditor() {
+    QTest::mouseClick(Child<QToolButton>(form_.get(), "ReplaceListBtn"), Qt::LeftButton);
+    QList<drs::TReplaceForm*> editors = form_->findChildren<drs::TReplaceForm*>();
+    QCOMPARE(editors.size(), 1);
+    drs::TReplaceForm* editor = editors[0];
+    QPlainTextEdit* memo = editor->Memo();
+    QCOMPARE(memo->toPlainText().count('\n'), 2);  // the three stored lines
+    memo->setFocus();
+    memo->moveCursor(QTextCursor::End);
+    QTest::keyClick(memo, Qt::Key_Return);
+    QTest::keyClicks(memo, "$QQ7=150;");
+    messages_.Clear();
+    Child<QToolButton>(editor, "SaveBtn")->click();
+    QVERIFY2(messages_.Texts().empty(), messages_.Texts().empty() ? "" : messages_.Texts()[0].c_str());
+    editor->close();
+
+    drs::IniFile settings(drs::SettingsFilePath());
+    QCOMPARE(settings.ReadString("ReplaceList", "Count", ""), std::string("4"));
+    QCOMPARE(settings.ReadString("ReplaceList", "Item3", ""), std::string("$QQ7=150;"));
+
+    Example ex = LoadExample();
+    ex.substitutions.emplace("QQ7", "150");
+    std::set<int> marked;
+    std::vector<std::string> unmarked;
+    ApplyMarks(ex, marked, unmarked);
+    QCOMPARE(marked.size(), marked_.size() + 2);  // rows 8 and 19
+    for (int r = 1; r <= int(ex.deals.size()); ++r) {
+      QCOMPARE(form_->Deals().IsMarked(r), marked.count(r) == 1);
+      QCOMPARE(Grid()->model()->index(r - 1, 2).data().toString().toStdString(), ex.deals[size_t(r - 1)].account);
+    }
+    QCOMPARE(Panel(form_.get(), "StatusBar2", 1), QStringLiteral("Отмеченных  сделок: %1").arg(marked.size()));
+    QCOMPARE(form_->Deals().UnmarkedAccounts(), unmarked);
   }
 
   void cleanupTestCase() {
