@@ -596,9 +596,11 @@ class TestWholeRoad : public QObject {
   }
 
   void exportUnderTheProgressWindow() {
+    rows_ = ExpectedRows(ex_, marked_, ex_.orderSqueeze);
     QVERIFY(!QFile::exists(OutTable()));
     int progressWindows = 0;
     bool disabledMeanwhile = false;
+    bool buttonInside = false;
     QTimer closer;
     connect(&closer, &QTimer::timeout, [&] {
       for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -606,6 +608,9 @@ class TestWholeRoad : public QObject {
         if (progress && progress->isVisible() && progress->IsDone()) {
           ++progressWindows;
           disabledMeanwhile = !form_->isEnabled();
+          // The operator must see the whole button to press it.
+          QAbstractButton* button = drs::test::FindButton(progress, "Готово");
+          buttonInside = button && progress->rect().contains(QRect(button->mapTo(progress, QPoint()), button->size()));
           if (QAbstractButton* done = drs::test::FindButton(progress, "Готово"))
             done->click();
           else
@@ -621,9 +626,9 @@ class TestWholeRoad : public QObject {
     QCOMPARE(messages_.Messages()[0].kind, drs::MsgKind::Question);
     QCOMPARE(progressWindows, 1);
     QVERIFY(disabledMeanwhile);
+    QVERIFY(buttonInside);
     QVERIFY(form_->isEnabled());
 
-    rows_ = ExpectedRows(ex_, marked_, ex_.orderSqueeze);
     // By hand: 21 marked deals, merged runs 1+2, 6+7, 13..15, 20+21, 28+29.
     QCOMPARE(rows_.size(), size_t(15));
     QCOMPARE(Panel(form_.get(), "StatusBar1", 0), QString::number(rows_.size()));

@@ -93,6 +93,9 @@ void TProgressForm::Build(const QString& caption, const std::vector<std::string>
   stepArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   stepArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   stepArea_->setWidgetResizable(false);
+  // The steps take what the fixed window leaves: the scroll area's own
+  // minimum (its scroll bar's) would push the button strip out of the window.
+  stepArea_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
   steps_ = new QWidget;
   layout->addWidget(stepArea_, 1);
 
