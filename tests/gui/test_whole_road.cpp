@@ -6,6 +6,7 @@
 // example files, not taken from the program.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -873,6 +874,26 @@ class TestWholeRoad : public QObject {
     QTest::mouseClick(Child<QToolButton>(form_.get(), "NewOborotBtn"), Qt::LeftButton);
     QVERIFY(messages_.Texts().empty());
     CheckTurnoverGrid(BySecurity(), {"Наименование ЦБ ", "Куплено ", "Продано", "Сальдо."});
+  }
+
+  // Another trade date and broker code reach every row of the next export.
+  void tradeDateAndBrokerFromTheWindow() {
+    auto* date = Child<QDateEdit>(form_.get(), "TorgDateEdit");
+    date->setFocus();
+    date->setDate(QDate(2026, 3, 9));
+    QCOMPARE(date->text(), QStringLiteral("09.03.2026"));
+    auto* broker = Child<QLineEdit>(form_.get(), "BrokerAccEdit");
+    broker->clear();
+    QTest::keyClicks(broker, "BRK 2");
+    messages_.Clear();
+    QCOMPARE(RunExport(), 1);
+    QCOMPARE(messages_.Texts().size(), size_t(1));  // the overwrite question
+    const DbfTable t = ParseDbf(ReadAll(work_.path() + "/out dir/ДЕНЬ.DBF"));
+    QCOMPARE(t.records.size(), rows_.size());
+    for (const std::vector<std::string>& rec : t.records) {
+      QCOMPARE(rec[5], std::string("20260309"));
+      QCOMPARE(TrimRight(rec[7]), std::string("BRK 2"));
+    }
   }
 
   // "Отмена" during the insertion: what was written stays, the window is
