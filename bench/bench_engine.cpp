@@ -25,15 +25,18 @@ namespace fs = std::filesystem;
 namespace {
 
 double CpuSeconds() {
-  rusage u {};
+  rusage u{};
   ::getrusage(RUSAGE_SELF, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 struct Timer {
   std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
   double cpu = CpuSeconds();
-  double Wall() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count(); }
+  double Wall() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
+  }
   double Cpu() const { return CpuSeconds() - cpu; }
 };
 
@@ -175,8 +178,9 @@ int main(int argc, char** argv) {
         one.Open();
         for (; !one.Eof(); one.Next()) ++total;
       }
-      Report("sums per account", std::to_string(list.size()) + " accounts, " + std::to_string(total) + " rows", t,
-             full ? 2 : 0, over);
+      Report("sums per account",
+             std::to_string(list.size()) + " accounts, " + std::to_string(total) + " rows", t, full ? 2 : 0,
+             over);
     }
     if (over) status = 1;
   } catch (const std::exception& e) {

@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "deals/DealList.h"

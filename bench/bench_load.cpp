@@ -72,8 +72,9 @@ int main(int argc, char** argv) {
   const double cpuSeconds = cpu(usage) - cpu(before);
   const double reportMb = static_cast<double>(st.st_size) / (1024.0 * 1024.0);
   const double peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-  std::printf("deals %d, marked %d, load and mark %.3f s (CPU %.3f s), report %.1f MB, peak RSS %.1f MB (%.2fx)\n",
-              deals.Grid().RowCount() - 1, deals.Marks().Count(), seconds, cpuSeconds, reportMb, peakMb,
-              reportMb > 0 ? peakMb / reportMb : 0.0);
+  std::printf(
+      "deals %d, marked %d, load and mark %.3f s (CPU %.3f s), report %.1f MB, peak RSS %.1f MB (%.2fx)\n",
+      deals.Grid().RowCount() - 1, deals.Marks().Count(), seconds, cpuSeconds, reportMb, peakMb,
+      reportMb > 0 ? peakMb / reportMb : 0.0);
   return 0;
 }

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "engine/EDBEngineError.h"
 #include "engine/Query.h"
-#include "FuzzSupport.h"
 
 namespace {
 
@@ -32,9 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static unsigned long run = 0;
   const std::string name = "T" + std::to_string(++run % 2);
   const std::string path = fuzz::WriteScratch(name + ".DBF", data, size);
-  const char* statements[] = {"select * from \"%\"", "select count(*) from \"%\"",
-                              "select  ticker,OPERTYPE,SUM(QTY) summa from \"%\" group by ticker,opertype order by "
-                              "ticker,OPERTYPE"};
+  const char* statements[] = {
+      "select * from \"%\"", "select count(*) from \"%\"",
+      "select  ticker,OPERTYPE,SUM(QTY) summa from \"%\" group by ticker,opertype order by "
+      "ticker,OPERTYPE"};
   for (const char* text : statements) {
     std::string sql = text;
     sql.replace(sql.find('%'), 1, name);

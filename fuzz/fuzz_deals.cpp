@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzSupport.h"
 #include "deals/DealList.h"
 #include "deals/DealReport.h"
-#include "FuzzSupport.h"
 #include "utils/Utils.h"
 
 namespace {

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "deals/ActiveFormat.h"
 #include "deals/DealGrid.h"
 #include "deals/DealReport.h"
 #include "deals/Marking.h"
 #include "deals/ReplaceList.h"
-#include "FuzzSupport.h"
 
 namespace {
 const char kReport[] =

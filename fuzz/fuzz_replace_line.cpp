@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "deals/ReplaceList.h"
 #include "FuzzSupport.h"
+#include "deals/ReplaceList.h"
 #include "utils/Cp1251.h"
 #include "utils/Utils.h"
 

@@ -45,7 +45,8 @@ int StderrMessages::Show(const MessageRequest& request) {
     for (const std::string& line : *request.details) std::fprintf(stderr, "  %s\n", line.c_str());
   }
   std::fflush(stderr);
-  return request.kind == MsgKind::Question || request.kind == MsgKind::QuestionCancel ? kAnswerNo : kAnswerYes;
+  return request.kind == MsgKind::Question || request.kind == MsgKind::QuestionCancel ? kAnswerNo
+                                                                                      : kAnswerYes;
 }
 
 std::string SettingsValue(const std::string& section, const std::string& key) {
@@ -79,7 +80,8 @@ bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std
     if (end == std::string::npos) end = text.size();
     lines.push_back(text.substr(pos, end - pos));
     pos = end;
-    if (pos < text.size()) pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
+    if (pos < text.size())
+      pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
   }
   return true;
 }

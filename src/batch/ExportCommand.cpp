@@ -121,8 +121,8 @@ int RunExport(const std::vector<std::string>& args) {
   Options options;
   std::string error;
   if (!ParseOptions(args,
-                    {"--format", "--report", "--min", "--max", "--replace-list", "--out", "--date", "--broker", "--mode",
-                     "--turnovers"},
+                    {"--format", "--report", "--min", "--max", "--replace-list", "--out", "--date",
+                     "--broker", "--mode", "--turnovers"},
                     {"--unmarked", "--squeeze-orders", "--squeeze-clients", "--no-squeeze-orders",
                      "--no-squeeze-clients", "--yes"},
                     options, error)) {
@@ -138,7 +138,8 @@ int RunExport(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   for (const char* flag : {"orders", "clients"}) {
-    if (options.flags.count(std::string("--squeeze-") + flag) && options.flags.count(std::string("--no-squeeze-") + flag)) {
+    if (options.flags.count(std::string("--squeeze-") + flag) &&
+        options.flags.count(std::string("--no-squeeze-") + flag)) {
       std::fprintf(stderr, "Заданы оба параметра --squeeze-%s и --no-squeeze-%s\n", flag, flag);
       return kExitUsage;
     }

@@ -53,8 +53,8 @@ const char* ListUsage() {
 int RunList(const std::vector<std::string>& args) {
   Options options;
   std::string error;
-  if (!ParseOptions(args, {"--format", "--report", "--min", "--max", "--replace-list"}, {"--unmarked"}, options,
-                    error)) {
+  if (!ParseOptions(args, {"--format", "--report", "--min", "--max", "--replace-list"}, {"--unmarked"},
+                    options, error)) {
     std::fprintf(stderr, "%s\nИспользование:\n%s", error.c_str(), ListUsage());
     return kExitUsage;
   }

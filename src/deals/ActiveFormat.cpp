@@ -34,10 +34,12 @@ const RoleCheck kRoleChecks[] = {
      "Ошибка формата. Отсутствует  номер позиции \"Цена сделки\" во входном файле"},
 };
 
-const RoleCheck kClaimNumberCheck{kRoleClaimNumber, &ActiveFormat::numberField, &ActiveFormat::numberCol,
-                                  "Ошибка формата. Отсутствует  номер позиции \"Номер заявки\" во входном файле"};
-const RoleCheck kDealNumberCheck{kRoleDealNumber, &ActiveFormat::numberField, &ActiveFormat::numberCol,
-                                 "Ошибка формата. Отсутствует  номер позиции \"Номер сделки\" во входном файле"};
+const RoleCheck kClaimNumberCheck{
+    kRoleClaimNumber, &ActiveFormat::numberField, &ActiveFormat::numberCol,
+    "Ошибка формата. Отсутствует  номер позиции \"Номер заявки\" во входном файле"};
+const RoleCheck kDealNumberCheck{
+    kRoleDealNumber, &ActiveFormat::numberField, &ActiveFormat::numberCol,
+    "Ошибка формата. Отсутствует  номер позиции \"Номер сделки\" во входном файле"};
 
 // Integer conversion that reports its failure the way a broken-off
 // conversion does.
@@ -134,16 +136,30 @@ void LoadFormat(const std::string& fileName, ActiveFormat& format, DealGrid& gri
 
   FormatParams params = ReadFormatParams(fileName, 0);
   switch (params.fieldSep) {
-    case 0: format.fieldSepChar = ';'; break;
-    case 1: format.fieldSepChar = '\t'; break;
-    case 2: format.fieldSepChar = ','; break;
-    case 3: format.fieldSepChar = ' '; break;
-    default: break;  // keeps the previous separator
+    case 0:
+      format.fieldSepChar = ';';
+      break;
+    case 1:
+      format.fieldSepChar = '\t';
+      break;
+    case 2:
+      format.fieldSepChar = ',';
+      break;
+    case 3:
+      format.fieldSepChar = ' ';
+      break;
+    default:
+      break;  // keeps the previous separator
   }
   switch (params.decSep) {
-    case 0: format.decSepChar = ','; break;
-    case 1: format.decSepChar = '.'; break;
-    default: break;
+    case 0:
+      format.decSepChar = ',';
+      break;
+    case 1:
+      format.decSepChar = '.';
+      break;
+    default:
+      break;
   }
   format.formatKind = params.format;
   format.defaultLot = params.lot;

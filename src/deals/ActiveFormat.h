@@ -13,7 +13,8 @@ namespace drs {
 
 // Shown when the settings name no format parameters file.
 inline constexpr char kNoFormatFileMessage[] =
-    "Не задан файл настройки параметров. Откройте форму \"Настройка форматов  входных файлов и их отображения\"";
+    "Не задан файл настройки параметров. Откройте форму \"Настройка форматов  входных файлов и их "
+    "отображения\"";
 
 class DealGrid;
 

@@ -48,7 +48,8 @@ int DealGrid::AppendRow() {
 std::string_view DealGrid::Cell(int col, int row) const {
   if (col < 0 || col >= colCount_ || row < 0 || row >= rowCount_) return {};
   if (row == 0) return header_[static_cast<size_t>(col)];
-  const Span& s = cells_[static_cast<size_t>(row - 1) * static_cast<size_t>(colCount_) + static_cast<size_t>(col)];
+  const Span& s =
+      cells_[static_cast<size_t>(row - 1) * static_cast<size_t>(colCount_) + static_cast<size_t>(col)];
   return std::string_view(arena_).substr(s.offset, s.length);
 }
 

@@ -41,7 +41,8 @@ void DealList::ParseReplaceLine(const std::string& line, int lineNo) { lists_.Pa
 
 void DealList::ClearReplaceLists() { lists_.Clear(); }
 
-bool DealList::OpenReport(const std::string& inFileName, const std::string& minBound, const std::string& maxBound) {
+bool DealList::OpenReport(const std::string& inFileName, const std::string& minBound,
+                          const std::string& maxBound) {
   unmarked_.Clear();
   mode_ = ViewMode::All;
   lastReportRead_ = false;
@@ -109,6 +110,8 @@ bool DealList::IsRelated(int row) const { return IsRelatedRow(grid_, format_, ro
 
 std::string DealList::DealKey(int row) const { return DealKeyOf(grid_, format_, row); }
 
-std::vector<std::string> DealList::UnmarkedJournalLines() const { return drs::UnmarkedJournalLines(unmarked_.Items()); }
+std::vector<std::string> DealList::UnmarkedJournalLines() const {
+  return drs::UnmarkedJournalLines(unmarked_.Items());
+}
 
 }  // namespace drs

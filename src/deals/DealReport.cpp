@@ -100,7 +100,8 @@ std::string DecodeReport(std::string_view bytes) {
   return out;
 }
 
-bool ReadReport(const std::string& path, char fieldSep, int clientIdField, ReportLines& lines, std::string& error) {
+bool ReadReport(const std::string& path, char fieldSep, int clientIdField, ReportLines& lines,
+                std::string& error) {
   std::string bytes;
   std::string reason;
   if (!ReadFileBytes(path, bytes, &reason)) {

@@ -44,7 +44,8 @@ std::string DecodeReport(std::string_view bytes);
 
 // Reads and decodes the report file. False with a message text when it
 // cannot be read.
-bool ReadReport(const std::string& path, char fieldSep, int clientIdField, ReportLines& lines, std::string& error);
+bool ReadReport(const std::string& path, char fieldSep, int clientIdField, ReportLines& lines,
+                std::string& error);
 
 // Fills the grid's deal rows (the header row stays) from the lines for which
 // `keep(lineNumber)` holds (numbers from 1; every line when not set), in

@@ -72,7 +72,8 @@ void AccountList::AddUnique(std::string account) {
 bool AccountList::Remove(std::string_view account) {
   auto it = counts_.find(FoldCase(account));
   if (it == counts_.end()) return false;
-  auto pos = std::find_if(items_.begin(), items_.end(), [&](const std::string& s) { return SameText(s, account); });
+  auto pos =
+      std::find_if(items_.begin(), items_.end(), [&](const std::string& s) { return SameText(s, account); });
   if (pos != items_.end()) items_.erase(pos);
   if (--it->second == 0) counts_.erase(it);
   return true;
@@ -98,8 +99,9 @@ int CompareAccounts(std::string_view a, std::string_view b) {
   return std::string_view(Utf8ToCp1251(a)).compare(Utf8ToCp1251(b));
 }
 
-void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists& lists, const std::string& minBound,
-                 const std::string& maxBound, MarkedRows& marks, AccountList* unmarked) {
+void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists& lists,
+                 const std::string& minBound, const std::string& maxBound, MarkedRows& marks,
+                 AccountList* unmarked) {
   const int col = format.clientIdCol;
   const int rows = grid.RowCount();
   const bool hasMin = !IsBlank(minBound);

@@ -62,8 +62,9 @@ int CompareAccounts(std::string_view a, std::string_view b);
 // Both marking passes over the deal rows, with `marks` emptied by the caller.
 // The lower-bound pass applies the substitutions to the account column.
 // `unmarked` is given in the full view only.
-void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists& lists, const std::string& minBound,
-                 const std::string& maxBound, MarkedRows& marks, AccountList* unmarked);
+void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists& lists,
+                 const std::string& minBound, const std::string& maxBound, MarkedRows& marks,
+                 AccountList* unmarked);
 
 // The deal key of a row: account, buy/sell code and order (or deal) number
 // cells joined; empty for a row beyond the grid.

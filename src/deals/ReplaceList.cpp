@@ -22,8 +22,8 @@ std::string FoldKey(std::string_view code) {
   return key;
 }
 
-const std::string* Find(const std::unordered_map<std::string, size_t>& index, const std::vector<std::string>& values,
-                        std::string_view code) {
+const std::string* Find(const std::unordered_map<std::string, size_t>& index,
+                        const std::vector<std::string>& values, std::string_view code) {
   if (code.empty() || index.empty()) return nullptr;  // an empty code never matches
   auto it = index.find(FoldKey(code));
   return it == index.end() ? nullptr : &values[it->second];
@@ -67,7 +67,8 @@ void ReplaceLists::ParseLine(std::string_view line, int lineNo) {
   size_t start = 0;
   for (;;) {
     size_t end = body.find(';', start);
-    std::string_view item = body.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    std::string_view item =
+        body.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
     size_t eq = item.rfind('=');
     if (eq == std::string_view::npos) {
       Report(lineNo, "Отсутствует символ \"=\"");
@@ -98,7 +99,9 @@ const std::string* ReplaceLists::FindReplacement(std::string_view code) const {
   return Find(replaceIndex_, replaceTo_, code);
 }
 
-const std::string* ReplaceLists::FindLotSize(std::string_view code) const { return Find(lotIndex_, lotSizes_, code); }
+const std::string* ReplaceLists::FindLotSize(std::string_view code) const {
+  return Find(lotIndex_, lotSizes_, code);
+}
 
 int ReplaceLists::LotFor(std::string_view securityCode, int defaultLot) const {
   const std::string* size = FindLotSize(securityCode);

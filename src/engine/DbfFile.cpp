@@ -26,7 +26,9 @@ uint32_t Le32(const unsigned char* p) {
 }
 uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
 
-int64_t MtimeNs(const struct stat& st) { return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec; }
+int64_t MtimeNs(const struct stat& st) {
+  return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
 
 std::mutex& RegistryMutex() {
   static std::mutex m;
@@ -65,7 +67,7 @@ void TodayBytes(unsigned char out[3]) {
   thread_local unsigned char bytes[3];
   std::time_t now = std::time(nullptr);
   if (now / 60 != minute) {
-    std::tm tm {};
+    std::tm tm{};
     localtime_r(&now, &tm);
     bytes[0] = static_cast<unsigned char>(tm.tm_year % 256);
     bytes[1] = static_cast<unsigned char>(tm.tm_mon + 1);
@@ -123,7 +125,8 @@ void DbfFile::MapHeader() {
 }
 
 uint32_t DbfFile::MappedCount() const {
-  uint32_t v = std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(header_ + 4)).load(std::memory_order_acquire);
+  uint32_t v =
+      std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(header_ + 4)).load(std::memory_order_acquire);
   return ToLe32(v);
 }
 
@@ -212,7 +215,8 @@ void DbfFile::ReadHeader() {
   unsigned char h[32];
   if (::pread(fd_, h, 32, 0) != 32) Fail("не читается: " + SystemErrorText(errno));
   // dBASE III and its memo variant; FoxPro and later layouts are refused.
-  if ((h[0] & 0x07) != 0x03 || (h[0] & 0x70) != 0) Fail("не является таблицей dBASE III (версия " + std::to_string(h[0]) + ")");
+  if ((h[0] & 0x07) != 0x03 || (h[0] & 0x70) != 0)
+    Fail("не является таблицей dBASE III (версия " + std::to_string(h[0]) + ")");
   count_ = Le32(h + 4);
   headerLength_ = Le16(h + 8);
   recordLength_ = Le16(h + 10);
@@ -220,7 +224,8 @@ void DbfFile::ReadHeader() {
     Fail("повреждён: длина заголовка " + std::to_string(headerLength_) + " не соответствует размеру файла");
 
   std::string desc(headerLength_ - 32, '\0');
-  if (::pread(fd_, desc.data(), desc.size(), 32) != ssize_t(desc.size())) Fail("не читается: " + SystemErrorText(errno));
+  if (::pread(fd_, desc.data(), desc.size(), 32) != ssize_t(desc.size()))
+    Fail("не читается: " + SystemErrorText(errno));
   size_t pos = 0;
   uint32_t offset = 1;
   while (true) {
@@ -245,13 +250,14 @@ void DbfFile::ReadHeader() {
   }
   if (fields_.empty()) Fail("не содержит ни одного поля");
   if (offset != recordLength_)
-    Fail("повреждён: длина записи в заголовке (" + std::to_string(recordLength_) + ") не равна сумме длин полей (" +
-         std::to_string(offset) + ")");
+    Fail("повреждён: длина записи в заголовке (" + std::to_string(recordLength_) +
+         ") не равна сумме длин полей (" + std::to_string(offset) + ")");
   // Bytes past the last counted record (an end-of-file mark, a record cut
   // off by a crash) are ignored; fewer bytes than counted is a damaged file.
   off_t needed = off_t(headerLength_) + off_t(count_) * recordLength_;
   if (needed > st.st_size)
-    Fail("повреждён: заголовок указывает " + std::to_string(count_) + " записей, а в файле место только для " +
+    Fail("повреждён: заголовок указывает " + std::to_string(count_) +
+         " записей, а в файле место только для " +
          std::to_string((st.st_size - headerLength_) / recordLength_));
 }
 
@@ -302,7 +308,8 @@ void DbfFile::PublishCount() {
   unsigned char date[3];
   TodayBytes(date);
   if (std::memcmp(header_ + 1, date, 3) != 0) std::memcpy(header_ + 1, date, 3);
-  std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(header_ + 4)).store(ToLe32(count_), std::memory_order_release);
+  std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(header_ + 4))
+      .store(ToLe32(count_), std::memory_order_release);
 }
 
 void DbfFile::WriteRecords(const std::vector<std::pair<uint32_t, std::string>>& records) {

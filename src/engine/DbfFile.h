@@ -16,8 +16,8 @@
 namespace drs {
 
 struct DbfField {
-  std::string name;   // UTF-8
-  char type = 'C';    // C N F D L, anything else is read as text
+  std::string name;     // UTF-8
+  char type = 'C';      // C N F D L, anything else is read as text
   uint32_t offset = 0;  // in the record, after the deletion flag
   uint8_t length = 0;
   uint8_t decimals = 0;

@@ -50,9 +50,9 @@ struct DbfCursor : sqlite3_vtab_cursor {
   std::vector<uint32_t> list;  // records to visit when not scanning all
   bool useList = false;
   size_t listPos = 0;
-  uint32_t record = 0;         // current record number (from 0)
+  uint32_t record = 0;  // current record number (from 0)
   bool eof = true;
-  std::string buf;             // a chunk of records
+  std::string buf;  // a chunk of records
   uint32_t bufFirst = 0, bufCount = 0;
   const char* current = nullptr;
 };
@@ -119,11 +119,11 @@ bool DateBytes(std::string_view t, char out[8]) {
   int y, m, d;
   if (t.size() == 8 && Digits(t)) {
     y = Number(t.substr(0, 4)), m = Number(t.substr(4, 2)), d = Number(t.substr(6, 2));
-  } else if (t.size() == 10 && t[4] == '-' && t[7] == '-' && Digits(t.substr(0, 4)) && Digits(t.substr(5, 2)) &&
-             Digits(t.substr(8, 2))) {
+  } else if (t.size() == 10 && t[4] == '-' && t[7] == '-' && Digits(t.substr(0, 4)) &&
+             Digits(t.substr(5, 2)) && Digits(t.substr(8, 2))) {
     y = Number(t.substr(0, 4)), m = Number(t.substr(5, 2)), d = Number(t.substr(8, 2));
-  } else if (t.size() == 10 && t[2] == '.' && t[5] == '.' && Digits(t.substr(0, 2)) && Digits(t.substr(3, 2)) &&
-             Digits(t.substr(6, 4))) {
+  } else if (t.size() == 10 && t[2] == '.' && t[5] == '.' && Digits(t.substr(0, 2)) &&
+             Digits(t.substr(3, 2)) && Digits(t.substr(6, 4))) {
     d = Number(t.substr(0, 2)), m = Number(t.substr(3, 2)), y = Number(t.substr(6, 4));
   } else {
     return false;
@@ -143,7 +143,8 @@ bool DateBytes(std::string_view t, char out[8]) {
 // a half that the product's rounding error could tip it (then false, and
 // the caller formats it the slow way).
 bool QuickFixed(double d, int decimals, char* out, size_t& n) {
-  static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   if (decimals < 0 || decimals > 15) return false;
   double p = std::fabs(d) * kPow10[decimals];
   if (!(p < 1e15)) return false;
@@ -167,7 +168,8 @@ bool QuickFixed(double d, int decimals, char* out, size_t& n) {
 // The value's text as SQLite holds it; no copy.
 std::string_view ValueView(sqlite3_value* v) {
   const unsigned char* t = sqlite3_value_text(v);
-  return t ? std::string_view(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v))) : std::string_view();
+  return t ? std::string_view(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v)))
+           : std::string_view();
 }
 
 std::string ValueText(sqlite3_value* v) { return std::string(ValueView(v)); }
@@ -206,7 +208,8 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
           std::string_view text = ValueView(v), t = Trim(text);
           if (t.empty()) return;
           if (!ParseDouble(t, d))
-            throw EDBEngineError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является числом");
+            throw EDBEngineError("Значение \"" + std::string(text) + "\" поля " + f.name +
+                                 " не является числом");
         }
         if (!std::isfinite(d)) throw EDBEngineError("Значение поля " + f.name + " не является числом");
         size_t n = 0;
@@ -218,7 +221,8 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
           digits = std::string_view(b, size_t(r.ptr - b));
         }
         // A negative value that rounds to zero is written as zero.
-        if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string_view::npos) digits.remove_prefix(1);
+        if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string_view::npos)
+          digits.remove_prefix(1);
       }
       if (digits.size() > f.length)
         throw EDBEngineError("Число " + std::string(digits) + " не помещается в поле " + f.name + " (N " +
@@ -356,7 +360,9 @@ void ResultField(sqlite3_context* ctx, const DbfField& f, const char* record) {
 // SQLite's order of values: NULL first, then numbers by value, then text
 // byte by byte.
 int CompareValues(const FieldValue& a, const FieldValue& b) {
-  auto rank = [](const FieldValue& v) { return v.kind == FieldValue::Null ? 0 : v.kind == FieldValue::Text ? 2 : 1; };
+  auto rank = [](const FieldValue& v) {
+    return v.kind == FieldValue::Null ? 0 : v.kind == FieldValue::Text ? 2 : 1;
+  };
   int ra = rank(a), rb = rank(b);
   if (ra != rb) return ra < rb ? -1 : 1;
   if (ra == 1) {
@@ -378,7 +384,8 @@ void AppendValueKey(const FieldValue& v, std::string& key) {
   int64_t i = v.i;
   FieldValue::Kind kind = v.kind;
   // A whole real equals the integer of the same value.
-  if (kind == FieldValue::Real && v.d == std::trunc(v.d) && std::fabs(v.d) < 9e18) kind = FieldValue::Int, i = int64_t(v.d);
+  if (kind == FieldValue::Real && v.d == std::trunc(v.d) && std::fabs(v.d) < 9e18)
+    kind = FieldValue::Int, i = int64_t(v.d);
   key.push_back(char(kind));
   if (kind == FieldValue::Int) key.append(reinterpret_cast<const char*>(&i), sizeof i);
   if (kind == FieldValue::Real) key.append(reinterpret_cast<const char*>(&v.d), sizeof v.d);
@@ -420,12 +427,15 @@ void OrderRows(DbfFile& file, const std::vector<int>& cols, std::vector<uint32_t
   auto hash = [&](const char* rec) {
     size_t h = 0;
     for (int c : cols)
-      h = h * 1000003u ^ std::hash<std::string_view>()(std::string_view(rec + fields[size_t(c)].offset, fields[size_t(c)].length));
+      h = h * 1000003u ^ std::hash<std::string_view>()(
+                             std::string_view(rec + fields[size_t(c)].offset, fields[size_t(c)].length));
     return h;
   };
   auto same = [&](const char* a, const char* b) {
     for (int c : cols)
-      if (std::memcmp(a + fields[size_t(c)].offset, b + fields[size_t(c)].offset, fields[size_t(c)].length) != 0) return false;
+      if (std::memcmp(a + fields[size_t(c)].offset, b + fields[size_t(c)].offset, fields[size_t(c)].length) !=
+          0)
+        return false;
     return true;
   };
   size_t capacity = 16;
@@ -760,7 +770,8 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
       }
     } else {
       std::string rec(f.RecordLength(), ' ');
-      for (size_t i = 0; i < fields.size() && int(i) + 2 < argc; ++i) EncodeField(fields[i], argv[i + 2], rec.data());
+      for (size_t i = 0; i < fields.size() && int(i) + 2 < argc; ++i)
+        EncodeField(fields[i], argv[i + 2], rec.data());
       sqlite3_int64 r = sqlite3_value_int64(argv[0]);
       if (r >= 1 && r <= f.RecordCount()) vt->updates[uint32_t(r - 1)] = std::move(rec);
     }
@@ -829,7 +840,7 @@ int Rollback(sqlite3_vtab* v) {
 }
 
 sqlite3_module MakeModule() {
-  sqlite3_module m {};
+  sqlite3_module m{};
   m.iVersion = 1;
   m.xCreate = Connect;
   m.xConnect = Connect;
@@ -874,7 +885,8 @@ std::string ResolveFolder(const std::string& database) {
 
 std::string ResolveTableFile(const std::string& folder, const std::string& name) {
   if (name.empty()) throw EDBEngineError("Не задано имя таблицы");
-  if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos || name == "." || name == "..")
+  if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos || name == "." ||
+      name == "..")
     throw EDBEngineError("Недопустимое имя таблицы: " + name);
   std::string base = folder == "/" ? "/" : folder + "/";
   std::string exact = base + name + ".DBF";

@@ -283,8 +283,17 @@ void TQuery::SetDate(const std::string& name, int year, int month, int day) {
       day > days[month - 1] + (month == 2 && leap ? 1 : 0))
     throw EConvertError("Неверная дата: " + std::to_string(day) + "." + std::to_string(month) + "." +
                         std::to_string(year));
-  char b[11] = {char('0' + year / 1000), char('0' + year / 100 % 10), char('0' + year / 10 % 10), char('0' + year % 10),
-                '-', char('0' + month / 10), char('0' + month % 10), '-', char('0' + day / 10), char('0' + day % 10), 0};
+  char b[11] = {char('0' + year / 1000),
+                char('0' + year / 100 % 10),
+                char('0' + year / 10 % 10),
+                char('0' + year % 10),
+                '-',
+                char('0' + month / 10),
+                char('0' + month % 10),
+                '-',
+                char('0' + day / 10),
+                char('0' + day % 10),
+                0};
   Param& p = ParamSlot(name);
   p.value.kind = DbValue::Kind::Text;
   p.value.text.assign(b, 10);
@@ -326,7 +335,8 @@ void TQuery::ResetConnection() {
     return true;
   }();
   (void)configured;
-  if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) != SQLITE_OK) {
     sqlite3_close(db_);
     db_ = nullptr;
     Fail("Не могу запустить табличный движок");
@@ -596,7 +606,8 @@ void TQuery::LoadAllRows() {
 const std::vector<DbValue>& TQuery::Row(int64_t index) {
   if (!active_) Fail("Запрос не открыт");
   if (live_) {
-    if (index < 0 || index >= int64_t(live_->rowids.size())) Fail("Нет строки номер " + std::to_string(index + 1));
+    if (index < 0 || index >= int64_t(live_->rowids.size()))
+      Fail("Нет строки номер " + std::to_string(index + 1));
     int64_t rowid = live_->rowids[size_t(index)];
     auto it = live_->cache.find(rowid);
     if (it != live_->cache.end()) return it->second;
@@ -625,12 +636,14 @@ void TQuery::OpenLive() {
                                 std::regex::icase);
   std::smatch m;
   if (!std::regex_match(text_, m, shape))
-    Fail("Результат запроса нельзя изменять: нужен запрос вида select <поля> from <таблица>\nЗапрос: " + text_);
+    Fail("Результат запроса нельзя изменять: нужен запрос вида select <поля> from <таблица>\nЗапрос: " +
+         text_);
   auto live = std::make_unique<Live>();
   live->table = m[2].str();
   for (const auto& f : fields_) {
     if (f.kind == FieldKind::Other)
-      Fail("Результат запроса нельзя изменять: столбец " + f.name + " не является полем таблицы\nЗапрос: " + text_);
+      Fail("Результат запроса нельзя изменять: столбец " + f.name +
+           " не является полем таблицы\nЗапрос: " + text_);
     live->columns.push_back(f.name);
   }
   std::string cols;

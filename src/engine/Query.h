@@ -45,9 +45,24 @@ struct DbValue {
   std::string text;
 
   static DbValue Null() { return {}; }
-  static DbValue Int(int64_t v) { DbValue d; d.kind = Kind::Integer; d.integer = v; return d; }
-  static DbValue Float(double v) { DbValue d; d.kind = Kind::Float; d.number = v; return d; }
-  static DbValue Text(std::string v) { DbValue d; d.kind = Kind::Text; d.text = std::move(v); return d; }
+  static DbValue Int(int64_t v) {
+    DbValue d;
+    d.kind = Kind::Integer;
+    d.integer = v;
+    return d;
+  }
+  static DbValue Float(double v) {
+    DbValue d;
+    d.kind = Kind::Float;
+    d.number = v;
+    return d;
+  }
+  static DbValue Text(std::string v) {
+    DbValue d;
+    d.kind = Kind::Text;
+    d.text = std::move(v);
+    return d;
+  }
 
   bool IsNull() const { return kind == Kind::Null; }
   // Integers in decimal, floats with up to 15 significant digits ("." as
@@ -182,7 +197,7 @@ class TQuery {
   std::string connectedName_;    // the database name it was resolved from
   size_t lastSlot_ = 0;          // parameters are mostly set in order
   sqlite3_stmt* stmt_ = nullptr;
-  std::vector<int> stmtSlots_;   // parameter slot per statement parameter
+  std::vector<int> stmtSlots_;  // parameter slot per statement parameter
   bool active_ = false;
   bool eof_ = true;
   std::vector<FieldInfo> fields_;

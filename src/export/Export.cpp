@@ -14,8 +14,9 @@ namespace drs {
 
 namespace {
 
-const std::vector<std::string> kInsertDeal = {"insert into %M (CLIENTID,TICKER,OPERTYPE,PRICE,QTY,DATES,SDEL,BROCID)",
-                                              "values", "(:CLIENTID,:TICKER,:OPERTYPE,:PRICE,:QTY,:DATE,:SDEL,:BROCID)"};
+const std::vector<std::string> kInsertDeal = {
+    "insert into %M (CLIENTID,TICKER,OPERTYPE,PRICE,QTY,DATES,SDEL,BROCID)", "values",
+    "(:CLIENTID,:TICKER,:OPERTYPE,:PRICE,:QTY,:DATE,:SDEL,:BROCID)"};
 const char kOutputViewSql[] = "select CLIENTID,TICKER,OPERTYPE,PRICE,QTY,DATES,SDEL,BROCID from %M";
 
 // The path as this system's files see it: '\' separates folders too.
@@ -42,7 +43,6 @@ void PrepareStatement(TQuery& query, const TableLocation& loc, const std::string
   query.SetMacro("M", MacroTableName(loc.table));
   query.RegenerateSQL();
 }
-
 
 // Ends the progress display however the run ends.
 struct ProgressScope {
@@ -81,14 +81,14 @@ bool OpenOutputView(TQuery& view, const std::string& outFileName) {
   return true;
 }
 
-ExportResult ExportMarkedDeals(const DealList& deals, const ExportSettings& settings, ExportProgress& progress,
-                               TQuery& outputView) {
-  return ExportMarkedDeals(ExportSource{deals.Grid(), deals.Format(), deals.Marks(), deals.Lists()}, settings, progress,
-                           outputView);
+ExportResult ExportMarkedDeals(const DealList& deals, const ExportSettings& settings,
+                               ExportProgress& progress, TQuery& outputView) {
+  return ExportMarkedDeals(ExportSource{deals.Grid(), deals.Format(), deals.Marks(), deals.Lists()}, settings,
+                           progress, outputView);
 }
 
-ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings& settings, ExportProgress& progress,
-                               TQuery& outputView) {
+ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings& settings,
+                               ExportProgress& progress, TQuery& outputView) {
   ExportResult result;
   if (source.grid.RowCount() < 2 || source.marks.Empty()) {
     ShowError("Нет отмеченных сделок!");

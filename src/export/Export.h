@@ -30,9 +30,9 @@ struct ExportSettings {
 };
 
 struct ExportResult {
-  bool finished = false;  // every line was tried and the view reopened
-  size_t lines = 0;       // export lines built
-  size_t failedLines = 0; // inserts refused by the engine (each reported)
+  bool finished = false;   // every line was tried and the view reopened
+  size_t lines = 0;        // export lines built
+  size_t failedLines = 0;  // inserts refused by the engine (each reported)
   int64_t recordCount = -1;
   std::string recordCountText;  // first panel of StatusBar1; empty unless finished
 };
@@ -43,11 +43,11 @@ struct ExportResult {
 // no table is created, cleared or extended until every export line and the
 // trade date are known to be good. A cancel of the progress display
 // propagates as its exception; lines inserted so far stay.
-ExportResult ExportMarkedDeals(const DealList& deals, const ExportSettings& settings, ExportProgress& progress,
-                               TQuery& outputView);
+ExportResult ExportMarkedDeals(const DealList& deals, const ExportSettings& settings,
+                               ExportProgress& progress, TQuery& outputView);
 // The same on any grid with its format, marks and lists.
-ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings& settings, ExportProgress& progress,
-                               TQuery& outputView);
+ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings& settings,
+                               ExportProgress& progress, TQuery& outputView);
 
 // Opens the output view (live, columns in order) on the table of a path;
 // "Не могу открыть файл" with the engine's message when it cannot. Returns

@@ -128,7 +128,8 @@ std::string_view ExportLines::Number(const ExportLine& line) const {
   return source_.grid.Cell(source_.format.numberCol, line.row);
 }
 
-std::string ExportLines::Text(const ExportLine& line, std::string_view tradeDate, std::string_view brokerAcc) const {
+std::string ExportLines::Text(const ExportLine& line, std::string_view tradeDate,
+                              std::string_view brokerAcc) const {
   std::string text;
   for (std::string_view field : {Account(line), Ticker(line), OperCode(line)}) {
     text.append(field);
@@ -149,7 +150,8 @@ std::string ExportLines::Text(const ExportLine& line, std::string_view tradeDate
 bool ExportLines::SameOrder(int a, int b) const {
   const DealGrid& g = source_.grid;
   const ActiveFormat& f = source_.format;
-  return g.Cell(f.clientIdCol, a) == g.Cell(f.clientIdCol, b) && g.Cell(f.operCodCol, a) == g.Cell(f.operCodCol, b) &&
+  return g.Cell(f.clientIdCol, a) == g.Cell(f.clientIdCol, b) &&
+         g.Cell(f.operCodCol, a) == g.Cell(f.operCodCol, b) &&
          g.Cell(f.numberCol, a) == g.Cell(f.numberCol, b);
 }
 
@@ -209,8 +211,9 @@ ExportBuildError ExportLines::Build(bool squeezeOrders) {
                                         : "в строках " + std::to_string(row) + "-" + std::to_string(runEnd);
       lines_.clear();
       return {ExportBuildError::Kind::ZeroQuantity,
-              "Количество лотов сделок " + where + " (счет " + std::string(grid.Cell(format.clientIdCol, row)) +
-                  ", ЦБ " + std::string(grid.Cell(format.shareCodCol, row)) +
+              "Количество лотов сделок " + where + " (счет " +
+                  std::string(grid.Cell(format.clientIdCol, row)) + ", ЦБ " +
+                  std::string(grid.Cell(format.shareCodCol, row)) +
                   ") равно нулю: цену рассчитать нельзя. Экспорт не выполнен."};
     }
     const float unitPrice = amount / lots;

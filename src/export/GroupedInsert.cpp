@@ -4,8 +4,8 @@
 
 namespace drs {
 
-GroupedInsert::GroupedInsert(const std::string& folder, std::vector<std::string> sqlLines, std::string macroTable,
-                             std::string caption)
+GroupedInsert::GroupedInsert(const std::string& folder, std::vector<std::string> sqlLines,
+                             std::string macroTable, std::string caption)
     : sql_(std::move(sqlLines)), macroTable_(std::move(macroTable)), caption_(std::move(caption)) {
   query_.SetDatabaseName(folder);
 }

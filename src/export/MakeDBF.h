@@ -13,9 +13,9 @@ namespace drs {
 // One field descriptor, as it lies in the file (32 bytes).
 class TDBFField {
  public:
-  std::string Name;            // upper case, 1251 bytes, at most 11
-  char Type = 'C';             // C, N, L or D
-  uint32_t Displacement = 0;   // 1 + the lengths of the fields before it
+  std::string Name;           // upper case, 1251 bytes, at most 11
+  char Type = 'C';            // C, N, L or D
+  uint32_t Displacement = 0;  // 1 + the lengths of the fields before it
   uint8_t Length = 0;
   uint8_t Decimals = 0;
 };

@@ -61,7 +61,8 @@ void AddSums(TQuery& sums, TurnoverPairing& pairing) {
 
 std::string SumsStatement(const std::string& table, bool oneAccount) {
   return "select  ticker,OPERTYPE,SUM(QTY) summa from \"" + table + "\"" +
-         (oneAccount ? " where clientid=:clientid" : "") + " group by ticker,opertype order by ticker,OPERTYPE";
+         (oneAccount ? " where clientid=:clientid" : "") +
+         " group by ticker,opertype order by ticker,OPERTYPE";
 }
 
 }  // namespace
@@ -120,11 +121,12 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
   CreateTurnoverTable(cwd + "/" + fileName, byAccount);
 
   {
-    GroupedInsert insert(cwd,
-                         {byAccount ? "insert into clob (clientid,ticker,buy,sal,saldo) values "
-                                      "(:clientid,:ticker,:buy,:sal,:saldo)"
-                                    : "insert into shob (ticker,buy,sal,saldo) values (:ticker,:buy,:sal,:saldo)"},
-                         "", kCantCompute);
+    GroupedInsert insert(
+        cwd,
+        {byAccount ? "insert into clob (clientid,ticker,buy,sal,saldo) values "
+                     "(:clientid,:ticker,:buy,:sal,:saldo)"
+                   : "insert into shob (ticker,buy,sal,saldo) values (:ticker,:buy,:sal,:saldo)"},
+        "", kCantCompute);
     TQuery& params = insert.Query();
     try {
       for (const TurnoverRow& row : rows) {

@@ -18,7 +18,8 @@ constexpr std::string_view kExtFormat = "ExtFormat";
 
 FormatRow SplitFormatRow(std::string_view item) {
   FormatRow row;
-  for (int i = 0; i < kFormatColumns; ++i) row[static_cast<size_t>(i)] = ExtractField(item, kSemicolon, i + 1);
+  for (int i = 0; i < kFormatColumns; ++i)
+    row[static_cast<size_t>(i)] = ExtractField(item, kSemicolon, i + 1);
   return row;
 }
 

@@ -46,7 +46,8 @@ IniDocument IniDocument::Parse(std::string_view text) {
     std::string_view t = Trim(line);
     if (!t.empty() && t.front() == '[') {
       size_t close = t.find(']');
-      std::string name(Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
+      std::string name(
+          Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
       doc.sections_.push_back(Section{name, {}});
       current = &doc.sections_.back();
       continue;

@@ -12,7 +12,8 @@ bool ReadListSection(const IniFile& ini, std::string_view section, std::vector<s
                      ListReadMode mode) {
   // One pass over the section: the first value of each key counts.
   std::unordered_map<std::string, std::string> byKey;
-  for (auto& [key, value] : ini.Document().Values(section)) byKey.try_emplace(FoldCase(key), std::move(value));
+  for (auto& [key, value] : ini.Document().Values(section))
+    byKey.try_emplace(FoldCase(key), std::move(value));
   auto count_it = byKey.find("count");
   int count = -1;
   if (count_it == byKey.end() || !TryStrToInt(count_it->second, count) || count < 0) return false;

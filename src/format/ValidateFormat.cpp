@@ -81,8 +81,9 @@ bool ValidateFormat(const StringGrid& grid, int formatKind, std::vector<std::str
     for (int col = 0; col < kFormatColumns; ++col) {
       const std::string& value = grid.Cell(col, row);
       if (value.find(';') == std::string::npos) continue;
-      run.Add("Строка " + std::to_string(row + 1) + "Колонка \"" + kFormatGridColumns[static_cast<size_t>(col)].title +
-              "\"  значение \"" + value + "\" содержит недопустимый символ \";\"!");
+      run.Add("Строка " + std::to_string(row + 1) + "Колонка \"" +
+              kFormatGridColumns[static_cast<size_t>(col)].title + "\"  значение \"" + value +
+              "\" содержит недопустимый символ \";\"!");
     }
   }
 

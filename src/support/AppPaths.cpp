@@ -1,9 +1,9 @@
 #include "support/AppPaths.h"
 
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
 
 #include "utils/Utils.h"
 

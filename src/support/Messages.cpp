@@ -14,7 +14,8 @@ class StderrHandler : public MessageHandler {
     if (request.details) {
       for (const std::string& line : *request.details) std::fprintf(stderr, "  %s\n", line.c_str());
     }
-    return request.kind == MsgKind::Question || request.kind == MsgKind::QuestionCancel ? kAnswerNo : kAnswerYes;
+    return request.kind == MsgKind::Question || request.kind == MsgKind::QuestionCancel ? kAnswerNo
+                                                                                        : kAnswerYes;
   }
 };
 
@@ -33,8 +34,8 @@ MessageHandler* SetMessageHandler(MessageHandler* handler) {
 
 MessageHandler* CurrentMessageHandler() { return Installed(); }
 
-int ShowMessDlg(const std::string& text, const std::vector<std::string>* details, std::function<void()> onDetail,
-                int line, int position, MsgKind kind) {
+int ShowMessDlg(const std::string& text, const std::vector<std::string>* details,
+                std::function<void()> onDetail, int line, int position, MsgKind kind) {
   static StderrHandler fallback;
   MessageHandler* handler = Installed() ? Installed() : &fallback;
   MessageRequest request{text, details, std::move(onDetail), line, position, kind};

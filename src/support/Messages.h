@@ -21,8 +21,8 @@ constexpr int kAnswerCancel = -1;  // "Отмена" or the close box
 struct MessageRequest {
   std::string text;
   const std::vector<std::string>* details = nullptr;  // none when null
-  std::function<void()> onDetail;                      // shows "Детали" when set
-  int line = -1;                                       // caret place in the details, 1-based
+  std::function<void()> onDetail;                     // shows "Детали" when set
+  int line = -1;                                      // caret place in the details, 1-based
   int position = -1;
   MsgKind kind = MsgKind::Information;
 };
@@ -38,8 +38,8 @@ class MessageHandler {
 MessageHandler* SetMessageHandler(MessageHandler* handler);
 MessageHandler* CurrentMessageHandler();
 
-int ShowMessDlg(const std::string& text, const std::vector<std::string>* details, std::function<void()> onDetail,
-                int line, int position, MsgKind kind);
+int ShowMessDlg(const std::string& text, const std::vector<std::string>* details,
+                std::function<void()> onDetail, int line, int position, MsgKind kind);
 void ShowError(const std::string& text);
 void ShowInfo(const std::string& text);
 // True for "Да"; "Нет" and closing give false.

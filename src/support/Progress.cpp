@@ -45,7 +45,10 @@ int ProgressWindowOrigin(int screenSize, int windowSize, int windowCount) {
   return (screenSize - windowSize) / 2 + kProgressCascade * (windowCount - 1);
 }
 
-EProgressTerminate::EProgressTerminate(const std::string& step, const std::string& counterText, long long position)
-    : std::runtime_error("Процесс прерван на шаге '" + step + "' " + counterText), step_(step), position_(position) {}
+EProgressTerminate::EProgressTerminate(const std::string& step, const std::string& counterText,
+                                       long long position)
+    : std::runtime_error("Процесс прерван на шаге '" + step + "' " + counterText),
+      step_(step),
+      position_(position) {}
 
 }  // namespace drs

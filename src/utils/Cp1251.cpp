@@ -40,7 +40,8 @@ const DecodeTable& Decoder() {
 const std::unordered_map<char32_t, unsigned char>& Encoder() {
   static const std::unordered_map<char32_t, unsigned char> map = [] {
     std::unordered_map<char32_t, unsigned char> m;
-    for (int b = 0x80; b < 0x100; ++b) m.emplace(kHigh[static_cast<size_t>(b - 0x80)], static_cast<unsigned char>(b));
+    for (int b = 0x80; b < 0x100; ++b)
+      m.emplace(kHigh[static_cast<size_t>(b - 0x80)], static_cast<unsigned char>(b));
     return m;
   }();
   return map;

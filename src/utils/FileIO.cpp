@@ -1,11 +1,11 @@
 #include "utils/FileIO.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace drs {
 
@@ -17,16 +17,25 @@ void SetError(std::string* error, int err) {
 
 std::string SystemErrorText(int err) {
   switch (err) {
-    case ENOENT: return "Файл или папка не найдены";
+    case ENOENT:
+      return "Файл или папка не найдены";
     case EACCES:
-    case EPERM: return "Нет доступа";
-    case EROFS: return "Файловая система только для чтения";
-    case ENOSPC: return "Нет места на диске";
-    case EFBIG: return "Превышен допустимый размер файла";
-    case EISDIR: return "Это папка, а не файл";
-    case ENOTDIR: return "Неверный путь: часть пути не папка";
-    case EDQUOT: return "Превышена дисковая квота";
-    default: return std::strerror(err);
+    case EPERM:
+      return "Нет доступа";
+    case EROFS:
+      return "Файловая система только для чтения";
+    case ENOSPC:
+      return "Нет места на диске";
+    case EFBIG:
+      return "Превышен допустимый размер файла";
+    case EISDIR:
+      return "Это папка, а не файл";
+    case ENOTDIR:
+      return "Неверный путь: часть пути не папка";
+    case EDQUOT:
+      return "Превышена дисковая квота";
+    default:
+      return std::strerror(err);
   }
 }
 
@@ -88,7 +97,8 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::str
     return false;
   }
   std::string tmp = path + ".tmp~";
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, exists ? (st.st_mode & 07777) : 0666);
+  int fd =
+      ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, exists ? (st.st_mode & 07777) : 0666);
   if (fd < 0) {
     SetError(error, errno);
     return false;

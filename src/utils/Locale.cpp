@@ -1,8 +1,8 @@
 #include "utils/Locale.h"
 
-#include <clocale>
 #include <langinfo.h>
 #include <locale.h>
+#include <clocale>
 
 namespace drs {
 

@@ -1,9 +1,9 @@
 #include "utils/Utils.h"
 
+#include <unistd.h>
 #include <climits>
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
 
 namespace drs {
 
@@ -112,7 +112,9 @@ void ReplaceChar(std::string& text, char a, char b) {
   }
 }
 
-std::string RepeatChar(char c, int n) { return n <= 0 ? std::string() : std::string(static_cast<size_t>(n), c); }
+std::string RepeatChar(char c, int n) {
+  return n <= 0 ? std::string() : std::string(static_cast<size_t>(n), c);
+}
 
 std::string StripTrailingDigits(std::string_view text) {
   size_t end = text.size();

@@ -64,7 +64,7 @@ std::string LeftChars(std::string_view text, size_t n);
 
 // Russian date names, set once at start (SetRussianDateNames).
 struct DateNames {
-  std::array<std::string, 7> shortDays;    // Sunday first
+  std::array<std::string, 7> shortDays;  // Sunday first
   std::array<std::string, 12> shortMonths;
   std::array<std::string, 12> longMonths;
 };

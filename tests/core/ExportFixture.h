@@ -72,7 +72,8 @@ class RecordingMessages : public MessageHandler {
     std::vector<std::string> details;
   };
   int Show(const MessageRequest& request) override {
-    shown.push_back({request.kind, request.text, request.details ? *request.details : std::vector<std::string>{}});
+    shown.push_back(
+        {request.kind, request.text, request.details ? *request.details : std::vector<std::string>{}});
     if (request.kind != MsgKind::Question && request.kind != MsgKind::QuestionCancel) return kAnswerYes;
     if (answers.empty()) return kAnswerYes;
     int answer = answers.front();

@@ -26,7 +26,8 @@ inline const std::vector<std::string> kInsertDeal = {
 inline std::string ColumnCheck(const std::string& t) { return "select * from \"" + t + "\""; }
 inline std::string Clear(const std::string& t) { return "delete from \"" + t + "\""; }
 inline std::string SumsBySecurity(const std::string& t) {
-  return "select  ticker,OPERTYPE,SUM(QTY) summa from \"" + t + "\" group by ticker,opertype order by ticker,OPERTYPE";
+  return "select  ticker,OPERTYPE,SUM(QTY) summa from \"" + t +
+         "\" group by ticker,opertype order by ticker,OPERTYPE";
 }
 inline std::string SumsForAccount(const std::string& t) {
   return "select  ticker,OPERTYPE,SUM(QTY) summa from \"" + t +
@@ -100,7 +101,8 @@ class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     static int n = 0;
-    dir = fs::temp_directory_path() / ("drs_engine_" + std::to_string(::getpid()) + "_" + std::to_string(++n));
+    dir =
+        fs::temp_directory_path() / ("drs_engine_" + std::to_string(::getpid()) + "_" + std::to_string(++n));
     fs::create_directories(dir);
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     oldCwd = fs::current_path();

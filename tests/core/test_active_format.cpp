@@ -35,7 +35,8 @@ class ActiveFormatTest : public ::testing::Test {
 
   // A format file with the given IntValues lines and ExtFormat items.
   std::string Write(const std::string& intValues, const std::vector<std::string>& items) {
-    std::string text = "[IntValues]\r\n" + intValues + "[ExtFormat]\r\nCount=" + std::to_string(items.size()) + "\r\n";
+    std::string text =
+        "[IntValues]\r\n" + intValues + "[ExtFormat]\r\nCount=" + std::to_string(items.size()) + "\r\n";
     for (size_t i = 0; i < items.size(); ++i) text += "Item" + std::to_string(i) + "=" + items[i] + "\r\n";
     std::string path = dir.File("f" + std::to_string(++files_) + ".ini");
     test::WriteBytes(path, Utf8ToCp1251(text));
@@ -131,10 +132,7 @@ TEST_F(ActiveFormatTest, FirstEntryOfAPositionWinsAndHiddenEntriesCanFillIt) {
   std::vector<std::string> items = {
       "Hidden;1;Нет;1;10;;0;;",  // hidden but first with position 1
       "Shown;2;Да;1;20;;4;;",    // same position, never shown
-      "B;3;Да;2;30;;1;;",
-      "C;4;Нет;3;30;;2;;",
-      "D;5;Нет;4;30;;3;;",
-      "E;6;Нет;5;30;;5;;",
+      "B;3;Да;2;30;;1;;",       "C;4;Нет;3;30;;2;;", "D;5;Нет;4;30;;3;;", "E;6;Нет;5;30;;5;;",
   };
   LoadFormat(Write("", items), format, grid);
   ASSERT_TRUE(format.formatValid);
@@ -149,12 +147,15 @@ TEST_F(ActiveFormatTest, EachMissingRoleHasItsMessageInOrder) {
     std::vector<std::string> codes;
     const char* message;
   } cases[] = {
-      {{"1", "2", "3", "4", "5"}, "Ошибка формата. Отсутствует  номер позиции \"счет клиента\" во входном файле"},
-      {{"0", "1", "2", "3", "5"}, "Ошибка формата. Отсутствует  номер позиции \"код операции\" во входном файле"},
+      {{"1", "2", "3", "4", "5"},
+       "Ошибка формата. Отсутствует  номер позиции \"счет клиента\" во входном файле"},
+      {{"0", "1", "2", "3", "5"},
+       "Ошибка формата. Отсутствует  номер позиции \"код операции\" во входном файле"},
       {{"0", "4", "2", "3", "5"}, "Ошибка формата. Отсутствует  номер позиции \"код ЦБ\" во входном файле"},
       {{"0", "4", "1", "3", "5"},
        "Ошибка формата. Отсутствует  номер позиции \"Количество ЦБ (Лоты)\" во входном файле"},
-      {{"0", "4", "1", "2", "5"}, "Ошибка формата. Отсутствует  номер позиции \"Цена сделки\" во входном файле"},
+      {{"0", "4", "1", "2", "5"},
+       "Ошибка формата. Отсутствует  номер позиции \"Цена сделки\" во входном файле"},
       {{"0", "4", "1", "2", "3", "6"},
        "Ошибка формата. Отсутствует  номер позиции \"Номер заявки\" во входном файле"},
   };

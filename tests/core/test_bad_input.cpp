@@ -70,7 +70,8 @@ TEST_F(BadReportTest, LineEndsOfEveryKindGiveTheSameDeals) {
   const std::vector<std::string> ends = {"\r\n", "\n", "\r"};
   for (const std::string& end : ends) {
     for (bool finalEnd : {true, false}) {
-      std::string text = "1;10;150;SBER;B;1.5;2" + end + "2;11;00160;GAZP;S;2.5;3" + end + end + "3;12;170;LKOH;B;3.5;4";
+      std::string text =
+          "1;10;150;SBER;B;1.5;2" + end + "2;11;00160;GAZP;S;2.5;3" + end + end + "3;12;170;LKOH;B;3.5;4";
       if (finalEnd) text += end;
       test::WriteBytes(report, text);
       ASSERT_TRUE(deals.OpenReport(report, "100", "200"));
@@ -101,11 +102,15 @@ TEST_F(BadReportTest, MegabyteLineLoadsWhole) {
 
 TEST_F(BadReportTest, NulBytesStayInsideTheirFields) {
   using namespace std::string_literals;
-  test::WriteBytes(report, "1;1\0" "0;150;SB\0ER;B;1.5;2\r\n\0\r\n2;11;160;GAZP;S;2.5;3\r\n"s);
+  test::WriteBytes(report,
+                   "1;1\0"
+                   "0;150;SB\0ER;B;1.5;2\r\n\0\r\n2;11;160;GAZP;S;2.5;3\r\n"s);
   ASSERT_TRUE(deals.OpenReport(report, "100", "200"));
   // A line of a lone NUL is not blank: it is a deal without an account.
   ASSERT_EQ(Deals(), 3);
-  EXPECT_EQ(Cell(1, 1), std::string("1\0" "0", 3));
+  EXPECT_EQ(Cell(1, 1), std::string("1\0"
+                                    "0",
+                                    3));
   EXPECT_EQ(Cell(3, 1), std::string("SB\0ER", 5));
   EXPECT_EQ(Cell(2, 1), "150");
   EXPECT_EQ(Cell(2, 2), "?");
@@ -125,7 +130,9 @@ TEST_F(BadReportTest, BytesOutsideTheCodePageDoNotShiftFields) {
 }
 
 TEST_F(BadReportTest, Utf8ByteOrderMarkDoesNotSpoilTheFirstDeal) {
-  test::WriteBytes(report, "\xEF\xBB\xBF" "150;10;150;SBER;B;1.5;2\r\n2;11;160;GAZP;S;2.5;3\r\n");
+  test::WriteBytes(report,
+                   "\xEF\xBB\xBF"
+                   "150;10;150;SBER;B;1.5;2\r\n2;11;160;GAZP;S;2.5;3\r\n");
   ASSERT_TRUE(deals.OpenReport(report, "100", "200"));
   ASSERT_EQ(Deals(), 2);
   EXPECT_EQ(Cell(0, 1), "150");
@@ -138,7 +145,9 @@ TEST_F(BadReportTest, Utf8ByteOrderMarkDoesNotSpoilTheFirstDeal) {
                                 "Item6=Сделка;7;Да;7;60;;6;;\r\n"));
   deals.LoadFormat(dir.File("f2.ini"));
   ASSERT_TRUE(deals.Format().formatValid);
-  test::WriteBytes(report, "\xEF\xBB\xBF" "150;10;SBER;B;1.5;2;1\r\n");
+  test::WriteBytes(report,
+                   "\xEF\xBB\xBF"
+                   "150;10;SBER;B;1.5;2;1\r\n");
   ASSERT_TRUE(deals.OpenReport(report, "100", "200"));
   ASSERT_EQ(Deals(), 1);
   EXPECT_EQ(Cell(0, 1), "150");

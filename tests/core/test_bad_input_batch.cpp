@@ -36,7 +36,8 @@ class BatchBadReportTest : public ::testing::Test {
   }
   BatchRun List(const std::string& report) {
     const std::string command = "cd '" + dir.Path() + "' && XDG_CONFIG_HOME='" + dir.Path() +
-                                "' timeout -s KILL 30 '" + batch_ + "' list --format f.ini --replace-list empty.txt" +
+                                "' timeout -s KILL 30 '" + batch_ +
+                                "' list --format f.ini --replace-list empty.txt" +
                                 " --min 100 --max 200 --report '" + report + "' 2>&1";
     BatchRun run;
     std::FILE* pipe = ::popen(command.c_str(), "r");
@@ -62,11 +63,17 @@ TEST_F(BatchBadReportTest, OddButReadableReportsAreListed) {
     std::string bytes;
     const char* counters;
   } cases[] = {
-      {"CR only", "1;10;150;SBER;B;1.5;2\r2;11;160;GAZP;S;2.5;3\r", "Всего 2 сделок\nОтмеченных  сделок: 2\n"},
-      {"LF only, no final end", "1;10;150;SBER;B;1.5;2\n2;11;160;GAZP;S;2.5;3", "Всего 2 сделок\nОтмеченных  сделок: 2\n"},
-      {"NUL bytes", "1;1\0" "0;150;SB\0ER;B;1.5;2\r\n\0\r\n"s, "Всего 2 сделок\nОтмеченных  сделок: 1\n"},
+      {"CR only", "1;10;150;SBER;B;1.5;2\r2;11;160;GAZP;S;2.5;3\r",
+       "Всего 2 сделок\nОтмеченных  сделок: 2\n"},
+      {"LF only, no final end", "1;10;150;SBER;B;1.5;2\n2;11;160;GAZP;S;2.5;3",
+       "Всего 2 сделок\nОтмеченных  сделок: 2\n"},
+      {"NUL bytes",
+       "1;1\0"
+       "0;150;SB\0ER;B;1.5;2\r\n\0\r\n"s,
+       "Всего 2 сделок\nОтмеченных  сделок: 1\n"},
       {"0x98", "1;10;150;\x98;B;1.5;2\r\n", "Всего 1 сделок\nОтмеченных  сделок: 1\n"},
-      {"1 MB line", "1;" + std::string(1 << 20, 'x') + ";150;SBER;B;1.5;2\r\n", "Всего 1 сделок\nОтмеченных  сделок: 1\n"},
+      {"1 MB line", "1;" + std::string(1 << 20, 'x') + ";150;SBER;B;1.5;2\r\n",
+       "Всего 1 сделок\nОтмеченных  сделок: 1\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

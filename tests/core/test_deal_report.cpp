@@ -60,8 +60,8 @@ TEST(ReportLinesTest, ShortLineKeepsItsOtherFields) {
 }
 
 TEST(DecodeReportTest, MatchesTheCodecOnMixedText) {
-  std::string bytes = "12345678abc;" + Utf8ToCp1251("Счет№ ёЁ") + "zzzzzzzzzzzzzzzz" + std::string("\x98\xFF\x80", 3) +
-                      "end";
+  std::string bytes =
+      "12345678abc;" + Utf8ToCp1251("Счет№ ёЁ") + "zzzzzzzzzzzzzzzz" + std::string("\x98\xFF\x80", 3) + "end";
   EXPECT_EQ(DecodeReport(bytes), Cp1251ToUtf8(bytes));
   EXPECT_EQ(DecodeReport(""), "");
 }
@@ -105,7 +105,8 @@ TEST_F(FillTest, AccountColumnIsProcessedOtherFieldsRaw) {
 TEST_F(FillTest, KeepFilterTakesLineNumbersOfKeptLines) {
   ReportLines lines;
   lines.Parse("1;a;A1\r\n\r\n2;b;B2\r\n3;c;C3\r\n", ';', format.clientIdField);
-  ASSERT_TRUE(FillDealGrid(lines, format, grid, [](int n) { return n != 2; }, error));
+  ASSERT_TRUE(FillDealGrid(
+      lines, format, grid, [](int n) { return n != 2; }, error));
   ASSERT_EQ(grid.RowCount(), 3);
   EXPECT_EQ(grid.Cell(1, 1), "1");
   EXPECT_EQ(grid.Cell(1, 2), "3");
@@ -142,7 +143,9 @@ TEST(ReadReportTest, UnreadableFileGivesAMessage) {
   ASSERT_TRUE(ReadReport(dir.File("r.txt"), ';', 1, lines, error));
   EXPECT_EQ(Lines(lines), (std::vector<std::string>{"Счет;1"}));
   // A byte-order mark goes; the same bytes later in the file stay.
-  test::WriteBytes(dir.File("r.txt"), "\xEF\xBB\xBF" "150;1\r\n\xEF\xBB\xBF;2\r\n");
+  test::WriteBytes(dir.File("r.txt"),
+                   "\xEF\xBB\xBF"
+                   "150;1\r\n\xEF\xBB\xBF;2\r\n");
   ASSERT_TRUE(ReadReport(dir.File("r.txt"), ';', 1, lines, error));
   EXPECT_EQ(Lines(lines), (std::vector<std::string>{"150;1", Cp1251ToUtf8("\xEF\xBB\xBF") + ";2"}));
 }

@@ -286,7 +286,9 @@ TEST_F(EngineTest, RecreatedFileBetweenStatementsIsSeen) {
 }
 
 TEST_F(EngineTest, RowCountsOfOrderedStatementsWithAndWithoutLimit) {
-  Insert({{"1002", "SBER", 1, 10, 5}, {"1001", "GAZP", 1, 10, 100}, {"1001", "LKOH", 0, 10, 10},
+  Insert({{"1002", "SBER", 1, 10, 5},
+          {"1001", "GAZP", 1, 10, 100},
+          {"1001", "LKOH", 0, 10, 10},
           {"1003", "GAZP", 0, 10, 30}});
   TQuery q;
   q.SetDatabaseName(dir.string());
@@ -300,7 +302,8 @@ TEST_F(EngineTest, RowCountsOfOrderedStatementsWithAndWithoutLimit) {
   EXPECT_EQ(count("select clientid from DEALS order by clientid limit 3 offset 2"), 2);
   EXPECT_EQ(count("select clientid from DEALS order by clientid\nLIMIT 1;"), 1);
   // The words inside quotes, comments or a subquery are not the final order.
-  EXPECT_EQ(count("select * from (select clientid from DEALS order by clientid limit 3) order by clientid"), 3);
+  EXPECT_EQ(count("select * from (select clientid from DEALS order by clientid limit 3) order by clientid"),
+            3);
   EXPECT_EQ(count("select 'order by' t from DEALS where ticker <> 'x limit 1' order by ticker"), 4);
   EXPECT_EQ(count("select clientid from DEALS -- order by x limit 1\n order by clientid"), 4);
   q.SetSQL("select clientid from DEALS where ticker = :t order by clientid");

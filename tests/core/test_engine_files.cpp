@@ -68,12 +68,14 @@ TEST_F(EngineTest, BadTablesGiveClearErrors) {
 }
 
 TEST_F(EngineTest, OtherReadersSeeWhatWeWrote) {
-  if (Shell("command -v dbfdump").empty() || Shell("command -v ogrinfo").empty()) GTEST_SKIP() << "no dbfdump/ogrinfo";
+  if (Shell("command -v dbfdump").empty() || Shell("command -v ogrinfo").empty())
+    GTEST_SKIP() << "no dbfdump/ogrinfo";
   Insert({{"1001", "GAZP", 1, 100.65, 400, "77", "BRK01"}, {"1002", "SBER", 0, 250.5, 10, "78", "BRK01"}});
   // Raw field texts: dbfdump leaves dates out unless asked for the raw form.
   std::string dump = Shell("dbfdump -m -r '" + out + "'");
-  for (const char* expected : {"CLIENTID: 1001 *\n", "TICKER: SBER *\n", "OPERTYPE: *1 *\n", "PRICE: *100\\.65000 *\n",
-                               "QTY: *10\\.00000 *\n", "DATES: 20240315\n", "SDEL: 78 *\n", "BROCID: BRK01 *\n"})
+  for (const char* expected :
+       {"CLIENTID: 1001 *\n", "TICKER: SBER *\n", "OPERTYPE: *1 *\n", "PRICE: *100\\.65000 *\n",
+        "QTY: *10\\.00000 *\n", "DATES: 20240315\n", "SDEL: 78 *\n", "BROCID: BRK01 *\n"})
     EXPECT_TRUE(std::regex_search(dump, std::regex(expected))) << expected << "\n" << dump;
   std::string ogr = Shell("ogrinfo -ro -al '" + out + "' 2>&1");
   EXPECT_NE(ogr.find("Feature Count: 2"), std::string::npos) << ogr;
@@ -131,8 +133,9 @@ TEST_F(EngineTest, LiveResultEditsReachTheFile) {
   std::vector<std::string> got;
   for (; !other.Eof(); other.Next()) got.push_back(other.AsString(0) + "/" + other.AsString(2));
   EXPECT_EQ(got, (std::vector<std::string>{"LKOH/7", "VTBR/1000", "ГАЗП/12.5"}));
-  if (!Shell("command -v ogrinfo").empty())
+  if (!Shell("command -v ogrinfo").empty()) {
     EXPECT_EQ(Shell("ogrinfo -ro -al '" + out + "' 2>&1 | grep -ac '^OGRFeature'"), "3\n");
+  }
 
   live.Refresh();
   EXPECT_EQ(live.RecordCount(), 3);
@@ -181,6 +184,8 @@ TEST_F(EngineTest, KilledWriterLeavesAValidFile) {
     q.SetSQL("select count(*), max(QTY) from \"DEALS\"");
     q.Open();
     EXPECT_EQ(q.AsFloat(0), double(n));
-    if (n > 0) EXPECT_EQ(q.AsFloat(1), double(n - 1));
+    if (n > 0) {
+      EXPECT_EQ(q.AsFloat(1), double(n - 1));
+    }
   }
 }

@@ -17,7 +17,8 @@ std::vector<std::string> Rows(TQuery& q) {
   std::vector<std::string> out;
   for (; !q.Eof(); q.Next()) {
     std::string line;
-    for (int i = 0; i < q.FieldCount(); ++i) line += (i ? "|" : "") + (q.Value(i).IsNull() ? "<null>" : q.AsString(i));
+    for (int i = 0; i < q.FieldCount(); ++i)
+      line += (i ? "|" : "") + (q.Value(i).IsNull() ? "<null>" : q.AsString(i));
     out.push_back(line);
   }
   return out;
@@ -60,10 +61,11 @@ std::string Expected(double v, int decimals, size_t width) {
 TEST_F(EngineTest, OrderServedByTheTableMatchesSqliteOwnSort) {
   std::vector<Deal> deals;
   // 1251 puts "є" (0xBA) before "а" (0xE0); by code point "а" comes first.
-  const std::vector<std::string> tickers = {"SBER", "GAZP", "єє", "аа", "Ёж", "", "gazp", "GAZP ", "LKOH", "ЯЯ"};
+  const std::vector<std::string> tickers = {"SBER", "GAZP", "єє",    "аа",   "Ёж",
+                                            "",     "gazp", "GAZP ", "LKOH", "ЯЯ"};
   for (int i = 0; i < 400; ++i) {
-    Deal d{std::to_string(1000 + i % 7), tickers[size_t(i * 13) % tickers.size()], double(i % 3 == 0 ? -1 : i % 2),
-           1, double(i % 11) + 0.25};
+    Deal d{std::to_string(1000 + i % 7), tickers[size_t(i * 13) % tickers.size()],
+           double(i % 3 == 0 ? -1 : i % 2), 1, double(i % 11) + 0.25};
     deals.push_back(d);
   }
   Insert(deals);
@@ -80,7 +82,8 @@ TEST_F(EngineTest, OrderServedByTheTableMatchesSqliteOwnSort) {
     Exec(q, "delete from \"DEALS\" where SDEL='1' and rowid % 5 = 0");
   }
   const std::string forced =
-      "select  ticker,OPERTYPE,SUM(QTY) summa from \"DEALS\" group by ticker||'',opertype+0 order by ticker||'',"
+      "select  ticker,OPERTYPE,SUM(QTY) summa from \"DEALS\" group by ticker||'',opertype+0 order by "
+      "ticker||'',"
       "OPERTYPE+0";
   std::vector<std::string> served = Select(dir, SumsBySecurity("DEALS")), sorted = Select(dir, forced);
   ASSERT_GT(served.size(), 12u);
@@ -103,7 +106,8 @@ TEST_F(EngineTest, OrderServedByTheTableMatchesSqliteOwnSort) {
     EXPECT_EQ(Select(dir, SumsForAccount("DEALS"), client), Select(dir, forcedOne, client)) << client;
   }
   // Orders the table does not serve still come out right.
-  std::vector<std::string> down = Select(dir, "select ticker from \"DEALS\" group by ticker order by ticker desc");
+  std::vector<std::string> down =
+      Select(dir, "select ticker from \"DEALS\" group by ticker order by ticker desc");
   std::vector<std::string> up = Select(dir, "select ticker from \"DEALS\" group by ticker order by ticker");
   std::reverse(down.begin(), down.end());
   EXPECT_EQ(down, up);
@@ -114,9 +118,26 @@ TEST_F(EngineTest, OrderServedByTheTableMatchesSqliteOwnSort) {
 
 TEST_F(EngineTest, NumbersAreWrittenAsExactFixedPointText) {
   std::mt19937_64 rng(7);
-  std::vector<double> values = {0.000005,  0.0000049999, 0.0000150000, 2.5e-6,  -2.5e-6, -0.000001, 0.125,
-                                100.65,    1e14,         99999999999999.99999, 123456789012.34567, -0.0, 1.5,
-                                -1234.56789, 0.1 + 0.2,  1e-300, 0.015625, 0.046875, -0.015625, 1e15};
+  std::vector<double> values = {0.000005,
+                                0.0000049999,
+                                0.0000150000,
+                                2.5e-6,
+                                -2.5e-6,
+                                -0.000001,
+                                0.125,
+                                100.65,
+                                1e14,
+                                99999999999999.99999,
+                                123456789012.34567,
+                                -0.0,
+                                1.5,
+                                -1234.56789,
+                                0.1 + 0.2,
+                                1e-300,
+                                0.015625,
+                                0.046875,
+                                -0.015625,
+                                1e15};
   for (int i = 0; i < 3000; ++i) {
     int scale = int(rng() % 15);
     double v = double(int64_t(rng() % 2000000000) - 1000000000) / std::pow(10.0, scale);
@@ -180,8 +201,9 @@ TEST_F(EngineTest, TransactionIsWrittenAtCommitRecordsFirst) {
   EXPECT_EQ(b.size(), 289 + (3 + rows) * 148);
   EXPECT_EQ(b.substr(289 + 3 * 148 + 1, 2), "0 ");
   EXPECT_EQ(b.substr(289 + (3 + rows - 1) * 148 + 1, 5), std::to_string(rows - 1) + " ");
-  EXPECT_EQ(Select(dir, "select count(*), sum(QTY) from \"DEALS\""),
-            (std::vector<std::string>{std::to_string(3 + rows) + "|" + std::to_string(6 + rows * (rows - 1) / 2)}));
+  EXPECT_EQ(
+      Select(dir, "select count(*), sum(QTY) from \"DEALS\""),
+      (std::vector<std::string>{std::to_string(3 + rows) + "|" + std::to_string(6 + rows * (rows - 1) / 2)}));
 
   // A rolled back transaction leaves the file as it was, however much of it
   // had been written ahead.
@@ -269,14 +291,18 @@ TEST_F(EngineTest, ChangesByAnotherWriterAreSeenByTheNextStatement) {
 // "1.0" in a whole-number field, a text padded with NULs or blanks) fall in
 // one group and give one distinct value.
 TEST_F(EngineTest, EqualValuesWithOtherBytesAreOneGroup) {
-  Insert({{"1001", "GAZP", 1, 10, 100}, {"1002", "GAZP", 1, 10, 5}, {"1001", "SBER", 0, 1, 1},
+  Insert({{"1001", "GAZP", 1, 10, 100},
+          {"1002", "GAZP", 1, 10, 5},
+          {"1001", "SBER", 0, 1, 1},
           {"1003", "GAZP", 0, 1, 2}});
   std::string b = ReadAll(out);
-  b.replace(289 + 148 + 67, 6, "   1.0");                      // OPERTYPE of the second record
+  b.replace(289 + 148 + 67, 6, "   1.0");  // OPERTYPE of the second record
   b.replace(289 + 2 * 148 + 1, 16, std::string("1001\0\0\0\0\0\0\0\0\0\0\0\0", 16));  // CLIENTID of the third
   std::ofstream(out, std::ios::binary) << b;
-  EXPECT_EQ(Select(dir, SumsBySecurity("DEALS")), (std::vector<std::string>{"GAZP|0|2", "GAZP|1|105", "SBER|0|1"}));
+  EXPECT_EQ(Select(dir, SumsBySecurity("DEALS")),
+            (std::vector<std::string>{"GAZP|0|2", "GAZP|1|105", "SBER|0|1"}));
   EXPECT_EQ(Select(dir, Accounts("DEALS")), (std::vector<std::string>{"1001", "1002", "1003"}));
   EXPECT_EQ(Select(dir, "select distinct OPERTYPE from \"DEALS\""), (std::vector<std::string>{"1", "0"}));
-  EXPECT_EQ(Select(dir, SumsForAccount("DEALS"), "1001"), (std::vector<std::string>{"GAZP|1|100", "SBER|0|1"}));
+  EXPECT_EQ(Select(dir, SumsForAccount("DEALS"), "1001"),
+            (std::vector<std::string>{"GAZP|1|100", "SBER|0|1"}));
 }

@@ -87,7 +87,9 @@ TEST_F(ExportTest, ANewTableGetsTheLinesAndTheCountThenAnAppendAddsToIt) {
   EXPECT_EQ(rows[1][4], "20");
   EXPECT_EQ(rows[3][3], "0.05");
 
-  DealsFixture three({{"2001", "X", "B", "1", "1", "1"}, {"2002", "X", "B", "1", "1", "2"}, {"2003", "X", "B", "1", "1", "3"}});
+  DealsFixture three({{"2001", "X", "B", "1", "1", "1"},
+                      {"2002", "X", "B", "1", "1", "2"},
+                      {"2003", "X", "B", "1", "1", "3"}});
   settings.writeMode = 1;
   messages.shown.clear();
   ExportResult second = Run(three);
@@ -137,14 +139,15 @@ TEST_F(ExportTest, OverwriteRefusesATableOfOtherColumns) {
     dbf.CreateTable();
     return ReadBytes(settings.outFileName);
   };
-  for (auto names : {std::vector<const char*>{"CLIENTID", "TICKER", "OPERTYPE", "PRICE", "QTY", "DATES", "SDEL"},
-                     std::vector<const char*>{"TICKER", "CLIENTID", "OPERTYPE", "PRICE", "QTY", "DATES", "SDEL",
-                                              "BROCID"}}) {
+  for (auto names :
+       {std::vector<const char*>{"CLIENTID", "TICKER", "OPERTYPE", "PRICE", "QTY", "DATES", "SDEL"},
+        std::vector<const char*>{"TICKER", "CLIENTID", "OPERTYPE", "PRICE", "QTY", "DATES", "SDEL",
+                                 "BROCID"}}) {
     const std::string before = make(names);
     messages.shown.clear();
     EXPECT_FALSE(Run(FiveDeals()).finished);
-    EXPECT_EQ(messages.Texts(),
-              (Texts{"Выходной файл существует и будет перезаписан, продолжать?", "Файл не соответствует  формату!"}));
+    EXPECT_EQ(messages.Texts(), (Texts{"Выходной файл существует и будет перезаписан, продолжать?",
+                                       "Файл не соответствует  формату!"}));
     EXPECT_EQ(ReadBytes(settings.outFileName), before);
   }
 
@@ -173,7 +176,8 @@ TEST_F(ExportTest, OverwriteKeepsYesterdaysTableWhenADealOrTheDateIsBad) {
   DealsFixture badNumber({{"1", "X", "B", "1,5,", "1", "1"}});
   messages.shown.clear();
   EXPECT_FALSE(Run(badNumber).finished);
-  EXPECT_EQ(messages.Texts().back(), "Ошибка числового формата во входном файле. Смотрите поля количество и Цена");
+  EXPECT_EQ(messages.Texts().back(),
+            "Ошибка числового формата во входном файле. Смотрите поля количество и Цена");
   EXPECT_EQ(ReadBytes(settings.outFileName), yesterday);
 
   DealsFixture zeroLots({{"1", "X", "B", "10", "0", "1"}});
@@ -204,7 +208,8 @@ TEST_F(ExportTest, OverwriteKeepsYesterdaysTableWhenADealOrTheDateIsBad) {
 }
 
 TEST_F(ExportTest, BothSqueezesMergeOneAccountSecurityAndDirection) {
-  DealsFixture f({{"1", "X", "B", "10", "1", "a"}, {"1", "X", "B", "20", "1", "b"}, {"1", "X", "S", "30", "1", "c"}}, 1);
+  DealsFixture f(
+      {{"1", "X", "B", "10", "1", "a"}, {"1", "X", "B", "20", "1", "b"}, {"1", "X", "S", "30", "1", "c"}}, 1);
   settings.squeezeOrders = true;
   settings.squeezeClients = true;
   ASSERT_TRUE(Run(f).finished);

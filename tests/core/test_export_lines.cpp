@@ -37,7 +37,8 @@ TEST(ExportLinesOrderSqueeze, WithoutTheSqueezeEachDealIsALine) {
 
 TEST(ExportLinesOrderSqueeze, OnlyUnbrokenRunsOfMarkedDealsMerge) {
   // A1 B1 A2: the marked B1 breaks the run of order A.
-  DealsFixture broken({{"1", "X", "B", "10", "1", "A"}, {"1", "X", "B", "20", "1", "B"}, {"1", "X", "B", "30", "1", "A"}});
+  DealsFixture broken(
+      {{"1", "X", "B", "10", "1", "A"}, {"1", "X", "B", "20", "1", "B"}, {"1", "X", "B", "30", "1", "A"}});
   ExportLines a(broken.Source());
   ASSERT_FALSE(a.Build(true));
   ASSERT_EQ(a.Size(), 3u);
@@ -64,9 +65,9 @@ TEST(ExportLinesOrderSqueeze, KeyIsAccountDirectionAndNumberAndTheRunKeepsTheFir
   f.lists.ParseLine("@Y=5;", 1);
   ExportLines lines(f.Source());
   ASSERT_FALSE(lines.Build(true));
-  EXPECT_EQ(LineTexts(lines), (Texts{"1\tX\tB\t15.000\t200.0\t01.02.2024\t7\tBRK",
-                                     "1\tX\tS\t10.000\t100.0\t01.02.2024\t7\tBRK",
-                                     "2\tX\tS\t10.000\t100.0\t01.02.2024\t7\tBRK"}));
+  EXPECT_EQ(LineTexts(lines),
+            (Texts{"1\tX\tB\t15.000\t200.0\t01.02.2024\t7\tBRK", "1\tX\tS\t10.000\t100.0\t01.02.2024\t7\tBRK",
+                   "2\tX\tS\t10.000\t100.0\t01.02.2024\t7\tBRK"}));
 }
 
 TEST(ExportLinesLots, ListedSizeIgnoresCaseOthersTakeTheDefault) {
@@ -144,10 +145,10 @@ TEST(ExportLinesClientSqueeze, OneLinePerKeyInOrderOfFirstAppearanceWithTheFirst
   ExportLines lines(f.Source());
   ASSERT_FALSE(lines.Build(true));
   ASSERT_FALSE(lines.SqueezeClients());
-  EXPECT_EQ(LineTexts(lines), (Texts{"1\tX\tB\t15.000\t2.0\t01.02.2024\tn1\tBRK",
-                                     "1\tY\tB\t32.500\t4.0\t01.02.2024\tn2\tBRK",
-                                     "2\tX\tB\t10.000\t1.0\t01.02.2024\tn4\tBRK",
-                                     "1\tY\tS\t10.000\t1.0\t01.02.2024\tn5\tBRK"}));
+  EXPECT_EQ(
+      LineTexts(lines),
+      (Texts{"1\tX\tB\t15.000\t2.0\t01.02.2024\tn1\tBRK", "1\tY\tB\t32.500\t4.0\t01.02.2024\tn2\tBRK",
+             "2\tX\tB\t10.000\t1.0\t01.02.2024\tn4\tBRK", "1\tY\tS\t10.000\t1.0\t01.02.2024\tn5\tBRK"}));
 }
 
 TEST(ExportLinesClientSqueeze, ManyKeysKeepTheirGroupsAndOrder) {
@@ -174,7 +175,9 @@ TEST(ExportLinesClientSqueeze, ManyKeysKeepTheirGroupsAndOrder) {
 
 TEST(ExportLinesClientSqueeze, KeysCompareFieldByFieldAndExactly) {
   // "12"+"3X" and "123"+"X" are different clients; "b" is not "B".
-  DealsFixture f({{"12", "3X", "B", "10", "1", "1"}, {"123", "X", "B", "20", "1", "2"}, {"12", "3X", "b", "30", "1", "3"}},
+  DealsFixture f({{"12", "3X", "B", "10", "1", "1"},
+                  {"123", "X", "B", "20", "1", "2"},
+                  {"12", "3X", "b", "30", "1", "3"}},
                  1);
   ExportLines lines(f.Source());
   ASSERT_FALSE(lines.Build(true));
@@ -238,8 +241,8 @@ TEST(ExportLineFields, TradeDateByTheShortDateFormat) {
   EXPECT_EQ(d, 1);
   EXPECT_TRUE(ParseTradeDate("1.2.2024", y, m, d));
   EXPECT_TRUE(ParseTradeDate("29.02.2024", y, m, d));
-  for (const char* bad : {"29.02.2023", "31.04.2024", "00.01.2024", "01.13.2024", "01.02.24", "01-02-2024", "",
-                          "  .  .    ", "01.02.2024 ", "01..2024", "1.2.3.2024"}) {
+  for (const char* bad : {"29.02.2023", "31.04.2024", "00.01.2024", "01.13.2024", "01.02.24", "01-02-2024",
+                          "", "  .  .    ", "01.02.2024 ", "01..2024", "1.2.3.2024"}) {
     EXPECT_FALSE(ParseTradeDate(bad, y, m, d)) << bad;
   }
 }

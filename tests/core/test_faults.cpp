@@ -157,7 +157,8 @@ TEST(KilledWriterTest, FileRewrittenWholeIsNeverLeftHalfWritten) {
   const std::string path = dir.File("format.ini");
   const std::vector<std::string> versions = {std::string(3 << 20, 'A'), std::string(2 << 20, 'B')};
   WriteBytes(path, versions[0]);
-  KillDuringRewrites(path, [&](unsigned v) { WriteFileAtomic(path, versions[v]); }, versions);
+  KillDuringRewrites(
+      path, [&](unsigned v) { WriteFileAtomic(path, versions[v]); }, versions);
 }
 
 TEST(KilledWriterTest, SettingsSaveIsNeverLeftHalfWritten) {
@@ -171,12 +172,13 @@ TEST(KilledWriterTest, SettingsSaveIsNeverLeftHalfWritten) {
     setup.WriteString("ReplaceList", "Item0", v);
     versions.push_back(ReadBytes(path));
   }
-  KillDuringRewrites(path,
-                     [&](unsigned v) {
-                       IniFile ini(path);
-                       ini.WriteString("ReplaceList", "Item0", values[v]);
-                     },
-                     versions);
+  KillDuringRewrites(
+      path,
+      [&](unsigned v) {
+        IniFile ini(path);
+        ini.WriteString("ReplaceList", "Item0", values[v]);
+      },
+      versions);
   IniFile after(path);
   EXPECT_EQ(after.ReadString("ParamsFileName", "ParamsFileName", ""), "/a/format.ini");
 }
@@ -273,7 +275,8 @@ TEST_F(ExportFaultTest, AppendOnAFullDiskReportsEveryLostLineAndKeepsTheTable) {
   EXPECT_GE(CountShown("Ошибка записи в выходной файл"), 1u);
   bool sawReason = false;
   for (const auto& s : messages.shown)
-    for (const std::string& d : s.details) sawReason = sawReason || d.find("Превышен допустимый размер файла") != std::string::npos;
+    for (const std::string& d : s.details)
+      sawReason = sawReason || d.find("Превышен допустимый размер файла") != std::string::npos;
   EXPECT_TRUE(sawReason);
 
   const std::string after = ReadBytes(settings.outFileName);

@@ -29,7 +29,9 @@ class SmallFileSystemTest : public ::testing::Test {
   void SetUp() override {
     if (::geteuid() != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
     mnt_ = dir_.File("mnt");
-    if (std::system(("mkdir -p '" + mnt_ + "' && mount -t tmpfs -o size=128k tmpfs '" + mnt_ + "' 2>/dev/null").c_str()) != 0)
+    if (std::system(
+            ("mkdir -p '" + mnt_ + "' && mount -t tmpfs -o size=128k tmpfs '" + mnt_ + "' 2>/dev/null")
+                .c_str()) != 0)
       GTEST_SKIP() << "no tmpfs mount here";
     mounted_ = true;
   }

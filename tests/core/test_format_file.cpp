@@ -82,7 +82,8 @@ TEST(FormatFile, ShorterFormatLeavesExactlyItsItems) {
   p.format = -1;
   WriteFormatParams(path, p);
   IniFile ini(path);
-  EXPECT_EQ(ini.Document().KeyNames("ExtFormat"), (std::vector<std::string>{"Count", "Item0", "Item1", "Item2"}));
+  EXPECT_EQ(ini.Document().KeyNames("ExtFormat"),
+            (std::vector<std::string>{"Count", "Item0", "Item1", "Item2"}));
   EXPECT_EQ(ini.ReadInteger("IntValues", "Format", 0), -1);
 }
 

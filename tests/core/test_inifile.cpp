@@ -61,11 +61,12 @@ TEST_F(IniFileTest, ReadsAreCutAt2047Characters) {
   ini.WriteString("S", "K", longValue);
   std::string back = ini.ReadString("S", "K", "");
   EXPECT_EQ(CharCount(back), 2047u);
-  EXPECT_EQ(back, longValue.substr(0, 1500) + [] {
-    std::string s;
-    for (int i = 0; i < 547; ++i) s += "ж";
-    return s;
-  }());
+  EXPECT_EQ(
+      back, longValue.substr(0, 1500) + [] {
+        std::string s;
+        for (int i = 0; i < 547; ++i) s += "ж";
+        return s;
+      }());
 }
 
 TEST_F(IniFileTest, WritesAre1251AndKeepOtherSections) {
@@ -73,7 +74,8 @@ TEST_F(IniFileTest, WritesAre1251AndKeepOtherSections) {
   IniFile ini(path);
   ini.WriteString("b", "Y", "Привет");
   ini.WriteInteger("C", "z", 3);
-  EXPECT_EQ(ReadBytes(path), "[A]\r\nx=1\r\n\r\n[B]\r\ny=" + Utf8ToCp1251("Привет") + "\r\n\r\n[C]\r\nz=3\r\n");
+  EXPECT_EQ(ReadBytes(path),
+            "[A]\r\nx=1\r\n\r\n[B]\r\ny=" + Utf8ToCp1251("Привет") + "\r\n\r\n[C]\r\nz=3\r\n");
 }
 
 TEST_F(IniFileTest, AnotherWritersChangesAreSeenAndKept) {

@@ -17,8 +17,9 @@ namespace {
 class JournalFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("jrn_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                       "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() /
+          ("jrn_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
     path = (dir / "drsprep.jrn").string();
@@ -68,7 +69,8 @@ TEST_F(JournalFileTest, AppendsIn1251WithCrLfAndNeverTrims) {
   again.Open(path);
   again.Append("1002");
   again.Close();
-  EXPECT_EQ(JournalFile::ReadLines(path), (std::vector<std::string>{"Список неотмеченных счетов", "1001", "1002"}));
+  EXPECT_EQ(JournalFile::ReadLines(path),
+            (std::vector<std::string>{"Список неотмеченных счетов", "1001", "1002"}));
 }
 
 TEST_F(JournalFileTest, TruncateEmptiesAndKeepsWriting) {

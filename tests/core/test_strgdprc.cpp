@@ -13,7 +13,8 @@ StringGrid Grid(const std::vector<std::string>& rows, int cols = 1) {
   StringGrid grid(cols, static_cast<int>(rows.size()) + 1);
   grid.SetCell(0, 0, "title");
   for (size_t i = 0; i < rows.size(); ++i) {
-    for (int c = 0; c < cols; ++c) grid.SetCell(c, static_cast<int>(i) + 1, rows[i] + (c ? std::to_string(c) : ""));
+    for (int c = 0; c < cols; ++c)
+      grid.SetCell(c, static_cast<int>(i) + 1, rows[i] + (c ? std::to_string(c) : ""));
   }
   return grid;
 }

@@ -87,9 +87,9 @@ TEST(TurnoverAmounts, TextHoldsFifteenSignificantDigits) {
 
 TEST(TurnoverAmounts, RoundingWithoutTextMatchesTheText) {
   // Sums of decimals, values beyond 15 digits, tiny and huge, both signs.
-  std::vector<double> values = {0.1 + 0.2, 1234567.891, 123456789012.34567, 1e20, 1e-7, 2.5e-300,
-                                999999999999999.5, 0.30000000000000004, 1.0 / 3, 12345.123456789,
-                                -7.25, -0.0, 5e15, 9.999999999999999e14};
+  std::vector<double> values = {
+      0.1 + 0.2,           1234567.891, 123456789012.34567, 1e20,  1e-7, 2.5e-300, 999999999999999.5,
+      0.30000000000000004, 1.0 / 3,     12345.123456789,    -7.25, -0.0, 5e15,     9.999999999999999e14};
   double sum = 0;
   for (int i = 1; i <= 3000; ++i) {
     sum += (i % 97) * 0.01 + (i % 7) * 1000.125;

@@ -119,7 +119,8 @@ TEST(Numbers, TryStrToIntAcceptsOnlyWholeNumbers) {
   EXPECT_TRUE(TryStrToInt("2147483647", v));
   EXPECT_TRUE(TryStrToInt("-2147483648", v));
   EXPECT_EQ(v, -2147483648);
-  for (const char* bad : {"", "12.0", "1 000", "2147483648", "x", "0x", "$", "12a", "-", "99999999999999999999"}) {
+  for (const char* bad :
+       {"", "12.0", "1 000", "2147483648", "x", "0x", "$", "12a", "-", "99999999999999999999"}) {
     EXPECT_FALSE(TryStrToInt(bad, v)) << bad;
   }
 }
@@ -152,7 +153,9 @@ TEST(Cp1251, KnownLetters) {
   EXPECT_EQ(Utf8ToCp1251("日本"), "??");
   EXPECT_FALSE(FitsCp1251("日"));
   EXPECT_TRUE(FitsCp1251("Ёлка €"));
-  EXPECT_EQ(Utf8ToCp1251("a\xFF" "b"), "a?b");  // a malformed byte
+  EXPECT_EQ(Utf8ToCp1251("a\xFF"
+                         "b"),
+            "a?b");  // a malformed byte
 }
 
 TEST(TextCase, FoldsLatinAndCyrillic) {

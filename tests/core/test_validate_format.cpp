@@ -57,9 +57,9 @@ TEST(ValidateFormat, NoRoleCodesByKind) {
     int kind;
     const char* extra;
   };
-  for (const Case& c : {Case{0, "Отсутствует обязательное поле \"Номер сделки\""},
-                        Case{1, "Отсутствует обязательное поле \"Номер заявки\""}, Case{2, nullptr},
-                        Case{-1, nullptr}}) {
+  for (const Case& c :
+       {Case{0, "Отсутствует обязательное поле \"Номер сделки\""},
+        Case{1, "Отсутствует обязательное поле \"Номер заявки\""}, Case{2, nullptr}, Case{-1, nullptr}}) {
     Strings expected = common;
     if (c.extra) expected.push_back(c.extra);
     expected.push_back(kRule);
@@ -71,14 +71,15 @@ TEST(ValidateFormat, NoRoleCodesByKind) {
 
 TEST(ValidateFormat, WidthNotANumberAndMissingPosition) {
   Strings items = kExample;
-  items[1] = "Номер заявки;2;Да;2;8о;Номер заявки;5;;";  // second data row
+  items[1] = "Номер заявки;2;Да;2;8о;Номер заявки;5;;";                  // second data row
   items[4] = "Операция;7;Да;9;40;Код операции (Покупка / продажа);4;;";  // position 5 gone
   Strings errors;
   EXPECT_FALSE(ValidateFormat(GridOf(items), 0, errors));
   const Strings expected = {
       "Контроль формата",
       kRule,
-      "Строка 5Колонка \"Номер  в сетке\"  значение \"5\" Отсутствует в списке номеров полей для отображения!",
+      "Строка 5Колонка \"Номер  в сетке\"  значение \"5\" Отсутствует в списке номеров полей для "
+      "отображения!",
       "Строка 3Колонка \"Ширина в сетке\"  значение \"8о\" не число!",
       kRule,
   };
@@ -101,7 +102,8 @@ TEST(ValidateFormat, LastRowAndFirstPositionAreChecked) {
   EXPECT_FALSE(ValidateFormat(GridOf(items), 0, errors));
   ASSERT_EQ(errors.size(), 4u);
   EXPECT_EQ(errors[2],
-            "Строка 1Колонка \"Номер  в сетке\"  значение \"1\" Отсутствует в списке номеров полей для отображения!");
+            "Строка 1Колонка \"Номер  в сетке\"  значение \"1\" Отсутствует в списке номеров полей для "
+            "отображения!");
 }
 
 TEST(ValidateFormat, PositionsNeededOnlyUpToTheShownCount) {
@@ -163,7 +165,8 @@ TEST(ValidateFormat, SemicolonInACellIsRefused) {
   Strings errors;
   EXPECT_FALSE(ValidateFormat(grid, 0, errors));
   ASSERT_EQ(errors.size(), 4u);
-  EXPECT_EQ(errors[2], "Строка 4Колонка \"Имя поля\"  значение \"Счет;клиента\" содержит недопустимый символ \";\"!");
+  EXPECT_EQ(errors[2],
+            "Строка 4Колонка \"Имя поля\"  значение \"Счет;клиента\" содержит недопустимый символ \";\"!");
 }
 
 TEST(FormatGrid, FillAndJournal) {
@@ -177,8 +180,8 @@ TEST(FormatGrid, FillAndJournal) {
   EXPECT_EQ(grid.RowCount(), 2);
   EXPECT_EQ(FormatGridItems(grid), (Strings{";;;;;;;;"}));
 
-  EXPECT_EQ(FormatErrorJournal({"e1", "e2"}),
-            (Strings{"Список ошибок описания формата", std::string(27, '-'), "e1", "e2", std::string(27, '-')}));
+  EXPECT_EQ(FormatErrorJournal({"e1", "e2"}), (Strings{"Список ошибок описания формата", std::string(27, '-'),
+                                                       "e1", "e2", std::string(27, '-')}));
 }
 
 }  // namespace

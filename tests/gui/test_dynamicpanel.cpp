@@ -1,11 +1,11 @@
 // The collapsible panel driven by the mouse as the operator uses it.
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
-#include <QHBoxLayout>
 #include <QtTest>
 #include <memory>
 
@@ -16,8 +16,9 @@ using namespace drs;
 namespace {
 
 void Send(QWidget* w, QEvent::Type type, QPoint local, Qt::MouseButton button = Qt::NoButton) {
-  Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease || type == QEvent::MouseMove ? Qt::MouseButtons{}
-                                                                                             : Qt::MouseButtons{button};
+  Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease || type == QEvent::MouseMove
+                                 ? Qt::MouseButtons{}
+                                 : Qt::MouseButtons{button};
   QMouseEvent e(type, QPointF(local), QPointF(w->mapToGlobal(local)), button, buttons, Qt::NoModifier);
   QApplication::sendEvent(w, &e);
 }

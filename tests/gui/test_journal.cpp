@@ -8,13 +8,13 @@
 #include <memory>
 
 #include "format/IniFile.h"
+#include "gui/support/DialogHelpers.h"
 #include "support/AppPaths.h"
 #include "support/JournalFile.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
 #include "utils/Cp1251.h"
 #include "utils/Errors.h"
-#include "gui/support/DialogHelpers.h"
 
 using namespace drs;
 using namespace drs::test;
@@ -127,11 +127,12 @@ class TestJournal : public QObject {
     form.ShowList("Список неотмеченных счетов", {"1001", "1002"}, false);
     QVERIFY(form.isVisible());
     QCOMPARE(Screen(*form.Journal1()),
-             QStringList({"с прошлого запуска", "Список неотмеченных счетов", "---------------------------", "1001",
-                          "1002", "---------------------------"}));
+             QStringList({"с прошлого запуска", "Список неотмеченных счетов", "---------------------------",
+                          "1001", "1002", "---------------------------"}));
     form.ShowList("Список ошибок описания формата", {"ошибка"}, true);
-    QCOMPARE(Screen(*form.Journal1()), QStringList({"Список ошибок описания формата", "---------------------------",
-                                                    "ошибка", "---------------------------"}));
+    QCOMPARE(Screen(*form.Journal1()),
+             QStringList({"Список ошибок описания формата", "---------------------------", "ошибка",
+                          "---------------------------"}));
     QCOMPARE(JournalFile::ReadLines(file).size(), size_t(4));
     QCOMPARE(QFileInfo(QString::fromStdString(file)).size(),
              qint64(Utf8ToCp1251("Список ошибок описания формата").size() + 2 + 29 * 2 + 8));

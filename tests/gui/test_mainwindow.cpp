@@ -1,12 +1,11 @@
 // The main window as the operator meets it: first start, stored settings,
 // the example report shown, marked and drawn, the bound edits' digit check
 // and the unmarked-deals view.
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QTimer>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QImage>
@@ -15,33 +14,35 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
 
+#include "export/ui/OutputView.h"
+#include "export/ui/TDBGrid.h"
 #include "format/IniFile.h"
+#include "format/ui/TReplaceForm.h"
+#include "format/ui/TSetParamsForm.h"
 #include "main/ui/DealGridModel.h"
 #include "main/ui/TMMVBForm.h"
 #include "main/ui/TRadioGroup.h"
 #include "main/ui/TStatusBar.h"
 #include "support/AppPaths.h"
 #include "support/DialogHelpers.h"
-#include "format/ui/TReplaceForm.h"
-#include "format/ui/TSetParamsForm.h"
 #include "support/ui/TDynamicPanel.h"
 #include "support/ui/TFilenameEdit.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
 #include "support/ui/TProgressForm.h"
-#include "export/ui/OutputView.h"
-#include "export/ui/TDBGrid.h"
 
 using drs::test::ScriptedMessageHandler;
 
 namespace {
 
 const std::string kNoParamsFile =
-    "Не задан файл настройки параметров. Откройте форму \"Настройка форматов  входных файлов и их отображения\"";
+    "Не задан файл настройки параметров. Откройте форму \"Настройка форматов  входных файлов и их "
+    "отображения\"";
 
 QString Examples() { return QStringLiteral(DRS_SOURCE_DIR "/examples"); }
 
@@ -52,7 +53,9 @@ T* Child(QWidget* form, const char* name) {
   return child;
 }
 
-QString Panel(QWidget* form, const char* bar, int panel) { return Child<TStatusBar>(form, bar)->PanelText(panel); }
+QString Panel(QWidget* form, const char* bar, int panel) {
+  return Child<TStatusBar>(form, bar)->PanelText(panel);
+}
 
 // The colour of a cell's pixel, after the view has drawn it.
 QColor CellPixel(QTableView* grid, int row, int col, QPoint offset) {
@@ -135,7 +138,8 @@ class TestMainWindow : public QObject {
 
     messages_.Clear();
     OpenExample(*form);
-    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Не определен или содержит ошибки формат отображания"});
+    QCOMPARE(messages_.Texts(),
+             std::vector<std::string>{"Не определен или содержит ошибки формат отображания"});
     QVERIFY(!Child<QToolButton>(form.get(), "ExportBtn")->isEnabled());
   }
 
@@ -145,18 +149,20 @@ class TestMainWindow : public QObject {
       const char* name;
       const char* hint;
     };
-    for (const Hint& h : {Hint{"OpenBtn", "Показать/обновить"},
-                          Hint{"SetParamsBtn", "Настройка параметров форматов файлов и их отображения"},
-                          Hint{"ReplaceListBtn", "Лист подстановок и лотов"},
-                          Hint{"JournalBtn", "Журнал неотмеченных счетов"}, Hint{"NotSelBtn", "Не отмеченные сделки"},
-                          Hint{"ExportBtn", "Экспорт"}, Hint{"NewOborotBtn", "Обновить"}}) {
+    for (const Hint& h :
+         {Hint{"OpenBtn", "Показать/обновить"},
+          Hint{"SetParamsBtn", "Настройка параметров форматов файлов и их отображения"},
+          Hint{"ReplaceListBtn", "Лист подстановок и лотов"},
+          Hint{"JournalBtn", "Журнал неотмеченных счетов"}, Hint{"NotSelBtn", "Не отмеченные сделки"},
+          Hint{"ExportBtn", "Экспорт"}, Hint{"NewOborotBtn", "Обновить"}}) {
       QCOMPARE(Child<QWidget>(form.get(), h.name)->toolTip(), QString::fromUtf8(h.hint));
     }
     Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit");
     Child<drs::TFilenameEdit>(form.get(), "OutFilenameEdit");
     for (const char* name : {"BrokerAccEdit", "MinClientEdit", "MaxClientEdit"})
       Child<QLineEdit>(form.get(), name);
-    for (const char* name : {"DBNavigator1", "RxDBGrid1", "ObDBGrid", "NewDealBtn", "FriendPanel1", "FriendPanel2"})
+    for (const char* name :
+         {"DBNavigator1", "RxDBGrid1", "ObDBGrid", "NewDealBtn", "FriendPanel1", "FriendPanel2"})
       Child<QWidget>(form.get(), name);
     QCOMPARE(Child<QLineEdit>(form.get(), "MinClientEdit")->maxLength(), 8);
     QCOMPARE(Child<QLineEdit>(form.get(), "MaxClientEdit")->maxLength(), 8);
@@ -168,8 +174,10 @@ class TestMainWindow : public QObject {
     auto* turnoverMode = Child<TRadioGroup>(form.get(), "OborotModeRadioGroup");
     QCOMPARE(turnoverMode->Item(0)->text(), QStringLiteral("По ЦБ"));
     QCOMPARE(turnoverMode->Item(1)->text(), QStringLiteral("По счетам"));
-    QCOMPARE(Child<QCheckBox>(form.get(), "SqueeseClaineCheckBox")->text(), QStringLiteral("\"Сжать\" заявки"));
-    QCOMPARE(Child<QCheckBox>(form.get(), "SqueeseClientCheckBox")->text(), QStringLiteral("Сжать по клиентам"));
+    QCOMPARE(Child<QCheckBox>(form.get(), "SqueeseClaineCheckBox")->text(),
+             QStringLiteral("\"Сжать\" заявки"));
+    QCOMPARE(Child<QCheckBox>(form.get(), "SqueeseClientCheckBox")->text(),
+             QStringLiteral("Сжать по клиентам"));
 
     auto widths = [&](const char* name) {
       auto* bar = Child<TStatusBar>(form.get(), name);
@@ -206,8 +214,8 @@ class TestMainWindow : public QObject {
     // The labels the operator reads, with their odd spacing kept.
     QStringList labels;
     for (QLabel* label : form->findChildren<QLabel*>()) labels << label->text();
-    for (const char* text : {"Входной файл", "Код счета брокера\n      в ДРС", "Дата торгов", "Со счета \nклиента...",
-                             "По счет \nклиента..."})
+    for (const char* text : {"Входной файл", "Код счета брокера\n      в ДРС", "Дата торгов",
+                             "Со счета \nклиента...", "По счет \nклиента..."})
       QVERIFY2(labels.contains(QString::fromUtf8(text)), text);
     QStringList groups;
     for (QGroupBox* box : form->findChildren<QGroupBox*>()) groups << box->title();
@@ -225,8 +233,10 @@ class TestMainWindow : public QObject {
       QTest::keyClicks(Child<QLineEdit>(form.get(), "MaxClientEdit"), "200");
       Child<QDateEdit>(form.get(), "TorgDateEdit")->setDate(QDate(2026, 3, 9));
       // Clicked on the round mark, where a radio button takes clicks.
-      QTest::mouseClick(Child<TRadioGroup>(form.get(), "WriteModeRadioGroup")->Item(1), Qt::LeftButton, {}, {6, 8});
-      QTest::mouseClick(Child<TRadioGroup>(form.get(), "OborotModeRadioGroup")->Item(1), Qt::LeftButton, {}, {6, 8});
+      QTest::mouseClick(Child<TRadioGroup>(form.get(), "WriteModeRadioGroup")->Item(1), Qt::LeftButton, {},
+                        {6, 8});
+      QTest::mouseClick(Child<TRadioGroup>(form.get(), "OborotModeRadioGroup")->Item(1), Qt::LeftButton, {},
+                        {6, 8});
       Child<QCheckBox>(form.get(), "SqueeseClaineCheckBox")->setChecked(true);
       Child<QCheckBox>(form.get(), "SqueeseClientCheckBox")->setChecked(true);
       QCOMPARE(form->OutFileName(), std::string("/tmp/OUT.DBF"));
@@ -239,8 +249,10 @@ class TestMainWindow : public QObject {
 
     auto form = ShowForm();
     QCOMPARE(form->size(), QSize(900, 640));
-    QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit")->Text(), QStringLiteral("/tmp/report 1.txt"));
-    QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "OutFilenameEdit")->Text(), QStringLiteral("/tmp/OUT.DBF"));
+    QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "InFilenameEdit")->Text(),
+             QStringLiteral("/tmp/report 1.txt"));
+    QCOMPARE(Child<drs::TFilenameEdit>(form.get(), "OutFilenameEdit")->Text(),
+             QStringLiteral("/tmp/OUT.DBF"));
     QCOMPARE(form->OutFileName(), std::string("/tmp/OUT.DBF"));
     QCOMPARE(Child<QLineEdit>(form.get(), "BrokerAccEdit")->text(), QStringLiteral("BRK77"));
     QCOMPARE(Child<QLineEdit>(form.get(), "MinClientEdit")->text(), QStringLiteral("100"));
@@ -291,15 +303,16 @@ class TestMainWindow : public QObject {
     auto form = ShowForm();
     QCOMPARE(Child<QLineEdit>(form.get(), "MinClientEdit")->text(), QStringLiteral("1"));
     // Two digit messages from the restore, then the show sequence's own.
-    QCOMPARE(messages_.Texts(), (std::vector<std::string>{"Допустимы только цифры!!!", "Допустимы только цифры!!!",
-                                                           kNoParamsFile}));
+    QCOMPARE(messages_.Texts(), (std::vector<std::string>{"Допустимы только цифры!!!",
+                                                          "Допустимы только цифры!!!", kNoParamsFile}));
   }
 
   void exampleFormatLoadsAtShow() {
     InstallExampleSettings();
     auto form = ShowForm();
     QVERIFY2(messages_.Texts().empty(), messages_.Texts().empty() ? "" : messages_.Texts()[0].c_str());
-    QCOMPARE(Panel(form.get(), "StatusBar3", 0), QStringLiteral("Файл настройки параметров: ") + Examples() + "/format.ini");
+    QCOMPARE(Panel(form.get(), "StatusBar3", 0),
+             QStringLiteral("Файл настройки параметров: ") + Examples() + "/format.ini");
     QCOMPARE(Panel(form.get(), "StatusBar3", 1), QStringLiteral("Разделитель полей:   <;>"));
     QCOMPARE(Panel(form.get(), "StatusBar3", 2), QStringLiteral("Десятичн. разделит.: <.>"));
     auto* grid = Child<QTableView>(form.get(), "MMVBGrid");
@@ -492,8 +505,10 @@ class TestMainWindow : public QObject {
     const std::string format = Examples().toStdString() + "/format.ini";
     form->SetParamsFileName(format);
     QCOMPARE(form->ParamsFileName(), format);
-    QCOMPARE(drs::IniFile(drs::SettingsFilePath()).ReadString("ParamsFileName", "ParamsFileName", ""), format);
-    QCOMPARE(Panel(form.get(), "StatusBar3", 0), QString::fromStdString("Файл настройки параметров: " + format));
+    QCOMPARE(drs::IniFile(drs::SettingsFilePath()).ReadString("ParamsFileName", "ParamsFileName", ""),
+             format);
+    QCOMPARE(Panel(form.get(), "StatusBar3", 0),
+             QString::fromStdString("Файл настройки параметров: " + format));
     QCOMPARE(Panel(form.get(), "StatusBar3", 1), QStringLiteral("Разделитель полей:   <;>"));
     QCOMPARE(form->GridModel()->columnCount(), 7);
     QVERIFY(messages_.Texts().empty());
@@ -503,8 +518,9 @@ class TestMainWindow : public QObject {
     Child<QLineEdit>(form.get(), "MinClientEdit")->setText("100");
     Child<QLineEdit>(form.get(), "MaxClientEdit")->setText("200");
     form->ReparseReplaceList({"$QQ7=150;", "", "bad line"});
-    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Ошибка формата  в строке 3. файла подстановок. Начальный "
-                                                         "символ строки должен быть \"$\" или \"@\""});
+    QCOMPARE(messages_.Texts(),
+             std::vector<std::string>{"Ошибка формата  в строке 3. файла подстановок. Начальный "
+                                      "символ строки должен быть \"$\" или \"@\""});
     form->OpenBtnClick();
     QCOMPARE(form->GridModel()->index(7, 2).data().toString(), QStringLiteral("150"));
     QVERIFY(form->Deals().IsMarked(8));
@@ -552,7 +568,8 @@ class TestMainWindow : public QObject {
     QTest::mouseClick(Child<QToolButton>(form.get(), "NewOborotBtn"), Qt::LeftButton);
     QVERIFY(QFile::exists(out_.path() + "/ShOb.DBF"));
     auto* turnovers = Child<drs::TDBGrid>(form.get(), "ObDBGrid");
-    QCOMPARE(turnovers->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Наименование ЦБ "));
+    QCOMPARE(turnovers->model()->headerData(0, Qt::Horizontal).toString(),
+             QStringLiteral("Наименование ЦБ "));
     const int securities = turnovers->model()->rowCount();
     QVERIFY(securities > 0);
     QCOMPARE(Panel(form.get(), "StatusBar1", 1), QString::number(securities));

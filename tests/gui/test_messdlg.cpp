@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "format/IniFile.h"
+#include "gui/support/DialogHelpers.h"
 #include "support/AppPaths.h"
 #include "support/Messages.h"
 #include "support/ui/AppWindow.h"
@@ -20,15 +21,14 @@
 #include "support/ui/GuiMessageHandler.h"
 #include "support/ui/TGradientCaption.h"
 #include "support/ui/TMessDlg.h"
-#include "gui/support/DialogHelpers.h"
 
 using namespace drs;
 using namespace drs::test;
 
 namespace {
 
-MessageRequest Request(const std::string& text, MsgKind kind, const std::vector<std::string>* details = nullptr,
-                       int line = -1, int position = -1) {
+MessageRequest Request(const std::string& text, MsgKind kind,
+                       const std::vector<std::string>* details = nullptr, int line = -1, int position = -1) {
   MessageRequest r;
   r.text = text;
   r.kind = kind;
@@ -145,7 +145,8 @@ class TestMessDlg : public QObject {
 
   void caretPlacementAndIndicator() {
     std::vector<std::string> details;
-    for (int i = 1; i <= 40; ++i) details.push_back("line " + std::to_string(i) + " of the engine message text");
+    for (int i = 1; i <= 40; ++i)
+      details.push_back("line " + std::to_string(i) + " of the engine message text");
     TMessDlg dlg(Request("Ошибка формата", MsgKind::Error, &details, 3, 17));
     dlg.show();
     QPlainTextEdit* memo = dlg.ObjectMemo();

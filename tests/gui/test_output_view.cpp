@@ -1,7 +1,7 @@
 #include <QHeaderView>
-#include <QVBoxLayout>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,11 +9,11 @@
 #include "engine/Query.h"
 #include "export/MakeDBF.h"
 #include "export/ui/OutputView.h"
-#include "support/ui/TFilenameEdit.h"
 #include "export/ui/TDBGrid.h"
 #include "export/ui/TDBNavigator.h"
 #include "export/ui/TDataSource.h"
 #include "support/Messages.h"
+#include "support/ui/TFilenameEdit.h"
 
 namespace fs = std::filesystem;
 using namespace drs;

@@ -19,8 +19,8 @@
 #include "format/ui/TLotEdit.h"
 #include "format/ui/TSetParamsForm.h"
 #include "support/AppPaths.h"
-#include "support/ui/TFilenameEdit.h"
 #include "support/DialogHelpers.h"
+#include "support/ui/TFilenameEdit.h"
 
 using namespace drs;
 using Strings = std::vector<std::string>;
@@ -119,7 +119,8 @@ class TestSetParams : public QObject {
     QVERIFY2(Btn("UndoBtn")->isEnabled() == s.saveUndo, where);
     QVERIFY2(Btn("DelRowBtn")->isEnabled() == s.delAdd, where);
     QVERIFY2(Btn("AddStrBtn")->isEnabled() == s.delAdd, where);
-    for (QWidget* w : std::initializer_list<QWidget*>{Combo("CB_FieldSep"), Combo("CB_DecSep"), Combo("CB_Format"), Lot()})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Combo("CB_FieldSep"), Combo("CB_DecSep"), Combo("CB_Format"), Lot()})
       QVERIFY2(w->isEnabled() == s.header, where);
     QVERIFY2(View()->GridModel()->FixedCols() == s.fixed, where);
     QVERIFY2(form_->EditMode() == s.editMode, where);
@@ -283,7 +284,8 @@ class TestSetParams : public QObject {
     QCOMPARE(Lot()->value(), 2.5);
     Btn("SaveBtn")->click();
 
-    QCOMPARE(messages_->Texts(), (Strings{"Подтвердите сохранение формата в файле " + FormatFile(), "Формат сохранен"}));
+    QCOMPARE(messages_->Texts(),
+             (Strings{"Подтвердите сохранение формата в файле " + FormatFile(), "Формат сохранен"}));
     CheckState({true, true, false, false, false, 1, false}, __LINE__);
     QVERIFY(!Aqua());
     const FormatParams saved = ReadFormatParams(FormatFile());
@@ -306,9 +308,15 @@ class TestSetParams : public QObject {
     Btn("SaveBtn")->click();
     QCOMPARE(messages_->Texts()[1],
              std::string("Не могу сохранить. Описание содержит ошибки. Показать список в журнале?"));
-    const Strings expected = {"ShowJournal", "JournalClear", "Active", "Список ошибок описания формата",
-                              std::string(27, '-'), "Контроль формата", std::string(81, '-'),
-                              "Строка 3Колонка \"Ширина в сетке\"  значение \"8о\" не число!", std::string(81, '-'),
+    const Strings expected = {"ShowJournal",
+                              "JournalClear",
+                              "Active",
+                              "Список ошибок описания формата",
+                              std::string(27, '-'),
+                              "Контроль формата",
+                              std::string(81, '-'),
+                              "Строка 3Колонка \"Ширина в сетке\"  значение \"8о\" не число!",
+                              std::string(81, '-'),
                               std::string(27, '-')};
     QCOMPARE(link_.calls, expected);
     CheckState({false, false, true, true, true, 0, true}, __LINE__);
@@ -397,8 +405,8 @@ class TestSetParams : public QObject {
     QCOMPARE(form_->Grid().CurrentRow(), 2);
 
     Drag(2, 5);
-    QCOMPARE(DataColumn(0), (Strings{original[0], original[2], original[3], original[4], original[1], original[5],
-                                     original[6], original[7]}));
+    QCOMPARE(DataColumn(0), (Strings{original[0], original[2], original[3], original[4], original[1],
+                                     original[5], original[6], original[7]}));
     QCOMPARE(form_->Grid().CurrentRow(), 5);
     QVERIFY(View()->DropMarks().empty());
     QCOMPARE(form_->Grid().tag, 0);

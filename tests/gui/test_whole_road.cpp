@@ -15,11 +15,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
-#include <QRadioButton>
 #include <QtTest>
 #include <algorithm>
 #include <cctype>
@@ -60,7 +60,9 @@ T* Child(QWidget* form, const char* name) {
   return child;
 }
 
-QString Panel(QWidget* form, const char* bar, int panel) { return Child<TStatusBar>(form, bar)->PanelText(panel); }
+QString Panel(QWidget* form, const char* bar, int panel) {
+  return Child<TStatusBar>(form, bar)->PanelText(panel);
+}
 
 QByteArray ReadAll(const QString& path) {
   QFile f(path);
@@ -346,8 +348,8 @@ class TestWholeRoad : public QObject {
     for (const Row& r : rows_) (r.opertype ? sums[r.ticker].first : sums[r.ticker].second) += r.qty;
     std::vector<std::vector<QString>> expected;
     for (const auto& [ticker, bs] : sums)
-      expected.push_back({QString::fromStdString(ticker), QString::number(bs.first), QString::number(bs.second),
-                          QString::number(bs.first - bs.second)});
+      expected.push_back({QString::fromStdString(ticker), QString::number(bs.first),
+                          QString::number(bs.second), QString::number(bs.first - bs.second)});
     return expected;
   }
 
@@ -414,8 +416,9 @@ class TestWholeRoad : public QObject {
     form_->SetJournalForm(journal_.get());
     form_->show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Не задан файл настройки параметров. Откройте форму "
-                                                         "\"Настройка форматов  входных файлов и их отображения\""});
+    QCOMPARE(messages_.Texts(),
+             std::vector<std::string>{"Не задан файл настройки параметров. Откройте форму "
+                                      "\"Настройка форматов  входных файлов и их отображения\""});
     QCOMPARE(messages_.Messages()[0].kind, drs::MsgKind::Error);
     QCOMPARE(Panel(form_.get(), "StatusBar3", 0), QStringLiteral("Файл настройки параметров: "));
     QVERIFY(!Child<QToolButton>(form_.get(), "ExportBtn")->isEnabled());
@@ -441,7 +444,8 @@ class TestWholeRoad : public QObject {
       QVERIFY2(upper->isAncestorOf(Child<QWidget>(f, name)), name);
     // The range group sits at the right end of the upper panel.
     auto* minEdit = Child<QWidget>(f, "MinClientEdit");
-    QVERIFY(minEdit->mapTo(upper, QPoint()).x() > Child<QWidget>(f, "TorgDateEdit")->mapTo(upper, QPoint()).x());
+    QVERIFY(minEdit->mapTo(upper, QPoint()).x() >
+            Child<QWidget>(f, "TorgDateEdit")->mapTo(upper, QPoint()).x());
     QLabel* inLabel = nullptr;
     for (QLabel* l : top->findChildren<QLabel*>())
       if (l->text() == QStringLiteral("Входной файл")) inLabel = l;
@@ -453,15 +457,16 @@ class TestWholeRoad : public QObject {
 
     auto* lower = Child<QWidget>(f, "FriendPanel1");
     for (const char* name : {"DBNavigator1", "ExportBtn", "OutFilenameEdit", "RxDBGrid1", "NewDealBtn",
-                             "WriteModeRadioGroup", "SqueeseClaineCheckBox", "SqueeseClientCheckBox", "ObDBGrid",
-                             "NewOborotBtn", "OborotModeRadioGroup"}) {
+                             "WriteModeRadioGroup", "SqueeseClaineCheckBox", "SqueeseClientCheckBox",
+                             "ObDBGrid", "NewOborotBtn", "OborotModeRadioGroup"}) {
       QVERIFY2(lower->isAncestorOf(Child<QWidget>(f, name)), name);
       QVERIFY2(Child<QWidget>(f, name)->isVisible(), name);
     }
     QVERIFY(Child<QWidget>(f, "FriendPanel2")->isAncestorOf(Child<QWidget>(f, "RxDBGrid1")));
     bool turnoverCaption = false;
     for (QGroupBox* box : lower->findChildren<QGroupBox*>())
-      if (box->title() == QStringLiteral("Обороты")) turnoverCaption = box->isAncestorOf(Child<QWidget>(f, "ObDBGrid"));
+      if (box->title() == QStringLiteral("Обороты"))
+        turnoverCaption = box->isAncestorOf(Child<QWidget>(f, "ObDBGrid"));
     QVERIFY(turnoverCaption);
 
     // Top to bottom: strip, upper panel, StatusBar3, grid, StatusBar2, lower panel, StatusBar1.
@@ -518,23 +523,27 @@ class TestWholeRoad : public QObject {
     const std::string name = FormatCopy().toStdString();
     std::vector<std::string> texts = messages_.Texts();
     // The editor opens on the blank stored name first and says so.
-    QCOMPARE(texts, (std::vector<std::string>{"Задайте имя файла параметров формата",
-                                              "Подтвердите сохранение формата в файле " + name, "Формат сохранен"}));
+    QCOMPARE(texts,
+             (std::vector<std::string>{"Задайте имя файла параметров формата",
+                                       "Подтвердите сохранение формата в файле " + name, "Формат сохранен"}));
     QCOMPARE(messages_.Messages()[0].kind, drs::MsgKind::Error);
     QCOMPARE(messages_.Messages()[1].kind, drs::MsgKind::Question);
     QCOMPARE(drs::IniFile(drs::SettingsFilePath()).ReadString("ParamsFileName", "ParamsFileName", ""), name);
-    QCOMPARE(Panel(form_.get(), "StatusBar3", 0), QString::fromStdString("Файл настройки параметров: " + name));
+    QCOMPARE(Panel(form_.get(), "StatusBar3", 0),
+             QString::fromStdString("Файл настройки параметров: " + name));
     QCOMPARE(Panel(form_.get(), "StatusBar3", 1), QStringLiteral("Разделитель полей:   <;>"));
     QCOMPARE(Panel(form_.get(), "StatusBar3", 2), QStringLiteral("Десятичн. разделит.: <.>"));
     // LoadFormat ran: the shown entries' captions in grid order, the new width.
-    const QStringList captions{"Номер сделки", "Номер заявки", "Счет", "Код ЦБ", "Операция", "Цена", "Количество"};
+    const QStringList captions{"Номер сделки", "Номер заявки", "Счет",      "Код ЦБ",
+                               "Операция",     "Цена",         "Количество"};
     QCOMPARE(Grid()->model()->columnCount(), captions.size());
     for (int c = 0; c < captions.size(); ++c)
       QCOMPARE(Grid()->model()->headerData(c, Qt::Horizontal).toString(), captions[c]);
     QCOMPARE(Grid()->columnWidth(2), 85);
     QCOMPARE(Grid()->columnWidth(3), 90);
     // The file on disk holds the change.
-    QVERIFY(drs::Cp1251ToUtf8(ReadAll(FormatCopy()).toStdString()).find("Счет;5;Да;3;85;") != std::string::npos);
+    QVERIFY(drs::Cp1251ToUtf8(ReadAll(FormatCopy()).toStdString()).find("Счет;5;Да;3;85;") !=
+            std::string::npos);
   }
 
   void reportShownAndMarked() {
@@ -545,12 +554,14 @@ class TestWholeRoad : public QObject {
     const int n = int(ex_.deals.size());
     QCOMPARE(Grid()->model()->rowCount(), n);
     QCOMPARE(Panel(form_.get(), "StatusBar2", 0), QStringLiteral("Всего %1 сделок").arg(n));
-    QCOMPARE(Panel(form_.get(), "StatusBar2", 1), QStringLiteral("Отмеченных  сделок: %1").arg(marked_.size()));
+    QCOMPARE(Panel(form_.get(), "StatusBar2", 1),
+             QStringLiteral("Отмеченных  сделок: %1").arg(marked_.size()));
     // Worked by hand from the example: rows 3, 4, 8, 9, 12, 19, 22, 25 and 27 stay out.
     QCOMPARE(marked_.size(), size_t(21));
     for (int r = 1; r <= n; ++r) {
       QCOMPARE(form_->Deals().IsMarked(r), marked_.count(r) == 1);
-      QCOMPARE(Grid()->model()->index(r - 1, 2).data().toString().toStdString(), ex_.deals[size_t(r - 1)].account);
+      QCOMPARE(Grid()->model()->index(r - 1, 2).data().toString().toStdString(),
+               ex_.deals[size_t(r - 1)].account);
     }
     QVERIFY(Child<QToolButton>(form_.get(), "ExportBtn")->isEnabled());
   }
@@ -560,14 +571,17 @@ class TestWholeRoad : public QObject {
     QVERIFY(marked_.count(30) && !marked_.count(22));
     DoubleClickRow(30);
     QVERIFY(!form_->Deals().IsMarked(30));
-    QCOMPARE(Panel(form_.get(), "StatusBar2", 1), QStringLiteral("Отмеченных  сделок: %1").arg(marked_.size() - 1));
+    QCOMPARE(Panel(form_.get(), "StatusBar2", 1),
+             QStringLiteral("Отмеченных  сделок: %1").arg(marked_.size() - 1));
     DoubleClickRow(22);
     QVERIFY(form_->Deals().IsMarked(22));
-    QCOMPARE(Panel(form_.get(), "StatusBar2", 1), QStringLiteral("Отмеченных  сделок: %1").arg(marked_.size()));
+    QCOMPARE(Panel(form_.get(), "StatusBar2", 1),
+             QStringLiteral("Отмеченных  сделок: %1").arg(marked_.size()));
     marked_.erase(30);
     marked_.insert(22);
     unmarked_.push_back(ex_.deals[29].account);
-    for (int r = 1; r <= int(ex_.deals.size()); ++r) QCOMPARE(form_->Deals().IsMarked(r), marked_.count(r) == 1);
+    for (int r = 1; r <= int(ex_.deals.size()); ++r)
+      QCOMPARE(form_->Deals().IsMarked(r), marked_.count(r) == 1);
   }
 
   void journalListsUnmarkedAccounts() {
@@ -586,7 +600,9 @@ class TestWholeRoad : public QObject {
     QCOMPARE(shown, expected);
     // Written through to the journal file as well.
     std::vector<std::string> onDisk;
-    for (std::string line : Split(drs::Cp1251ToUtf8(ReadAll(QString::fromStdString(drs::JournalFilePath())).toStdString()), '\n')) {
+    for (std::string line :
+         Split(drs::Cp1251ToUtf8(ReadAll(QString::fromStdString(drs::JournalFilePath())).toStdString()),
+               '\n')) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (!line.empty()) onDisk.push_back(line);
     }
@@ -611,7 +627,8 @@ class TestWholeRoad : public QObject {
           disabledMeanwhile = !form_->isEnabled();
           // The operator must see the whole button to press it.
           QAbstractButton* button = drs::test::FindButton(progress, "Готово");
-          buttonInside = button && progress->rect().contains(QRect(button->mapTo(progress, QPoint()), button->size()));
+          buttonInside =
+              button && progress->rect().contains(QRect(button->mapTo(progress, QPoint()), button->size()));
           if (QAbstractButton* done = drs::test::FindButton(progress, "Готово"))
             done->click();
           else
@@ -638,12 +655,13 @@ class TestWholeRoad : public QObject {
 
   void writtenTableReadByteByByte() {
     const DbfTable t = ParseDbf(ReadAll(OutTable()));
-    QCOMPARE(t.fields, (std::vector<std::string>{"CLIENTID", "TICKER", "OPERTYPE", "PRICE", "QTY", "DATES", "SDEL",
-                                                  "BROCID"}));
+    QCOMPARE(t.fields, (std::vector<std::string>{"CLIENTID", "TICKER", "OPERTYPE", "PRICE", "QTY", "DATES",
+                                                 "SDEL", "BROCID"}));
     QCOMPARE(t.headerCount, uint32_t(rows_.size()));
     QVERIFY(t.sizeMatches);
     QCOMPARE(t.records.size(), rows_.size());
-    const std::string date = ex_.tradeDate.substr(6, 4) + ex_.tradeDate.substr(3, 2) + ex_.tradeDate.substr(0, 2);
+    const std::string date =
+        ex_.tradeDate.substr(6, 4) + ex_.tradeDate.substr(3, 2) + ex_.tradeDate.substr(0, 2);
     for (size_t i = 0; i < rows_.size(); ++i) {
       const std::vector<std::string>& rec = t.records[i];
       const Row& want = rows_[i];
@@ -722,7 +740,8 @@ class TestWholeRoad : public QObject {
     std::vector<std::vector<QString>> expected;
     for (const auto& [key, bs] : sums)
       expected.push_back({QString::fromStdString(key.first), QString::fromStdString(key.second),
-                          QString::number(bs.first), QString::number(bs.second), QString::number(bs.first - bs.second)});
+                          QString::number(bs.first), QString::number(bs.second),
+                          QString::number(bs.first - bs.second)});
     CheckTurnoverGrid(expected, {"Номер ", "Наименование ЦБ ", "Куплено ", "Продано", "Сальдо."});
     QVERIFY(QFile::exists(work_.path() + "/CLOb.DBF"));
     QCOMPARE(ParseDbf(ReadAll(work_.path() + "/CLOb.DBF")).records.size(), expected.size());
@@ -749,7 +768,8 @@ class TestWholeRoad : public QObject {
     QCOMPARE(mode->ItemIndex(), 1);
     messages_.Clear();
     QCOMPARE(RunExport(), 1);
-    QCOMPARE(messages_.Texts(), std::vector<std::string>{"Выходной файл существует,режим дозаписи, продолжать?"});
+    QCOMPARE(messages_.Texts(),
+             std::vector<std::string>{"Выходной файл существует,режим дозаписи, продолжать?"});
     const DbfTable t = ParseDbf(ReadAll(OutTable()));
     QCOMPARE(t.records.size(), 2 * rows_.size());
     QVERIFY(t.sizeMatches);
@@ -834,9 +854,11 @@ class TestWholeRoad : public QObject {
     QVERIFY(messages_.Texts().empty());
     marked_.erase(22);
     marked_.insert(30);
-    for (int r = 1; r <= int(ex_.deals.size()); ++r) QCOMPARE(form_->Deals().IsMarked(r), marked_.count(r) == 1);
+    for (int r = 1; r <= int(ex_.deals.size()); ++r)
+      QCOMPARE(form_->Deals().IsMarked(r), marked_.count(r) == 1);
     rows_ = ExpectedRows(ex_, marked_, ex_.orderSqueeze);
-    QCOMPARE(Panel(form_.get(), "StatusBar2", 1), QStringLiteral("Отмеченных  сделок: %1").arg(marked_.size()));
+    QCOMPARE(Panel(form_.get(), "StatusBar2", 1),
+             QStringLiteral("Отмеченных  сделок: %1").arg(marked_.size()));
   }
 
   // An output file typed in double quotes, in a folder with a blank and
@@ -965,9 +987,11 @@ class TestWholeRoad : public QObject {
     QCOMPARE(marked.size(), marked_.size() + 2);  // rows 8 and 19
     for (int r = 1; r <= int(ex.deals.size()); ++r) {
       QCOMPARE(form_->Deals().IsMarked(r), marked.count(r) == 1);
-      QCOMPARE(Grid()->model()->index(r - 1, 2).data().toString().toStdString(), ex.deals[size_t(r - 1)].account);
+      QCOMPARE(Grid()->model()->index(r - 1, 2).data().toString().toStdString(),
+               ex.deals[size_t(r - 1)].account);
     }
-    QCOMPARE(Panel(form_.get(), "StatusBar2", 1), QStringLiteral("Отмеченных  сделок: %1").arg(marked.size()));
+    QCOMPARE(Panel(form_.get(), "StatusBar2", 1),
+             QStringLiteral("Отмеченных  сделок: %1").arg(marked.size()));
     QCOMPARE(form_->Deals().UnmarkedAccounts(), unmarked);
   }
 

@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QToolButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
 #include <memory>
@@ -46,7 +46,8 @@ class TSampleForm : public QWidget {
     boxLayout->addWidget(second);
     file = new TFilenameEdit(this);
     file->setObjectName("InFilenameEdit");
-    for (QWidget* w : std::initializer_list<QWidget*>{edit, check, combo, spin, box, file}) layout->addWidget(w);
+    for (QWidget* w : std::initializer_list<QWidget*>{edit, check, combo, spin, box, file})
+      layout->addWidget(w);
     store.Add(edit, "Text");
     store.Add(check, "Checked");
     store.Add(combo, "ItemIndex");
@@ -118,7 +119,8 @@ class TestWindowStore : public QObject {
       form.show();
       form.edit->setText("77");
     }
-    QCOMPARE(IniFile(SettingsFilePath()).ReadString("TSampleForm", "MinClientEdit.Text", ""), std::string("77"));
+    QCOMPARE(IniFile(SettingsFilePath()).ReadString("TSampleForm", "MinClientEdit.Text", ""),
+             std::string("77"));
   }
 
   void neverShownWritesNothing() {

@@ -89,7 +89,8 @@ int64_t OutputView::RecordCount() { return query_.Active() ? source_->RecordCoun
 void OutputView::PointNavigatorAtOutput() { navigator_->SetDataSource(source_, grid_); }
 
 void OutputView::AttachGrid(TDBGrid* grid, TDataSource* source) {
-  connect(grid, &TDBGrid::focused, this, [this, grid] { navigator_->SetDataSource(grid->DataSource(), grid); });
+  connect(grid, &TDBGrid::focused, this,
+          [this, grid] { navigator_->SetDataSource(grid->DataSource(), grid); });
   if (source && !grid->DataSource()) grid->SetDataSource(source);
 }
 

@@ -92,8 +92,14 @@ void TDBGrid::SetDataSource(TDataSource* source) {
   columnModel_->setSourceModel(source);
   if (source_) {
     connect(source_, &QAbstractItemModel::modelReset, this, [this] { Rebind(); });
-    connect(source_, &QAbstractItemModel::rowsInserted, this, [this] { columnModel_->Reset(); Rebind(); });
-    connect(source_, &QAbstractItemModel::rowsRemoved, this, [this] { columnModel_->Reset(); Rebind(); });
+    connect(source_, &QAbstractItemModel::rowsInserted, this, [this] {
+      columnModel_->Reset();
+      Rebind();
+    });
+    connect(source_, &QAbstractItemModel::rowsRemoved, this, [this] {
+      columnModel_->Reset();
+      Rebind();
+    });
     connect(source_, &QAbstractItemModel::dataChanged, this, [this] { viewport()->update(); });
     connect(source_, &TDataSource::currentRowChanged, this, [this](int row) {
       if (row < 0 || row == currentIndex().row()) return;

@@ -15,9 +15,9 @@ class TDataSource;
 struct TDBColumn {
   QString field;
   QString title;
-  int width = -1;                        // -1 = the grid's default
+  int width = -1;  // -1 = the grid's default
   Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
-  QString displayFormat;                 // ",0" = whole number with thousands separators
+  QString displayFormat;  // ",0" = whole number with thousands separators
 };
 
 class TDBGrid : public QTableView {

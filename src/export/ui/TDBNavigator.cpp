@@ -9,11 +9,11 @@ namespace drs {
 
 TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
   static const char* const kText[] = {"|<", "<", ">", ">|", "+", "-", "^", "✓", "✕", "↻"};
-  static const char* const kHint[] = {"Первая запись", "Предыдущая запись", "Следующая запись", "Последняя запись",
-                                      "Вставить запись", "Удалить запись",   "Изменить запись",  "Сохранить изменения",
-                                      "Отменить изменения", "Обновить данные"};
-  static const char* const kName[] = {"nbFirst", "nbPrior", "nbNext", "nbLast", "nbInsert",
-                                      "nbDelete", "nbEdit", "nbPost", "nbCancel", "nbRefresh"};
+  static const char* const kHint[] = {
+      "Первая запись",  "Предыдущая запись", "Следующая запись",    "Последняя запись",   "Вставить запись",
+      "Удалить запись", "Изменить запись",   "Сохранить изменения", "Отменить изменения", "Обновить данные"};
+  static const char* const kName[] = {"nbFirst",  "nbPrior", "nbNext", "nbLast",   "nbInsert",
+                                      "nbDelete", "nbEdit",  "nbPost", "nbCancel", "nbRefresh"};
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(0);
@@ -37,7 +37,11 @@ void TDBNavigator::SetDataSource(TDataSource* source, TDBGrid* grid) {
   if (source_) {
     connect(source_, &TDataSource::stateChanged, this, [this] { UpdateButtons(); });
     connect(source_, &TDataSource::currentRowChanged, this, [this] { UpdateButtons(); });
-    connect(source_, &QObject::destroyed, this, [this] { source_ = nullptr; grid_ = nullptr; UpdateButtons(); });
+    connect(source_, &QObject::destroyed, this, [this] {
+      source_ = nullptr;
+      grid_ = nullptr;
+      UpdateButtons();
+    });
   }
   UpdateButtons();
 }
@@ -45,19 +49,38 @@ void TDBNavigator::SetDataSource(TDataSource* source, TDBGrid* grid) {
 void TDBNavigator::Press(Button b) {
   if (!source_ || !source_->Active()) return;
   switch (b) {
-    case First: source_->First(); break;
-    case Prior: source_->Prior(); break;
-    case Next: source_->Next(); break;
-    case Last: source_->Last(); break;
-    case Insert: source_->Insert(); break;
-    case Delete: source_->Delete(); break;
+    case First:
+      source_->First();
+      break;
+    case Prior:
+      source_->Prior();
+      break;
+    case Next:
+      source_->Next();
+      break;
+    case Last:
+      source_->Last();
+      break;
+    case Insert:
+      source_->Insert();
+      break;
+    case Delete:
+      source_->Delete();
+      break;
     case Edit:
       if (grid_ && grid_->currentIndex().isValid()) grid_->edit(grid_->currentIndex());
       break;
-    case Post: source_->Post(); break;
-    case Cancel: source_->Cancel(); break;
-    case Refresh: source_->Refresh(); break;
-    default: break;
+    case Post:
+      source_->Post();
+      break;
+    case Cancel:
+      source_->Cancel();
+      break;
+    case Refresh:
+      source_->Refresh();
+      break;
+    default:
+      break;
   }
   UpdateButtons();
 }

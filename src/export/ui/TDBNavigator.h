@@ -28,7 +28,7 @@ class TDBNavigator : public QWidget {
 
   TDataSource* source_ = nullptr;
   TDBGrid* grid_ = nullptr;
-  std::array<QToolButton*, ButtonCount> buttons_ {};
+  std::array<QToolButton*, ButtonCount> buttons_{};
 };
 
 }  // namespace drs

@@ -2,7 +2,8 @@
 
 namespace drs {
 
-StringGridModel::StringGridModel(StringGrid& grid, QObject* parent) : QAbstractTableModel(parent), grid_(grid) {}
+StringGridModel::StringGridModel(StringGrid& grid, QObject* parent)
+    : QAbstractTableModel(parent), grid_(grid) {}
 
 void StringGridModel::Refresh() {
   beginResetModel();
@@ -27,7 +28,9 @@ int StringGridModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : grid_.RowCount() - 1;
 }
 
-int StringGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : grid_.ColCount(); }
+int StringGridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : grid_.ColCount();
+}
 
 QVariant StringGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
@@ -58,7 +61,8 @@ bool StringGridModel::setData(const QModelIndex& index, const QVariant& value, i
 }
 
 QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation == Qt::Horizontal && role == Qt::DisplayRole) return QString::fromStdString(grid_.Cell(section, 0));
+  if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+    return QString::fromStdString(grid_.Cell(section, 0));
   if (orientation == Qt::Vertical && role == Qt::DisplayRole) return section + 1;
   return {};
 }
@@ -68,7 +72,8 @@ Qt::ItemFlags StringGridModel::flags(const QModelIndex& index) const {
   const int col = index.column();
   if (col < fixedCols_) return Qt::ItemIsEnabled;
   Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (col < static_cast<int>(editable_.size()) && editable_[static_cast<size_t>(col)]) f |= Qt::ItemIsEditable;
+  if (col < static_cast<int>(editable_.size()) && editable_[static_cast<size_t>(col)])
+    f |= Qt::ItemIsEditable;
   return f;
 }
 

@@ -18,7 +18,8 @@ namespace {
 class GridCellDelegate : public QStyledItemDelegate {
  public:
   GridCellDelegate(StringGridView* view) : QStyledItemDelegate(view), view_(view) {}
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     if (auto* line = qobject_cast<QLineEdit*>(editor)) {
       QObject::connect(line, &QLineEdit::textEdited, view_, [view = view_] { emit view->cellTextEdited(); });
@@ -221,8 +222,9 @@ void StringGridView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void StringGridView::EndDrag() {
-  if (dragging_ && inside_) GridRowDragOver(Grid(), DragSource::ThisGrid, -1, DragState::Leave,
-                                            [this](int row) { DrawRowDropMark(row); });
+  if (dragging_ && inside_)
+    GridRowDragOver(Grid(), DragSource::ThisGrid, -1, DragState::Leave,
+                    [this](int row) { DrawRowDropMark(row); });
   armed_ = false;
   dragging_ = false;
   inside_ = false;
@@ -232,7 +234,8 @@ void StringGridView::EndDrag() {
 }
 
 void StringGridView::keyPressEvent(QKeyEvent* event) {
-  if ((event->modifiers() & Qt::ControlModifier) && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+  if ((event->modifiers() & Qt::ControlModifier) &&
+      (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
     StringGrid& grid = Grid();
     const int from = grid.CurrentRow();
     const int target = from + (event->key() == Qt::Key_Up ? -1 : 1);
@@ -251,9 +254,9 @@ void StringGridView::keyPressEvent(QKeyEvent* event) {
 // marked and the drop does nothing), anything else refused.
 void StringGridView::dragEnterEvent(QDragEnterEvent* event) {
   QObject* source = event->source();
-  const DragSource kind = source == this ? DragSource::ThisGrid
+  const DragSource kind = source == this                      ? DragSource::ThisGrid
                           : qobject_cast<QTableView*>(source) ? DragSource::OtherStringGrid
-                                                               : DragSource::Other;
+                                                              : DragSource::Other;
   if (kind != DragSource::ThisGrid && GridRowDragOver(Grid(), kind, -1, DragState::Enter, {}))
     event->acceptProposedAction();
   else

@@ -76,7 +76,9 @@ TReplaceForm::TReplaceForm(MainWindowLink& link, QWidget* parent) : QWidget(pare
 
 TReplaceForm::~TReplaceForm() = default;
 
-std::vector<std::string> TReplaceForm::Lines() const { return MemoLines(ReplaceMemo->toPlainText().toStdString()); }
+std::vector<std::string> TReplaceForm::Lines() const {
+  return MemoLines(ReplaceMemo->toPlainText().toStdString());
+}
 
 void TReplaceForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);

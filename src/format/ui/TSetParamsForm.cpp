@@ -140,7 +140,8 @@ void TSetParamsForm::BuildLayout() {
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(1);
   OpenFormatBtn = ToolButton(tools, "OpenFormatBtn", "Открыть формат", QStyle::SP_DialogOpenButton);
-  EditFormatBtn = ToolButton(tools, "EditFormatBtn", "Редактировать формат", QStyle::SP_FileDialogContentsView);
+  EditFormatBtn =
+      ToolButton(tools, "EditFormatBtn", "Редактировать формат", QStyle::SP_FileDialogContentsView);
   SaveBtn = ToolButton(tools, "SaveBtn", "Сохранить формат", QStyle::SP_DialogSaveButton);
   UndoBtn = ToolButton(tools, "UndoBtn", "Отменить", QStyle::SP_ArrowBack);
   DelRowBtn = ToolButton(tools, "DelRowBtn", "Удалить", QStyle::SP_TrashIcon);
@@ -174,8 +175,9 @@ void TSetParamsForm::BuildLayout() {
   SG_Format = new StringGridView(model_, inner);
   SG_Format->setObjectName("SG_Format");
   SG_Format->horizontalHeader()->setStyleSheet(
-      QString("QHeaderView::section { background-color: rgb(%1,%2,%3); border: 0px; border-right: 1px solid gray;"
-              " border-bottom: 1px solid gray; padding-left: 2px; }")
+      QString(
+          "QHeaderView::section { background-color: rgb(%1,%2,%3); border: 0px; border-right: 1px solid gray;"
+          " border-bottom: 1px solid gray; padding-left: 2px; }")
           .arg(kTitleColour.red())
           .arg(kTitleColour.green())
           .arg(kTitleColour.blue()));
@@ -192,7 +194,8 @@ void TSetParamsForm::BuildLayout() {
   PM_obligatory_fields->setObjectName("PM_obligatory_fields");
   PM_obligatory_fields->addAction("ЭТО:");  // a heading, no action
   for (int i = 0; i < static_cast<int>(kRoleChoices.size()); ++i) {
-    QAction* a = PM_obligatory_fields->addAction(QString::fromUtf8(kRoleChoices[static_cast<size_t>(i)].menuText));
+    QAction* a =
+        PM_obligatory_fields->addAction(QString::fromUtf8(kRoleChoices[static_cast<size_t>(i)].menuText));
     connect(a, &QAction::triggered, this, Guarded([this, i] { ChooseRole(i); }));
   }
 
@@ -248,7 +251,8 @@ void TSetParamsForm::SetFixedCols(int count) {
 }
 
 void TSetParamsForm::SetHeaderEnabled(bool on) {
-  for (QWidget* w : std::initializer_list<QWidget*>{CB_FieldSep, CB_DecSep, CB_Format, CE_Lot}) w->setEnabled(on);
+  for (QWidget* w : std::initializer_list<QWidget*>{CB_FieldSep, CB_DecSep, CB_Format, CE_Lot})
+    w->setEnabled(on);
 }
 
 void TSetParamsForm::SetModifiedMarks() {
@@ -274,7 +278,8 @@ void TSetParamsForm::ApplyDisplaySetting() {
   const bool typing = editMode_ && col != kShowFlag && col != kRoleName;
   std::vector<bool> editable(kFormatColumns, false);
   if (typing) {
-    for (int c = 0; c < kFormatColumns; ++c) editable[static_cast<size_t>(c)] = c != kShowFlag && c != kRoleName;
+    for (int c = 0; c < kFormatColumns; ++c)
+      editable[static_cast<size_t>(c)] = c != kShowFlag && c != kRoleName;
   }
   model_->SetEditableColumns(editable);
   SG_Format->SetTypingAllowed(typing);
@@ -305,7 +310,9 @@ void TSetParamsForm::OpenFormat() {
     EditFormatBtn->setEnabled(true);
   }};
   const FormatParams params = ReadFormatParams(name, CB_Format->currentIndex());
-  auto select = [](QComboBox* combo, int index) { combo->setCurrentIndex(index < combo->count() ? index : -1); };
+  auto select = [](QComboBox* combo, int index) {
+    combo->setCurrentIndex(index < combo->count() ? index : -1);
+  };
   select(CB_FieldSep, params.fieldSep);
   select(CB_DecSep, params.decSep);
   select(CB_Format, params.format);

@@ -3,7 +3,10 @@
 #include "deals/DealGrid.h"
 
 DealGridModel::DealGridModel(const drs::DealGrid& grid, RowTest isMarked, RowTest isRelated, QObject* parent)
-    : QAbstractTableModel(parent), grid_(grid), isMarked_(std::move(isMarked)), isRelated_(std::move(isRelated)) {}
+    : QAbstractTableModel(parent),
+      grid_(grid),
+      isMarked_(std::move(isMarked)),
+      isRelated_(std::move(isRelated)) {}
 
 int DealGridModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
@@ -23,7 +26,8 @@ QVariant DealGridModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant DealGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    return QAbstractTableModel::headerData(section, orientation, role);
   if (section < 0 || section >= grid_.ColCount()) return QString();
   std::string_view cell = grid_.Cell(section, 0);
   return QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size()));

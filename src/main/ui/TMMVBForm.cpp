@@ -17,9 +17,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "format/IniFile.h"
-#include "format/ui/TReplaceForm.h"
-#include "format/ui/TSetParamsForm.h"
 #include "export/Export.h"
 #include "export/ExportProgress.h"
 #include "export/Turnovers.h"
@@ -27,7 +24,10 @@
 #include "export/ui/TDBGrid.h"
 #include "export/ui/TDBNavigator.h"
 #include "export/ui/TDataSource.h"
+#include "format/IniFile.h"
 #include "format/ListSection.h"
+#include "format/ui/TReplaceForm.h"
+#include "format/ui/TSetParamsForm.h"
 #include "main/ui/DealGridDelegate.h"
 #include "main/ui/DealGridModel.h"
 #include "main/ui/TRadioGroup.h"
@@ -196,7 +196,8 @@ void TMMVBForm::BuildUpperPanel(QWidget* panel) {
   row->setSpacing(3);
   SetParamsBtn = ToolButton(panel, "SetParamsBtn", QStyle::SP_FileDialogDetailedView,
                             "Настройка параметров форматов файлов и их отображения");
-  ReplaceListBtn = ToolButton(panel, "ReplaceListBtn", QStyle::SP_FileDialogListView, "Лист подстановок и лотов");
+  ReplaceListBtn =
+      ToolButton(panel, "ReplaceListBtn", QStyle::SP_FileDialogListView, "Лист подстановок и лотов");
   JournalBtn = ToolButton(panel, "JournalBtn", QStyle::SP_FileDialogInfoView, "Журнал неотмеченных счетов");
   row->addWidget(SetParamsBtn);
   row->addWidget(ReplaceListBtn);
@@ -282,7 +283,8 @@ void TMMVBForm::BuildLowerPanel(QWidget* panel) {
 
   auto* options = new QVBoxLayout;
   options->setSpacing(2);
-  WriteModeRadioGroup = new TRadioGroup(QString(), {QStringLiteral("Сначала"), QStringLiteral("Дозапись")}, panel);
+  WriteModeRadioGroup =
+      new TRadioGroup(QString(), {QStringLiteral("Сначала"), QStringLiteral("Дозапись")}, panel);
   WriteModeRadioGroup->setObjectName(QStringLiteral("WriteModeRadioGroup"));
   WriteModeRadioGroup->SetItemIndex(0);
   options->addWidget(WriteModeRadioGroup);
@@ -349,11 +351,12 @@ void TMMVBForm::ConnectHandlers() {
           [this](qint64 count) { StatusBar1->SetPanelText(0, QString::number(count)); });
   connect(ExportBtn, &QToolButton::clicked, this, Guarded([this] { ExportBtnClick(); }));
   connect(NewOborotBtn, &QToolButton::clicked, this, Guarded([this] { NewOborotBtnClick(); }));
-  connect(MMVBGrid->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
-    if (applyingWidths_ || section < 0) return;
-    if (static_cast<size_t>(section) >= columnWidths_.size()) columnWidths_.resize(section + 1, -1);
-    columnWidths_[section] = size;
-  });
+  connect(MMVBGrid->horizontalHeader(), &QHeaderView::sectionResized, this,
+          [this](int section, int, int size) {
+            if (applyingWidths_ || section < 0) return;
+            if (static_cast<size_t>(section) >= columnWidths_.size()) columnWidths_.resize(section + 1, -1);
+            columnWidths_[section] = size;
+          });
 }
 
 void TMMVBForm::showEvent(QShowEvent* event) {
@@ -440,7 +443,8 @@ void TMMVBForm::OpenBtnClick() {
       form->ExportBtn->setEnabled(true);
     }
   } finish{this};
-  finish.refused = !deals_.OpenReport(S(InFilenameEdit->Text()), S(MinClientEdit->text()), S(MaxClientEdit->text()));
+  finish.refused =
+      !deals_.OpenReport(S(InFilenameEdit->Text()), S(MinClientEdit->text()), S(MaxClientEdit->text()));
 }
 
 void TMMVBForm::NotSelBtnClick() {
@@ -578,7 +582,8 @@ void TMMVBForm::ExportBtnClick() {
   // The grid must not read the view while the export closes and reopens it.
   outputView_->CloseOutputView();
   WindowProgress progress(this);
-  const drs::ExportResult result = drs::ExportMarkedDeals(deals_, settings, progress, outputView_->OutQuery());
+  const drs::ExportResult result =
+      drs::ExportMarkedDeals(deals_, settings, progress, outputView_->OutQuery());
   if (!result.finished) return;
   if (outputView_->OutQuery().Active()) {
     outputView_->OutDataSource()->SetDataSet(&outputView_->OutQuery());
@@ -595,7 +600,8 @@ void TMMVBForm::NewOborotBtnClick() {
   } hold{outputView_};
   outputView_->setUpdatesEnabled(false);
   oborotSource_->SetDataSet(nullptr);
-  const drs::TurnoverResult result = drs::ComputeTurnovers(outFileName_, OborotModeRadioGroup->ItemIndex(), oborotQuery_);
+  const drs::TurnoverResult result =
+      drs::ComputeTurnovers(outFileName_, OborotModeRadioGroup->ItemIndex(), oborotQuery_);
   if (!result.shown) return;
   std::vector<drs::TDBColumn> columns;
   for (const drs::TurnoverColumn& c : result.columns) {

@@ -36,4 +36,6 @@ void TRadioGroup::SetItemIndex(int index) {
 
 int TRadioGroup::ItemCount() const { return static_cast<int>(buttons_->buttons().size()); }
 
-QRadioButton* TRadioGroup::Item(int index) const { return qobject_cast<QRadioButton*>(buttons_->button(index)); }
+QRadioButton* TRadioGroup::Item(int index) const {
+  return qobject_cast<QRadioButton*>(buttons_->button(index));
+}

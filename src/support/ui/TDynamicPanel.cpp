@@ -1,12 +1,12 @@
 #include "support/ui/TDynamicPanel.h"
 
+#include <qdrawutil.h>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <algorithm>
 #include <cstdlib>
-#include <qdrawutil.h>
 
 #include "utils/Utils.h"
 
@@ -134,7 +134,7 @@ void TDynamicPanel::SetScrolling(QScrollArea* box) {
   box->setGeometry(rect());
   box->setHorizontalScrollBarPolicy(Vertical() ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
   box->setVerticalScrollBarPolicy(dock_ == Dock::Left || dock_ == Dock::Right ? Qt::ScrollBarAsNeeded
-                                                                               : Qt::ScrollBarAlwaysOff);
+                                                                              : Qt::ScrollBarAlwaysOff);
   box->setMouseTracking(true);
   box->viewport()->setMouseTracking(true);
   box->installEventFilter(this);
@@ -185,7 +185,8 @@ void TDynamicPanel::TieEntries() {
       QString name = entry.section('=', 0, 0).trimmed();
       QWidget* control = name.isEmpty() ? nullptr : findChild<QWidget*>(name);
       tied.push_back({control, right, control});
-      if (control) connect(control, &QObject::destroyed, this, &TDynamicPanel::ControlGone, Qt::UniqueConnection);
+      if (control)
+        connect(control, &QObject::destroyed, this, &TDynamicPanel::ControlGone, Qt::UniqueConnection);
     }
   };
   tie(alignControls_, alignTied_, false);
@@ -314,7 +315,9 @@ void TDynamicPanel::HandleDoubleClick() {
 }
 
 void TDynamicPanel::SwapBevels() {
-  auto swap = [](Bevel b) { return b == Bevel::Lowered ? Bevel::Raised : b == Bevel::Raised ? Bevel::Lowered : b; };
+  auto swap = [](Bevel b) {
+    return b == Bevel::Lowered ? Bevel::Raised : b == Bevel::Raised ? Bevel::Lowered : b;
+  };
   bevelOuter_ = swap(bevelOuter_);
   bevelInner_ = swap(bevelInner_);
   update();

@@ -111,11 +111,13 @@ class TDynamicPanel : public QFrame {
   };
   struct Tied {
     QPointer<QWidget> control;
-    bool right;                 // a Right_Controls entry
+    bool right;                    // a Right_Controls entry
     const QObject* raw = nullptr;  // to recognise it when it is destroyed
   };
 
-  bool Docked() const { return dock_ == Dock::Top || dock_ == Dock::Bottom || dock_ == Dock::Left || dock_ == Dock::Right; }
+  bool Docked() const {
+    return dock_ == Dock::Top || dock_ == Dock::Bottom || dock_ == Dock::Left || dock_ == Dock::Right;
+  }
   bool Vertical() const { return dock_ == Dock::Top || dock_ == Dock::Bottom; }
   void ApplySize(int size);
   void MoveGradually(int target);

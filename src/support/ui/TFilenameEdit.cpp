@@ -17,7 +17,8 @@ TFilenameEdit::DialogHook& Hook() {
 
 void TFilenameEdit::SetDialogHook(DialogHook hook) { Hook() = std::move(hook); }
 
-TFilenameEdit::TFilenameEdit(QWidget* parent) : QWidget(parent), edit_(new QLineEdit(this)), button_(new QToolButton(this)) {
+TFilenameEdit::TFilenameEdit(QWidget* parent)
+    : QWidget(parent), edit_(new QLineEdit(this)), button_(new QToolButton(this)) {
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -58,7 +59,8 @@ void TFilenameEdit::Browse() {
     } else {
       dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) chosen = dialog.selectedFiles().first();
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+      chosen = dialog.selectedFiles().first();
   }
   if (!chosen.isEmpty()) ChooseFile(chosen);
 }

@@ -44,7 +44,8 @@ bool TGradientCaption::eventFilter(QObject* watched, QEvent* event) {
     auto* change = static_cast<QWindowStateChangeEvent*>(event);
     if (watched == window_ && window_->isMinimized() && !(change->oldState() & Qt::WindowMinimized)) {
       MinimiseApplication();
-    } else if (watched == heldMain_ && !heldMain_->isMinimized() && (change->oldState() & Qt::WindowMinimized)) {
+    } else if (watched == heldMain_ && !heldMain_->isMinimized() &&
+               (change->oldState() & Qt::WindowMinimized)) {
       ApplicationRestored();
     }
   }

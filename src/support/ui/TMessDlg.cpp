@@ -34,12 +34,16 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, 
 
 QStyle::StandardPixmap KindIcon(MsgKind kind) {
   switch (kind) {
-    case MsgKind::Warning: return QStyle::SP_MessageBoxWarning;
-    case MsgKind::Error: return QStyle::SP_MessageBoxCritical;
+    case MsgKind::Warning:
+      return QStyle::SP_MessageBoxWarning;
+    case MsgKind::Error:
+      return QStyle::SP_MessageBoxCritical;
     case MsgKind::Question:
-    case MsgKind::QuestionCancel: return QStyle::SP_MessageBoxQuestion;
+    case MsgKind::QuestionCancel:
+      return QStyle::SP_MessageBoxQuestion;
     case MsgKind::Information:
-    default: return QStyle::SP_MessageBoxInformation;
+    default:
+      return QStyle::SP_MessageBoxInformation;
   }
 }
 
@@ -47,12 +51,16 @@ QStyle::StandardPixmap KindIcon(MsgKind kind) {
 
 QString TMessDlg::KindTitle(MsgKind kind) {
   switch (kind) {
-    case MsgKind::Warning: return QStringLiteral("Предупреждение");
-    case MsgKind::Error: return QStringLiteral("Ошибка");
+    case MsgKind::Warning:
+      return QStringLiteral("Предупреждение");
+    case MsgKind::Error:
+      return QStringLiteral("Ошибка");
     case MsgKind::Question:
-    case MsgKind::QuestionCancel: return QStringLiteral("Вопрос");
+    case MsgKind::QuestionCancel:
+      return QStringLiteral("Вопрос");
     case MsgKind::Information:
-    default: return QStringLiteral("Информация");
+    default:
+      return QStringLiteral("Информация");
   }
 }
 
@@ -197,7 +205,8 @@ TMessDlg::TMessDlg(const MessageRequest& request, QWidget* owner) : QDialog(owne
       objectLabel_->clear();
     } else {
       PlaceCaret(request.line, request.position);
-      objectLabel_->setText(QStringLiteral("В строке: %1; позиции: %2").arg(request.line).arg(request.position));
+      objectLabel_->setText(
+          QStringLiteral("В строке: %1; позиции: %2").arg(request.line).arg(request.position));
     }
     UpdateCaretIndicator();
   } else {

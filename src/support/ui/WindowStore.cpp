@@ -74,63 +74,72 @@ void WindowStore::Add(QObject* control, const std::string& property) {
   auto dspin = qobject_cast<QDoubleSpinBox*>(control);
 
   if (property == "Text" && lineEdit) {
-    AddValue(key, [lineEdit] { return ToStd(lineEdit->text()); },
-             [lineEdit](const std::string& v) { lineEdit->setText(ToQt(v)); });
+    AddValue(
+        key, [lineEdit] { return ToStd(lineEdit->text()); },
+        [lineEdit](const std::string& v) { lineEdit->setText(ToQt(v)); });
   } else if (property == "Text" && dateEdit) {
-    AddValue(key, [dateEdit] { return ToStd(dateEdit->text()); },
-             [dateEdit](const std::string& v) {
-               QDate d = QDate::fromString(ToQt(v), dateEdit->displayFormat());
-               if (d.isValid()) dateEdit->setDate(d);
-             });
+    AddValue(
+        key, [dateEdit] { return ToStd(dateEdit->text()); },
+        [dateEdit](const std::string& v) {
+          QDate d = QDate::fromString(ToQt(v), dateEdit->displayFormat());
+          if (d.isValid()) dateEdit->setDate(d);
+        });
   } else if (property == "Text" && combo && combo->isEditable()) {
-    AddValue(key, [combo] { return ToStd(combo->currentText()); },
-             [combo](const std::string& v) { combo->setEditText(ToQt(v)); });
+    AddValue(
+        key, [combo] { return ToStd(combo->currentText()); },
+        [combo](const std::string& v) { combo->setEditText(ToQt(v)); });
   } else if (property == "Checked" && button) {
-    AddValue(key, [button] { return std::string(button->isChecked() ? "1" : "0"); },
-             [button](const std::string& v) { button->setChecked(ToInt(v, 0) != 0); });
+    AddValue(
+        key, [button] { return std::string(button->isChecked() ? "1" : "0"); },
+        [button](const std::string& v) { button->setChecked(ToInt(v, 0) != 0); });
   } else if (property == "ItemIndex" && combo) {
-    AddValue(key, [combo] { return std::to_string(combo->currentIndex()); },
-             [combo](const std::string& v) {
-               int i = ToInt(v, -2);
-               if (i >= -1 && i < combo->count()) combo->setCurrentIndex(i);
-             });
+    AddValue(
+        key, [combo] { return std::to_string(combo->currentIndex()); },
+        [combo](const std::string& v) {
+          int i = ToInt(v, -2);
+          if (i >= -1 && i < combo->count()) combo->setCurrentIndex(i);
+        });
   } else if (property == "ItemIndex" && buttons) {
-    AddValue(key,
-             [buttons] {
-               QList<QAbstractButton*> list = buttons->buttons();
-               return std::to_string(list.indexOf(buttons->checkedButton()));
-             },
-             [buttons](const std::string& v) {
-               QList<QAbstractButton*> list = buttons->buttons();
-               int i = ToInt(v, -2);
-               if (i >= 0 && i < list.size()) list[i]->setChecked(true);
-             });
+    AddValue(
+        key,
+        [buttons] {
+          QList<QAbstractButton*> list = buttons->buttons();
+          return std::to_string(list.indexOf(buttons->checkedButton()));
+        },
+        [buttons](const std::string& v) {
+          QList<QAbstractButton*> list = buttons->buttons();
+          int i = ToInt(v, -2);
+          if (i >= 0 && i < list.size()) list[i]->setChecked(true);
+        });
   } else if (property == "ItemIndex" && box) {
-    AddValue(key,
-             [box] {
-               std::vector<QRadioButton*> list = RadioButtons(box);
-               for (size_t i = 0; i < list.size(); ++i)
-                 if (list[i]->isChecked()) return std::to_string(i);
-               return std::string("-1");
-             },
-             [box](const std::string& v) {
-               std::vector<QRadioButton*> list = RadioButtons(box);
-               int i = ToInt(v, -2);
-               if (i >= 0 && i < static_cast<int>(list.size())) list[static_cast<size_t>(i)]->setChecked(true);
-             });
+    AddValue(
+        key,
+        [box] {
+          std::vector<QRadioButton*> list = RadioButtons(box);
+          for (size_t i = 0; i < list.size(); ++i)
+            if (list[i]->isChecked()) return std::to_string(i);
+          return std::string("-1");
+        },
+        [box](const std::string& v) {
+          std::vector<QRadioButton*> list = RadioButtons(box);
+          int i = ToInt(v, -2);
+          if (i >= 0 && i < static_cast<int>(list.size())) list[static_cast<size_t>(i)]->setChecked(true);
+        });
   } else if (property == "Value" && spin) {
-    AddValue(key, [spin] { return std::to_string(spin->value()); },
-             [spin](const std::string& v) {
-               int i = 0;
-               if (TryStrToInt(v, i)) spin->setValue(i);
-             });
+    AddValue(
+        key, [spin] { return std::to_string(spin->value()); },
+        [spin](const std::string& v) {
+          int i = 0;
+          if (TryStrToInt(v, i)) spin->setValue(i);
+        });
   } else if (property == "Value" && dspin) {
-    AddValue(key, [dspin] { return ToStd(QString::number(dspin->value(), 'g', 15)); },
-             [dspin](const std::string& v) {
-               bool ok = false;
-               double d = ToQt(v).toDouble(&ok);
-               if (ok) dspin->setValue(d);
-             });
+    AddValue(
+        key, [dspin] { return ToStd(QString::number(dspin->value(), 'g', 15)); },
+        [dspin](const std::string& v) {
+          bool ok = false;
+          double d = ToQt(v).toDouble(&ok);
+          if (ok) dspin->setValue(d);
+        });
   } else {
     // A control of our own that publishes the property under its Qt name
     // ("Text" -> "text", "ItemIndex" -> "itemIndex").
@@ -138,13 +147,13 @@ void WindowStore::Add(QObject* control, const std::string& property) {
     if (!qtName.empty()) qtName[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(qtName[0])));
     if (control->metaObject()->indexOfProperty(qtName.c_str()) < 0)
       throw std::invalid_argument("WindowStore: " + key + " cannot be stored");
-    AddValue(key,
-             [c, qtName] { return c ? ToStd(c->property(qtName.c_str()).toString()) : std::string(); },
-             [c, qtName](const std::string& v) {
-               if (!c) return;
-               QVariant value(ToQt(v));
-               if (value.convert(c->property(qtName.c_str()).metaType())) c->setProperty(qtName.c_str(), value);
-             });
+    AddValue(
+        key, [c, qtName] { return c ? ToStd(c->property(qtName.c_str()).toString()) : std::string(); },
+        [c, qtName](const std::string& v) {
+          if (!c) return;
+          QVariant value(ToQt(v));
+          if (value.convert(c->property(qtName.c_str()).metaType())) c->setProperty(qtName.c_str(), value);
+        });
   }
 }
 
@@ -172,7 +181,8 @@ void WindowStore::Restore() {
       TryStrToInt(h, height) && width > 0 && height > 0) {
     window_->resize(width, height);
   }
-  if (doc.Read(section_, "Left", l) && doc.Read(section_, "Top", t) && TryStrToInt(l, left) && TryStrToInt(t, top)) {
+  if (doc.Read(section_, "Left", l) && doc.Read(section_, "Top", t) && TryStrToInt(l, left) &&
+      TryStrToInt(t, top)) {
     window_->move(left, top);
   }
   if (doc.Read(section_, "State", s)) {

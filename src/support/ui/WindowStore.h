@@ -34,7 +34,8 @@ class WindowStore : public QObject {
   // Value (QSpinBox, QDoubleSpinBox). Throws std::invalid_argument otherwise.
   void Add(QObject* control, const std::string& property);
   // Any other value, by its own key.
-  void AddValue(const std::string& key, std::function<std::string()> get, std::function<void(const std::string&)> set);
+  void AddValue(const std::string& key, std::function<std::string()> get,
+                std::function<void(const std::string&)> set);
 
   // Placement keys Left, Top, Width, Height, State (0 normal, 2 maximised).
   void SetStorePlacement(bool on) { placement_ = on; }
