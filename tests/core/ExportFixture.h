@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordingMessages.h"
 #include "deals/ActiveFormat.h"
 #include "deals/DealGrid.h"
 #include "deals/Marking.h"
@@ -54,39 +55,5 @@ inline std::vector<std::string> LineTexts(const ExportLines& lines, const std::s
   for (const ExportLine& line : lines.Lines()) texts.push_back(lines.Text(line, date, broker));
   return texts;
 }
-
-}  // namespace drs::test
-
-#include <deque>
-
-#include "support/Messages.h"
-
-namespace drs::test {
-
-// Records every message and answers questions from a queue ("Да" when empty).
-class RecordingMessages : public MessageHandler {
- public:
-  struct Shown {
-    MsgKind kind;
-    std::string text;
-    std::vector<std::string> details;
-  };
-  int Show(const MessageRequest& request) override {
-    shown.push_back(
-        {request.kind, request.text, request.details ? *request.details : std::vector<std::string>{}});
-    if (request.kind != MsgKind::Question && request.kind != MsgKind::QuestionCancel) return kAnswerYes;
-    if (answers.empty()) return kAnswerYes;
-    int answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const Shown& s : shown) texts.push_back(s.text);
-    return texts;
-  }
-  std::vector<Shown> shown;
-  std::deque<int> answers;
-};
 
 }  // namespace drs::test

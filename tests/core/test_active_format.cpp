@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "RecordingMessages.h"
+
 #include "TempDir.h"
 #include "deals/ActiveFormat.h"
 #include "deals/DealGrid.h"
@@ -9,14 +11,7 @@
 namespace drs {
 namespace {
 
-class Recorder : public MessageHandler {
- public:
-  int Show(const MessageRequest& r) override {
-    texts.push_back(r.text);
-    return kAnswerYes;
-  }
-  std::vector<std::string> texts;
-};
+using test::Recorder;
 
 const char kWorkedExample[] =
     "[IntValues]\r\nFieldSep=0\r\nDecSep=1\r\nFormat=0\r\nLot=100\r\n\r\n[ExtFormat]\r\nCount=8\r\n"

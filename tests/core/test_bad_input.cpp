@@ -3,8 +3,10 @@
 // crashes, hangs or leaves the grid half-changed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include "RecordingMessages.h"
 
 #include <chrono>
 #include <future>
@@ -19,16 +21,7 @@
 namespace drs {
 namespace {
 
-class Recorder : public MessageHandler {
- public:
-  int Show(const MessageRequest& r) override {
-    texts.push_back(r.text);
-    kinds.push_back(r.kind);
-    return kAnswerNo;
-  }
-  std::vector<std::string> texts;
-  std::vector<MsgKind> kinds;
-};
+using test::Recorder;
 
 // 1 deal number, 2 order number, 3 account, 4 security, 5 buy/sell, 6 price, 7 lots.
 const char kFormat[] =
@@ -58,7 +51,7 @@ class BadReportTest : public ::testing::Test {
   int Deals() const { return deals.Grid().RowCount() - 1; }
 
   test::TempDir dir;
-  Recorder rec;
+  Recorder rec{kAnswerNo};
   DealList deals;
   std::string report;
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "RecordingMessages.h"
+
 #include <filesystem>
 
 #include "TempDir.h"
@@ -10,16 +12,7 @@
 namespace drs {
 namespace {
 
-class Recorder : public MessageHandler {
- public:
-  int Show(const MessageRequest& r) override {
-    texts.push_back(r.text);
-    kinds.push_back(r.kind);
-    return kAnswerYes;
-  }
-  std::vector<std::string> texts;
-  std::vector<MsgKind> kinds;
-};
+using test::Recorder;
 
 // Format: 1 deal number, 2 order number, 3 account, 4 security, 5 buy/sell,
 // 6 price, 7 lots; all shown in that order.

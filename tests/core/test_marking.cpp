@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "RecordingMessages.h"
+
 #include "deals/ActiveFormat.h"
 #include "deals/DealGrid.h"
 #include "deals/Marking.h"
@@ -9,14 +11,7 @@
 namespace drs {
 namespace {
 
-class Recorder : public MessageHandler {
- public:
-  int Show(const MessageRequest& r) override {
-    texts.push_back(r.text);
-    return kAnswerYes;
-  }
-  std::vector<std::string> texts;
-};
+using test::Recorder;
 
 // Grid columns: account, buy/sell, order number.
 class MarkingTest : public ::testing::Test {

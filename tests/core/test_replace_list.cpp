@@ -1,19 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "RecordingMessages.h"
+
 #include "deals/ReplaceList.h"
 #include "support/Messages.h"
 
 namespace drs {
 namespace {
 
-class Recorder : public MessageHandler {
- public:
-  int Show(const MessageRequest& r) override {
-    texts.push_back(r.text);
-    return kAnswerYes;
-  }
-  std::vector<std::string> texts;
-};
+using test::Recorder;
 
 class ReplaceListTest : public ::testing::Test {
  protected:
