@@ -99,6 +99,7 @@ std::shared_ptr<DbfFile> DbfFile::Open(const std::string& path) {
   if (f->fd_ < 0 && (errno == EACCES || errno == EROFS)) {
     f->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     f->writable_ = false;
+    f->readOnlyByMode_ = readOnly;
   }
   if (f->fd_ < 0) {
     int err = errno;
@@ -147,9 +148,12 @@ bool DbfFile::Current(bool reading) {
     if (::fstat(fd_, &st) != 0) return false;
     nlink = st.st_nlink, mode = st.st_mode, size = st.st_size, mtime = MtimeNs(st);
   }
+  checkedAt_ = std::chrono::steady_clock::now();
+  checkedGeneration_ = FileChangeGeneration();
   if (nlink == 0) return false;
-  // A file marked read-only since we opened it is opened again read-only.
-  if (writable_ && (mode & 0222) == 0) return false;
+  // A file marked read-only since we opened it is opened again read-only,
+  // and one marked writable again is opened for writing.
+  if (!ModeKept(mode)) return false;
   // Another writer's append shows in the shared header page; without one,
   // in the file size. The page is read only once the size says it is there.
   bool recounted = header_ && size >= 8 ? MappedCount() != count_ : size != size_;
@@ -163,6 +167,20 @@ bool DbfFile::Current(bool reading) {
     size_ = size;
     mtimeNs_ = mtime;
   }
+  return true;
+}
+
+bool DbfFile::ModeKept(uint64_t mode) const {
+  const bool writableMode = (mode & 0222) != 0;
+  return writable_ ? writableMode : !(readOnlyByMode_ && writableMode);
+}
+
+bool DbfFile::CurrentForWrite() {
+  if (FileChangeGeneration() != checkedGeneration_ ||
+      std::chrono::steady_clock::now() - checkedAt_ >= kRecheckInterval)
+    return Current(false);
+  // The size seen at the last check says the header page is there.
+  if (header_ && size_ >= 8 && MappedCount() != count_) ReadHeader();
   return true;
 }
 
@@ -182,7 +200,7 @@ std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
   }
   auto& slot = Registry()[path];
   if (auto f = slot.lock()) {
-    const bool modeKept = !f->writable_ || (st.st_mode & 0222) != 0;
+    const bool modeKept = f->ModeKept(st.st_mode);
     if (f->dev_ == st.st_dev && f->ino_ == st.st_ino && f->size_ == st.st_size && modeKept) return f;
     if (f->dev_ == st.st_dev && f->ino_ == st.st_ino && modeKept) {
       // Same file changed by someone else: read its header again.

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -38,6 +39,15 @@ class DbfFile {
   // call) reads the header again, other changes make caches stale. Changes
   // in place by another writer are seen when `reading`.
   bool Current(bool reading = false);
+  // Before a write statement: the whole check when the last one is older
+  // than kRecheckInterval, else only another writer's append, read from the
+  // shared header page without a system call. A run of autocommit inserts
+  // would otherwise spend a third of its time asking the kernel the same
+  // question; a file replaced or made read-only meanwhile by another
+  // program is noticed within the interval, by this process (through
+  // WriteFileAtomic or RemoveFile) at once.
+  bool CurrentForWrite();
+  static constexpr std::chrono::microseconds kRecheckInterval{1000};
   ~DbfFile();
 
   const std::string& Path() const { return path_; }
@@ -92,11 +102,14 @@ class DbfFile {
   uint32_t MappedCount() const;
   off_t CountedEnd() const { return off_t(headerLength_) + off_t(count_) * recordLength_; }
   void Remember(off_t end);
+  // The file's mode bits still allow what this object was opened for.
+  bool ModeKept(uint64_t mode) const;
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::string path_;
   int fd_ = -1;
   bool writable_ = true;
+  bool readOnlyByMode_ = false;  // opened read-only because its mode said so
   uint32_t count_ = 0;
   uint16_t headerLength_ = 0;
   uint16_t recordLength_ = 0;
@@ -107,6 +120,8 @@ class DbfFile {
   ino_t ino_ = 0;
   off_t size_ = 0;
   int64_t mtimeNs_ = 0;
+  std::chrono::steady_clock::time_point checkedAt_{};  // of the last whole check
+  uint64_t checkedGeneration_ = 0;                     // FileChangeGeneration() then
 
   uint32_t ahead_ = 0;  // records written past the count, not yet counted
   // The first page of the file, shared with every other user of the file;

@@ -548,7 +548,8 @@ int Disconnect(sqlite3_vtab* v) {
 // The file the vtab stands for, checked through its descriptor and opened
 // again when it was replaced.
 void Refresh(DbfVtab* vt, bool reading) {
-  if (!vt->file->Current(reading)) vt->file = DbfFile::Acquire(vt->path);
+  bool current = reading ? vt->file->Current(true) : vt->file->CurrentForWrite();
+  if (!current) vt->file = DbfFile::Acquire(vt->path);
 }
 
 int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {

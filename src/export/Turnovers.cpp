@@ -12,6 +12,7 @@
 #include "export/TableLocation.h"
 #include "export/TurnoverPairing.h"
 #include "support/Messages.h"
+#include "utils/FileIO.h"
 #include "utils/TextCase.h"
 
 namespace drs {
@@ -39,7 +40,7 @@ void DeleteTableFiles(const std::string& folder, const std::string& fileName) {
     }
     ::closedir(dir);
   }
-  for (const std::string& path : found) std::remove(path.c_str());
+  for (const std::string& path : found) RemoveFile(path);
 }
 
 void CreateTurnoverTable(const std::string& path, bool byAccount) {

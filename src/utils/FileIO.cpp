@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +15,12 @@ namespace {
 void SetError(std::string* error, int err) {
   if (error) *error = SystemErrorText(err);
 }
+
+std::atomic<uint64_t>& FileChanges() {
+  static std::atomic<uint64_t> changes{0};
+  return changes;
+}
+void NoteFileChange() { FileChanges().fetch_add(1, std::memory_order_acq_rel); }
 }  // namespace
 
 std::string SystemErrorText(int err) {
@@ -124,6 +132,7 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::str
     SetError(error, err);
     return false;
   }
+  NoteFileChange();
   if (::rename(tmp.c_str(), path.c_str()) != 0) {
     int err = errno;
     ::unlink(tmp.c_str());
@@ -132,5 +141,14 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::str
   }
   return true;
 }
+
+bool RemoveFile(const std::string& path, std::string* error) {
+  NoteFileChange();
+  if (::unlink(path.c_str()) == 0) return true;
+  SetError(error, errno);
+  return false;
+}
+
+uint64_t FileChangeGeneration() { return FileChanges().load(std::memory_order_acquire); }
 
 }  // namespace drs

@@ -1,6 +1,7 @@
 // Whole-file reads and crash-safe whole-file writes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace drs {
@@ -12,6 +13,12 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err
 // Refuses a read-only existing file. False (with the reason) on failure.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error = nullptr);
 bool FileExists(const std::string& path);
+// Removes a file; false (with the reason) when it cannot be removed.
+bool RemoveFile(const std::string& path, std::string* error = nullptr);
+// Bumped whenever this process replaces or removes a file through the
+// functions above, so open tables can tell at once that they must be looked
+// at again.
+uint64_t FileChangeGeneration();
 // The system's text for errno, in Russian where we have one.
 std::string SystemErrorText(int err);
 

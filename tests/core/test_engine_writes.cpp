@@ -3,9 +3,13 @@
 #include <sys/stat.h>
 
 #include <charconv>
+#include <fstream>
 #include <random>
+#include <thread>
 
+#include "engine/DbfFile.h"
 #include "engine_fixture.h"
+#include "utils/FileIO.h"
 
 using namespace enginetest;
 using drs::EDBEngineError;
@@ -285,6 +289,63 @@ TEST_F(EngineTest, ChangesByAnotherWriterAreSeenByTheNextStatement) {
   EXPECT_THROW(Insert({{"1004", "VTBR", 1, 1, 1}}), EDBEngineError);
   EXPECT_EQ(ReadAll(out), now);
   ::chmod(out.c_str(), 0644);
+}
+
+// One insert statement executed again and again checks the file in full only
+// now and then: another writer's append must still be seen at once, and a
+// replaced or read-only file once the recheck interval has passed.
+TEST_F(EngineTest, RepeatedInsertSeesOtherWritersAndReplacedFiles) {
+  TQuery q;
+  q.SetDatabaseName(dir.string());
+  q.SetSQL(kInsertDeal);
+  q.SetMacro("M", "DEALS");
+  q.RegenerateSQL();
+  auto insert = [&](const std::string& client) {
+    Bind(q, {client, "GAZP", 1, 1, 1});
+    q.ExecSQL();
+  };
+  auto waitRecheck = [] { std::this_thread::sleep_for(3 * drs::DbfFile::kRecheckInterval); };
+  insert("1001");
+  // Another program appends a record right after our statement...
+  std::string rec = ReadAll(out).substr(289, 148);
+  rec.replace(1, 4, "7777");
+  {
+    std::fstream f(out, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(289 + 148);
+    f.write(rec.data(), std::streamsize(rec.size()));
+    f.seekp(4);
+    f.put('\2');
+  }
+  // ... and our next execution goes after it, not over it.
+  insert("1002");
+  std::string now = ReadAll(out);
+  ASSERT_EQ(Count(now), 3u);
+  EXPECT_EQ(now.substr(289 + 148, 148), rec);
+  EXPECT_EQ(now.substr(289 + 2 * 148 + 1, 4), "1002");
+
+  // The table is replaced by a new empty one: later rows go to the new file.
+  fs::path fresh = dir / "fresh.tmp";
+  CreateOutputTable(fresh.string());
+  fs::rename(fresh, out);
+  waitRecheck();
+  insert("1003");
+  now = ReadAll(out);
+  ASSERT_EQ(Count(now), 1u);
+  EXPECT_EQ(now.substr(289 + 1, 4), "1003");
+
+  // Made read-only: refused, the file untouched.
+  ASSERT_EQ(::chmod(out.c_str(), 0444), 0);
+  waitRecheck();
+  EXPECT_THROW(insert("1004"), EDBEngineError);
+  EXPECT_EQ(ReadAll(out), now);
+  ::chmod(out.c_str(), 0644);
+
+  // Removed by this process: the very next execution knows, without waiting.
+  waitRecheck();
+  insert("1005");
+  ASSERT_TRUE(drs::RemoveFile(out));
+  EXPECT_THROW(insert("1006"), EDBEngineError);
+  EXPECT_FALSE(fs::exists(out));
 }
 
 // Records whose bytes differ but whose values SQLite holds equal ("1" and
