@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "engine/Query.h"
-#include "export/MakeDBF.h"
+#include "export/Export.h"
 
 namespace fs = std::filesystem;
 
@@ -39,20 +39,6 @@ struct Timer {
   }
   double Cpu() const { return CpuSeconds() - cpu; }
 };
-
-void CreateTable(const fs::path& path) {
-  drs::TDBF t;
-  t.AddField("CLIENTID", 'C', 16, 0);
-  t.AddField("TICKER", 'C', 50, 0);
-  t.AddField("OPERTYPE", 'N', 6, 0);
-  t.AddField("PRICE", 'N', 20, 5);
-  t.AddField("QTY", 'N', 20, 5);
-  t.AddField("DATES", 'D', 8, 0);
-  t.AddField("SDEL", 'C', 11, 0);
-  t.AddField("BROCID", 'C', 16, 0);
-  t.FileName = path.string();
-  t.CreateTable();
-}
 
 const int kAccounts = 2000;
 
@@ -122,9 +108,9 @@ int main(int argc, char** argv) {
   const bool full = rows >= 1000000;
   fs::path dir = fs::temp_directory_path() / ("drs_bench_engine_" + std::to_string(::getpid()));
   fs::create_directories(dir);
-  CreateTable(dir / "DEALS.DBF");
-  CreateTable(dir / "GROUPED.DBF");
-  CreateTable(dir / "ONETX.DBF");
+  drs::CreateOutputTable((dir / "DEALS.DBF").string());
+  drs::CreateOutputTable((dir / "GROUPED.DBF").string());
+  drs::CreateOutputTable((dir / "ONETX.DBF").string());
   const std::string n = std::to_string(rows) + " rows";
 
   int status = 0;

@@ -52,7 +52,7 @@ struct ProgressScope {
 
 }  // namespace
 
-void CreateOutputTable(const std::string& path) {
+bool CreateOutputTable(const std::string& path) {
   TDBF dbf;
   dbf.AddField("CLIENTID", 'C', 16, 0);
   dbf.AddField("TICKER", 'C', 50, 0);
@@ -63,8 +63,7 @@ void CreateOutputTable(const std::string& path) {
   dbf.AddField("SDEL", 'C', 11, 0);
   dbf.AddField("BROCID", 'C', 16, 0);
   dbf.FileName = path;
-  // A failure shows at the first insert, reported there.
-  dbf.CreateTable();
+  return dbf.CreateTable();
 }
 
 bool OpenOutputView(TQuery& view, const std::string& outFileName) {
@@ -149,6 +148,7 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
   }
 
   if (action == Action::Create) {
+    // A failure shows at the first insert, reported there.
     CreateOutputTable(path);
   } else if (action == Action::Clear) {
     try {

@@ -54,7 +54,8 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
 // whether it opened.
 bool OpenOutputView(TQuery& view, const std::string& outFileName);
 
-// The creation of an empty output deal table.
-void CreateOutputTable(const std::string& path);
+// The creation of an empty output deal table; false when it could not be
+// written (callers let the first insert report it).
+bool CreateOutputTable(const std::string& path);
 
 }  // namespace drs

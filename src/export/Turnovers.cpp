@@ -43,7 +43,9 @@ void DeleteTableFiles(const std::string& folder, const std::string& fileName) {
   for (const std::string& path : found) RemoveFile(path);
 }
 
-void CreateTurnoverTable(const std::string& path, bool byAccount) {
+}  // namespace
+
+bool CreateTurnoverTable(const std::string& path, bool byAccount) {
   TDBF dbf;
   if (byAccount) dbf.AddField("CLIENTID", 'C', 50, 0);
   dbf.AddField("TICKER", 'C', 50, 0);
@@ -51,9 +53,10 @@ void CreateTurnoverTable(const std::string& path, bool byAccount) {
   dbf.AddField("SAL", 'N', 20, 5);
   dbf.AddField("SALDO", 'N', 20, 5);
   dbf.FileName = path;
-  // A failure shows at the first insert, reported there.
-  dbf.CreateTable();
+  return dbf.CreateTable();
 }
+
+namespace {
 
 // Walks the open grouped sums into the pairing.
 void AddSums(TQuery& sums, TurnoverPairing& pairing) {
@@ -119,6 +122,7 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
   view.Close();
   const char* fileName = byAccount ? "CLOb.DBF" : "ShOb.DBF";
   DeleteTableFiles(cwd, fileName);
+  // A failure shows at the first insert, reported there.
   CreateTurnoverTable(cwd + "/" + fileName, byAccount);
 
   {

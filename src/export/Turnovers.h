@@ -40,4 +40,8 @@ struct TurnoverResult {
 // caller holds back the updates of its output view controls meanwhile.
 TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery& view);
 
+// The creation of an empty turnover table ("ShOb.DBF" layout, or "CLOb.DBF"
+// when by account); false when it could not be written.
+bool CreateTurnoverTable(const std::string& path, bool byAccount);
+
 }  // namespace drs

@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "engine/Query.h"
-#include "export/MakeDBF.h"
+#include "export/Export.h"
+#include "export/Turnovers.h"
 
 namespace enginetest {
 
@@ -40,36 +41,9 @@ inline const char* kInsertClob =
 inline const char* kViewShob = "select ticker,buy,sal,saldo from shob order by ticker";
 inline const char* kViewClob = "select clientid,ticker,buy,sal,saldo from clob order by clientid,ticker";
 
-inline void CreateOutputTable(const std::string& path) {
-  drs::TDBF t;
-  t.AddField("CLIENTID", 'C', 16, 0);
-  t.AddField("TICKER", 'C', 50, 0);
-  t.AddField("OPERTYPE", 'N', 6, 0);
-  t.AddField("PRICE", 'N', 20, 5);
-  t.AddField("QTY", 'N', 20, 5);
-  t.AddField("DATES", 'D', 8, 0);
-  t.AddField("SDEL", 'C', 11, 0);
-  t.AddField("BROCID", 'C', 16, 0);
-  t.FileName = path;
-  t.CreateTable();
-}
-
-inline void CreateShob(const std::string& path) {
-  drs::TDBF t;
-  t.AddField("TICKER", 'C', 50, 0);
-  for (const char* n : {"BUY", "SAL", "SALDO"}) t.AddField(n, 'N', 20, 5);
-  t.FileName = path;
-  t.CreateTable();
-}
-
-inline void CreateClob(const std::string& path) {
-  drs::TDBF t;
-  t.AddField("CLIENTID", 'C', 50, 0);
-  t.AddField("TICKER", 'C', 50, 0);
-  for (const char* n : {"BUY", "SAL", "SALDO"}) t.AddField(n, 'N', 20, 5);
-  t.FileName = path;
-  t.CreateTable();
-}
+using drs::CreateOutputTable;
+inline void CreateShob(const std::string& path) { drs::CreateTurnoverTable(path, false); }
+inline void CreateClob(const std::string& path) { drs::CreateTurnoverTable(path, true); }
 
 inline std::string ReadAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);

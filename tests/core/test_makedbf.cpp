@@ -5,7 +5,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "export/Export.h"
 #include "export/MakeDBF.h"
+#include "export/Turnovers.h"
 
 namespace fs = std::filesystem;
 using drs::TDBF;
@@ -31,24 +33,10 @@ class MakeDbfTest : public ::testing::Test {
   fs::path dir;
 };
 
-void AddOutputColumns(TDBF& t) {
-  t.AddField("CLIENTID", 'C', 16, 0);
-  t.AddField("TICKER", 'C', 50, 0);
-  t.AddField("OPERTYPE", 'N', 6, 0);
-  t.AddField("PRICE", 'N', 20, 5);
-  t.AddField("QTY", 'N', 20, 5);
-  t.AddField("DATES", 'D', 8, 0);
-  t.AddField("SDEL", 'C', 11, 0);
-  t.AddField("BROCID", 'C', 16, 0);
-}
-
 }  // namespace
 
 TEST_F(MakeDbfTest, OutputTableIsByteExact) {
-  TDBF t;
-  AddOutputColumns(t);
-  t.FileName = (dir / "OUT.DBF").string();
-  ASSERT_TRUE(t.CreateTable());
+  ASSERT_TRUE(drs::CreateOutputTable((dir / "OUT.DBF").string()));
   std::string b = ReadAll(dir / "OUT.DBF");
   ASSERT_EQ(b.size(), 289u);
   EXPECT_EQ(U8(b, 0), 3u);
@@ -81,22 +69,13 @@ TEST_F(MakeDbfTest, OutputTableIsByteExact) {
 }
 
 TEST_F(MakeDbfTest, TurnoverTablesHaveTheirSizes) {
-  TDBF sh;
-  sh.AddField("TICKER", 'C', 50, 0);
-  for (const char* n : {"BUY", "SAL", "SALDO"}) sh.AddField(n, 'N', 20, 5);
-  sh.FileName = (dir / "ShOb.DBF").string();
-  ASSERT_TRUE(sh.CreateTable());
+  ASSERT_TRUE(drs::CreateTurnoverTable((dir / "ShOb.DBF").string(), false));
   std::string b = ReadAll(dir / "ShOb.DBF");
   EXPECT_EQ(b.size(), 161u);
   EXPECT_EQ(U16(b, 8), 161u);
   EXPECT_EQ(U16(b, 10), 111u);
 
-  TDBF cl;
-  cl.AddField("CLIENTID", 'C', 50, 0);
-  cl.AddField("TICKER", 'C', 50, 0);
-  for (const char* n : {"BUY", "SAL", "SALDO"}) cl.AddField(n, 'N', 20, 5);
-  cl.FileName = (dir / "CLOb.DBF").string();
-  ASSERT_TRUE(cl.CreateTable());
+  ASSERT_TRUE(drs::CreateTurnoverTable((dir / "CLOb.DBF").string(), true));
   b = ReadAll(dir / "CLOb.DBF");
   EXPECT_EQ(b.size(), 193u);
   EXPECT_EQ(U16(b, 10), 161u);

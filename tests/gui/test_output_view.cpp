@@ -7,7 +7,8 @@
 #include <iterator>
 
 #include "engine/Query.h"
-#include "export/MakeDBF.h"
+#include "export/Export.h"
+#include "export/Turnovers.h"
 #include "export/ui/OutputView.h"
 #include "export/ui/TDBGrid.h"
 #include "export/ui/TDBNavigator.h"
@@ -33,17 +34,7 @@ struct Recorder : MessageHandler {
 };
 
 void MakeTable(const std::string& path, int rows) {
-  TDBF t;
-  t.AddField("CLIENTID", 'C', 16, 0);
-  t.AddField("TICKER", 'C', 50, 0);
-  t.AddField("OPERTYPE", 'N', 6, 0);
-  t.AddField("PRICE", 'N', 20, 5);
-  t.AddField("QTY", 'N', 20, 5);
-  t.AddField("DATES", 'D', 8, 0);
-  t.AddField("SDEL", 'C', 11, 0);
-  t.AddField("BROCID", 'C', 16, 0);
-  t.FileName = path;
-  t.CreateTable();
+  drs::CreateOutputTable(path);
   TQuery q;
   q.SetDatabaseName(fs::path(path).parent_path().string());
   q.SetSQL({"insert into %M (CLIENTID,TICKER,OPERTYPE,PRICE,QTY,DATES,SDEL,BROCID)", "values",
@@ -196,11 +187,7 @@ class TestOutputView : public QObject {
     std::string out = (dir / "OUT.DBF").string();
     MakeTable(out, 2);
     fs::path cwd = fs::current_path();
-    TDBF sh;
-    sh.AddField("TICKER", 'C', 50, 0);
-    for (const char* n : {"BUY", "SAL", "SALDO"}) sh.AddField(n, 'N', 20, 5);
-    sh.FileName = (dir / "ShOb.DBF").string();
-    sh.CreateTable();
+    CreateTurnoverTable((dir / "ShOb.DBF").string(), false);
     TQuery ins;
     ins.SetDatabaseName(dir.string());
     ins.SetSQL("insert into shob (ticker,buy,sal,saldo) values (:ticker,:buy,:sal,:saldo)");
