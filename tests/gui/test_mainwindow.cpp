@@ -30,12 +30,16 @@
 #include "main/ui/TStatusBar.h"
 #include "support/AppPaths.h"
 #include "support/DialogHelpers.h"
+#include "support/FormLookup.h"
 #include "support/ui/TDynamicPanel.h"
 #include "support/ui/TFilenameEdit.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
 #include "support/ui/TProgressForm.h"
 
+using drs::test::Child;
+using drs::test::Examples;
+using drs::test::Panel;
 using drs::test::ScriptedMessageHandler;
 
 namespace {
@@ -43,19 +47,6 @@ namespace {
 const std::string kNoParamsFile =
     "Не задан файл настройки параметров. Откройте форму \"Настройка форматов  входных файлов и их "
     "отображения\"";
-
-QString Examples() { return QStringLiteral(DRS_SOURCE_DIR "/examples"); }
-
-template <typename T>
-T* Child(QWidget* form, const char* name) {
-  T* child = form->findChild<T*>(QString::fromLatin1(name));
-  if (!child) qFatal("no control %s", name);
-  return child;
-}
-
-QString Panel(QWidget* form, const char* bar, int panel) {
-  return Child<TStatusBar>(form, bar)->PanelText(panel);
-}
 
 // The colour of a cell's pixel, after the view has drawn it.
 QColor CellPixel(QTableView* grid, int row, int col, QPoint offset) {

@@ -41,28 +41,19 @@
 #include "main/ui/TStatusBar.h"
 #include "support/AppPaths.h"
 #include "support/DialogHelpers.h"
+#include "support/FormLookup.h"
 #include "support/ui/TFilenameEdit.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
 #include "support/ui/TProgressForm.h"
 #include "utils/Cp1251.h"
 
+using drs::test::Child;
+using drs::test::Examples;
+using drs::test::Panel;
 using drs::test::ScriptedMessageHandler;
 
 namespace {
-
-QString Examples() { return QStringLiteral(DRS_SOURCE_DIR "/examples"); }
-
-template <typename T>
-T* Child(QWidget* form, const char* name) {
-  T* child = form->findChild<T*>(QString::fromLatin1(name));
-  if (!child) qFatal("no control %s", name);
-  return child;
-}
-
-QString Panel(QWidget* form, const char* bar, int panel) {
-  return Child<TStatusBar>(form, bar)->PanelText(panel);
-}
 
 QByteArray ReadAll(const QString& path) {
   QFile f(path);
