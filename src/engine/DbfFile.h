@@ -32,17 +32,17 @@ class DbfFile {
   // The open file for the path, reopened when the file on disk was replaced
   // or changed behind our back.
   static std::shared_ptr<DbfFile> Acquire(const std::string& path);
-  // Cheap check through the open descriptor, made before each statement:
-  // false when the file was removed or replaced (our inode has no link left;
-  // Acquire then opens the new one). A change by another writer is taken in:
-  // a new record count (seen in the shared header page without a system
-  // call) reads the header again, other changes make caches stale. Changes
-  // in place by another writer are seen when `reading`.
+  // Cheap check through the open descriptor, made before each reading
+  // statement: false when the file was removed or replaced (our inode has no
+  // link left; Acquire then opens the new one). A change by another writer is
+  // taken in: a new record count (seen in the shared header page without a
+  // system call) reads the header again, other changes make caches stale.
+  // Changes in place by another writer are seen when `reading`.
   bool Current(bool reading = false);
   // Before a write statement: the whole check when the last one is older
   // than kRecheckInterval, else only another writer's append, read from the
   // shared header page without a system call. A run of autocommit inserts
-  // would otherwise spend a third of its time asking the kernel the same
+  // would otherwise spend a sixth of its time asking the kernel the same
   // question; a file replaced or made read-only meanwhile by another
   // program is noticed within the interval, by this process (through
   // WriteFileAtomic or RemoveFile) at once.
