@@ -135,6 +135,8 @@ bool DbfFile::Current(bool reading) {
   // Links, size and mode only, unless reading: once a file's times have been
   // asked for, the kernel stamps the next write with a fine-grained time and
   // dirties the inode, which doubles the cost of an append.
+  // Taken before the look, so a change made meanwhile is not counted as seen.
+  const uint64_t generation = FileChangeGeneration();
   struct statx sx {};
   unsigned mask = STATX_NLINK | STATX_SIZE | STATX_MODE | (reading ? STATX_MTIME : 0u);
   uint64_t nlink, mode;
@@ -149,7 +151,7 @@ bool DbfFile::Current(bool reading) {
     nlink = st.st_nlink, mode = st.st_mode, size = st.st_size, mtime = MtimeNs(st);
   }
   checkedAt_ = std::chrono::steady_clock::now();
-  checkedGeneration_ = FileChangeGeneration();
+  checkedGeneration_ = generation;
   if (nlink == 0) return false;
   // A file marked read-only since we opened it is opened again read-only,
   // and one marked writable again is opened for writing.
