@@ -87,13 +87,17 @@ class EngineTest : public ::testing::Test {
     fs::current_path(oldCwd);
     fs::remove_all(dir);
   }
-  // Inserts the deals through the insert deal statement, prepared once.
-  void Insert(const std::vector<Deal>& deals, const std::string& table = "DEALS") {
-    drs::TQuery q;
+  // Sets `q` to the insert deal statement into `table` of the test folder.
+  void PrepareInsert(drs::TQuery& q, const std::string& table = "DEALS") const {
     q.SetDatabaseName(dir.string());
     q.SetSQL(kInsertDeal);
     q.SetMacro("M", drs::MacroTableName(table));
     q.RegenerateSQL();
+  }
+  // Inserts the deals through the insert deal statement, prepared once.
+  void Insert(const std::vector<Deal>& deals, const std::string& table = "DEALS") {
+    drs::TQuery q;
+    PrepareInsert(q, table);
     for (const auto& d : deals) {
       Bind(q, d);
       q.ExecSQL();

@@ -231,10 +231,7 @@ TEST_F(EngineTest, ValuesThatDoNotFitAreRefusedNamingTheColumn) {
 
 TEST_F(EngineTest, PreparedOnceAndReexecuted) {
   TQuery q;
-  q.SetDatabaseName(dir.string());
-  q.SetSQL(kInsertDeal);
-  q.SetMacro("M", "deals");
-  q.RegenerateSQL();
+  PrepareInsert(q, "deals");
   for (int i = 0; i < 1000; ++i) {
     Bind(q, {std::to_string(i), "T" + std::to_string(i % 7), double(i % 2), i * 0.5, double(i)});
     q.ExecSQL();

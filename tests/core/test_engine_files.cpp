@@ -160,10 +160,7 @@ TEST_F(EngineTest, KilledWriterLeavesAValidFile) {
     if (child == 0) {
       try {
         TQuery q;
-        q.SetDatabaseName(dir.string());
-        q.SetSQL(kInsertDeal);
-        q.SetMacro("M", "DEALS");
-        q.RegenerateSQL();
+        PrepareInsert(q);
         for (int i = 0;; ++i) {
           Bind(q, {std::to_string(i), "GAZP", 1, 1.5, double(i)});
           q.ExecSQL();

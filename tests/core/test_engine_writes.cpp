@@ -76,10 +76,7 @@ TEST_F(EngineTest, OrderServedByTheTableMatchesSqliteOwnSort) {
   // A blank operation type reads as NULL and sorts first.
   {
     TQuery q;
-    q.SetDatabaseName(dir.string());
-    q.SetSQL(kInsertDeal);
-    q.SetMacro("M", "DEALS");
-    q.RegenerateSQL();
+    PrepareInsert(q);
     Bind(q, {"1003", "LKOH", 0, 1, 5});
     q.SetNull("OPERTYPE");
     q.ExecSQL();
@@ -238,10 +235,7 @@ TEST_F(EngineTest, TransactionIsWrittenAtCommitRecordsFirst) {
 
 TEST_F(EngineTest, EveryAutocommitInsertIsCountedAtOnce) {
   TQuery q;
-  q.SetDatabaseName(dir.string());
-  q.SetSQL(kInsertDeal);
-  q.SetMacro("M", "DEALS");
-  q.RegenerateSQL();
+  PrepareInsert(q);
   for (uint32_t i = 1; i <= 50; ++i) {
     Bind(q, {std::to_string(i), "GAZP", 1, 1, double(i)});
     q.ExecSQL();
@@ -296,10 +290,7 @@ TEST_F(EngineTest, ChangesByAnotherWriterAreSeenByTheNextStatement) {
 // replaced or read-only file once the recheck interval has passed.
 TEST_F(EngineTest, RepeatedInsertSeesOtherWritersAndReplacedFiles) {
   TQuery q;
-  q.SetDatabaseName(dir.string());
-  q.SetSQL(kInsertDeal);
-  q.SetMacro("M", "DEALS");
-  q.RegenerateSQL();
+  PrepareInsert(q);
   auto insert = [&](const std::string& client) {
     Bind(q, {client, "GAZP", 1, 1, 1});
     q.ExecSQL();
