@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "format/IniFile.h"
-#include "format/ListSection.h"
+#include "profile/IniFile.h"
+#include "profile/ListSection.h"
 #include "utils/Cp1251.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

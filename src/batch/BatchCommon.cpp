@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "deals/DealList.h"
-#include "format/IniFile.h"
-#include "format/ListSection.h"
+#include "profile/IniFile.h"
+#include "profile/ListSection.h"
 #include "support/AppPaths.h"
 #include "utils/Cp1251.h"
 #include "utils/FileIO.h"

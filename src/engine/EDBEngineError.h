@@ -9,7 +9,20 @@ namespace drs {
 
 class EDBEngineError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  // Row: the failure belongs to the values of one row (a text longer than its
+  // column, a number that does not fit) and the next row may succeed.
+  // Table: everything else, which repeats for every row (no such table, no
+  // space, read-only, locked by another program).
+  enum class Scope { Table, Row };
+
+  explicit EDBEngineError(const std::string& message, Scope scope = Scope::Table)
+      : std::runtime_error(message), scope_(scope) {}
+
+  Scope GetScope() const { return scope_; }
+  bool RowOnly() const { return scope_ == Scope::Row; }
+
+ private:
+  Scope scope_;
 };
 
 }  // namespace drs

@@ -4,8 +4,8 @@
 #include <climits>
 #include <cmath>
 
-#include "format/IniFile.h"
-#include "format/ListSection.h"
+#include "profile/IniFile.h"
+#include "profile/ListSection.h"
 #include "utils/Utils.h"
 
 namespace drs {

@@ -22,7 +22,7 @@
 #include "export/ExportProgress.h"
 #include "export/Turnovers.h"
 #include "format/FormatFile.h"
-#include "format/IniFile.h"
+#include "profile/IniFile.h"
 #include "support/JournalFile.h"
 #include "utils/Errors.h"
 #include "utils/FileIO.h"

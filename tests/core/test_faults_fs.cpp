@@ -13,7 +13,7 @@
 #include "export/Export.h"
 #include "export/ExportProgress.h"
 #include "format/FormatFile.h"
-#include "format/IniFile.h"
+#include "profile/IniFile.h"
 #include "support/JournalFile.h"
 #include "utils/Errors.h"
 #include "utils/FileIO.h"

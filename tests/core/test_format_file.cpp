@@ -2,7 +2,7 @@
 
 #include "TempDir.h"
 #include "format/FormatFile.h"
-#include "format/IniFile.h"
+#include "profile/IniFile.h"
 #include "utils/Cp1251.h"
 
 namespace drs {

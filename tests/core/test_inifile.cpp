@@ -2,8 +2,8 @@
 #include <sys/stat.h>
 
 #include "TempDir.h"
-#include "format/IniFile.h"
-#include "format/ListSection.h"
+#include "profile/IniFile.h"
+#include "profile/ListSection.h"
 #include "utils/Cp1251.h"
 #include "utils/Utils.h"
 

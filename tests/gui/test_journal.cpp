@@ -7,7 +7,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "format/IniFile.h"
+#include "profile/IniFile.h"
 #include "gui/support/DialogHelpers.h"
 #include "support/AppPaths.h"
 #include "support/JournalFile.h"

@@ -21,7 +21,7 @@
 
 #include "export/ui/OutputView.h"
 #include "export/ui/TDBGrid.h"
-#include "format/IniFile.h"
+#include "profile/IniFile.h"
 #include "format/ui/TReplaceForm.h"
 #include "format/ui/TSetParamsForm.h"
 #include "main/ui/DealGridModel.h"

@@ -8,8 +8,8 @@
 #include <QToolButton>
 #include <memory>
 
-#include "format/IniFile.h"
-#include "format/ListSection.h"
+#include "profile/IniFile.h"
+#include "profile/ListSection.h"
 #include "format/ui/MainWindowLink.h"
 #include "format/ui/TReplaceForm.h"
 #include "support/AppPaths.h"

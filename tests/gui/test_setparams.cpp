@@ -11,8 +11,8 @@
 
 #include "deals/DealList.h"
 #include "format/FormatFile.h"
-#include "format/IniFile.h"
-#include "format/ListSection.h"
+#include "profile/IniFile.h"
+#include "profile/ListSection.h"
 #include "format/ui/MainWindowLink.h"
 #include "format/ui/StringGridView.h"
 #include "format/ui/TEditCombo.h"

@@ -31,7 +31,7 @@
 #include "engine/Query.h"
 #include "export/ui/OutputView.h"
 #include "export/ui/TDBGrid.h"
-#include "format/IniFile.h"
+#include "profile/IniFile.h"
 #include "format/ui/StringGridView.h"
 #include "format/ui/TReplaceForm.h"
 #include "format/ui/TSetParamsForm.h"

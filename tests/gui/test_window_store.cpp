@@ -13,7 +13,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "format/IniFile.h"
+#include "profile/IniFile.h"
 #include "support/AppPaths.h"
 #include "support/ui/TFilenameEdit.h"
 #include "support/ui/WindowStore.h"

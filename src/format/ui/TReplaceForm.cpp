@@ -8,8 +8,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "format/IniFile.h"
-#include "format/ListSection.h"
+#include "profile/IniFile.h"
+#include "profile/ListSection.h"
 #include "format/MemoText.h"
 #include "format/ui/MainWindowLink.h"
 #include "support/AppPaths.h"

@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "format/IniFile.h"
+#include "profile/IniFile.h"
 #include "support/AppPaths.h"
 #include "utils/Utils.h"
 

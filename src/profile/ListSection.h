@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "format/IniFile.h"
+#include "profile/IniFile.h"
 
 namespace drs {
 

@@ -1,4 +1,4 @@
-#include "format/IniFile.h"
+#include "profile/IniFile.h"
 
 #include <sys/stat.h>
 

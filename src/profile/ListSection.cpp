@@ -1,4 +1,4 @@
-#include "format/ListSection.h"
+#include "profile/ListSection.h"
 
 #include <algorithm>
 #include <unordered_map>
