@@ -183,6 +183,11 @@ bool Ascii(std::string_view s) {
 // Writes one value into its place in the record; a value that does not fit
 // its field is refused, never cut. Works in place, without heap copies, for
 // the usual values (numbers, ASCII text, dates).
+// A value that does not fit its field: the next row may well fit.
+EDBEngineError RowError(const std::string& message) {
+  return EDBEngineError(message, EDBEngineError::Scope::Row);
+}
+
 void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
   char* p = dst + f.offset;
   std::memset(p, ' ', f.length);
@@ -208,16 +213,15 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
           std::string_view text = ValueView(v), t = Trim(text);
           if (t.empty()) return;
           if (!ParseDouble(t, d))
-            throw EDBEngineError("Значение \"" + std::string(text) + "\" поля " + f.name +
-                                 " не является числом");
+            throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является числом");
         }
-        if (!std::isfinite(d)) throw EDBEngineError("Значение поля " + f.name + " не является числом");
+        if (!std::isfinite(d)) throw RowError("Значение поля " + f.name + " не является числом");
         size_t n = 0;
         if (QuickFixed(d, int(f.decimals), b, n)) {
           digits = std::string_view(b, n);
         } else {
           auto r = std::to_chars(b, b + sizeof b, d, std::chars_format::fixed, int(f.decimals));
-          if (r.ec != std::errc()) throw EDBEngineError("Число не помещается в поле " + f.name);
+          if (r.ec != std::errc()) throw RowError("Число не помещается в поле " + f.name);
           digits = std::string_view(b, size_t(r.ptr - b));
         }
         // A negative value that rounds to zero is written as zero.
@@ -225,8 +229,8 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
           digits.remove_prefix(1);
       }
       if (digits.size() > f.length)
-        throw EDBEngineError("Число " + std::string(digits) + " не помещается в поле " + f.name + " (N " +
-                             std::to_string(f.length) + "." + std::to_string(f.decimals) + ")");
+        throw RowError("Число " + std::string(digits) + " не помещается в поле " + f.name + " (N " +
+                       std::to_string(f.length) + "." + std::to_string(f.decimals) + ")");
       std::memcpy(p + f.length - digits.size(), digits.data(), digits.size());
       return;
     }
@@ -235,7 +239,7 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
       if (t.empty()) return;
       char bytes[8];
       if (f.length != 8 || !DateBytes(t, bytes))
-        throw EDBEngineError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является датой");
+        throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является датой");
       std::memcpy(p, bytes, 8);
       return;
     }
@@ -251,14 +255,14 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
       else if (t.empty())
         *p = '?';
       else
-        throw EDBEngineError("Значение \"" + text + "\" поля " + f.name + " не является логическим");
+        throw RowError("Значение \"" + text + "\" поля " + f.name + " не является логическим");
       return;
     }
     default: {
       std::string_view text = ValueView(v);
       auto tooLong = [&] {
-        return EDBEngineError("Значение \"" + std::string(text) + "\" длиннее поля " + f.name + " (" +
-                              std::to_string(f.length) + " знаков)");
+        return RowError("Значение \"" + std::string(text) + "\" длиннее поля " + f.name + " (" +
+                        std::to_string(f.length) + " знаков)");
       };
       // ASCII text is its own 1251 encoding.
       if (Ascii(text)) {
@@ -267,8 +271,8 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
         return;
       }
       if (!FitsCp1251(text))
-        throw EDBEngineError("Значение \"" + std::string(text) + "\" поля " + f.name +
-                             " содержит знаки вне кодировки 1251");
+        throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name +
+                       " содержит знаки вне кодировки 1251");
       std::string bytes = Utf8ToCp1251(text);
       if (bytes.size() > f.length) throw tooLong();
       std::memcpy(p, bytes.data(), bytes.size());
@@ -776,6 +780,10 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
       sqlite3_int64 r = sqlite3_value_int64(argv[0]);
       if (r >= 1 && r <= f.RecordCount()) vt->updates[uint32_t(r - 1)] = std::move(rec);
     }
+  } catch (const EDBEngineError& e) {
+    SetError(v, e.what());
+    // The statement's result code carries the scope to TQuery.
+    return e.RowOnly() ? SQLITE_CONSTRAINT_VTAB : SQLITE_ERROR;
   } catch (const std::exception& e) {
     SetError(v, e.what());
     return SQLITE_ERROR;

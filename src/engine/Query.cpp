@@ -197,6 +197,13 @@ TQuery::~TQuery() {
 
 void TQuery::Fail(const std::string& what) const { throw EDBEngineError(what); }
 
+void TQuery::FailStatement(int rc, const std::string& message) const {
+  // A constraint failure is a value the table refused for one row.
+  const auto scope =
+      (rc & 0xff) == SQLITE_CONSTRAINT ? EDBEngineError::Scope::Row : EDBEngineError::Scope::Table;
+  throw EDBEngineError(EngineMessage(message, text_), scope);
+}
+
 void TQuery::SetDatabaseName(const std::string& folder) {
   if (folder == database_) return;
   Close();
@@ -454,7 +461,7 @@ void TQuery::ExecSQL() {
   if (rc != SQLITE_DONE) {
     std::string msg = sqlite3_errmsg(db_);
     sqlite3_reset(stmt_);
-    Fail(EngineMessage(msg, text_));
+    FailStatement(rc, msg);
   }
   sqlite3_reset(stmt_);
 }
@@ -581,7 +588,7 @@ int64_t TQuery::RecordCount() {
     g.st = PrepareText("select count(*) from (" + inner + "\n)");
     BindAll(g.st, SlotsFor(g.st));
     int rc = sqlite3_step(g.st);
-    if (rc != SQLITE_ROW) Fail(EngineMessage(sqlite3_errmsg(db_), text_));
+    if (rc != SQLITE_ROW) FailStatement(sqlite3_errcode(db_), sqlite3_errmsg(db_));
     recordCount_ = sqlite3_column_int64(g.st, 0);
   }
   return *recordCount_;
@@ -599,7 +606,7 @@ void TQuery::LoadAllRows() {
     for (int i = 0; i < n; ++i) row[size_t(i)] = ColumnValue(g.st, i);
     rows.push_back(std::move(row));
   }
-  if (rc != SQLITE_DONE) Fail(EngineMessage(sqlite3_errmsg(db_), text_));
+  if (rc != SQLITE_DONE) FailStatement(sqlite3_errcode(db_), sqlite3_errmsg(db_));
   rows_ = std::move(rows);
 }
 
@@ -653,7 +660,7 @@ void TQuery::OpenLive() {
     g.st = PrepareText("select rowid from " + live->table);
     int rc;
     while ((rc = sqlite3_step(g.st)) == SQLITE_ROW) live->rowids.push_back(sqlite3_column_int64(g.st, 0));
-    if (rc != SQLITE_DONE) Fail(EngineMessage(sqlite3_errmsg(db_), text_));
+    if (rc != SQLITE_DONE) FailStatement(sqlite3_errcode(db_), sqlite3_errmsg(db_));
   }
   live->fetch = PrepareText("select " + cols + " from " + live->table + " where rowid=?1");
   live_ = std::move(live);
@@ -674,7 +681,7 @@ void TQuery::SetCell(int64_t row, int field, const std::string& value) {
     sqlite3_bind_text(g.st, 1, value.data(), int(value.size()), SQLITE_TRANSIENT);
   int64_t rowid = live_->rowids[size_t(row)];
   sqlite3_bind_int64(g.st, 2, rowid);
-  if (sqlite3_step(g.st) != SQLITE_DONE) Fail(EngineMessage(sqlite3_errmsg(db_), text_));
+  if (sqlite3_step(g.st) != SQLITE_DONE) FailStatement(sqlite3_errcode(db_), sqlite3_errmsg(db_));
   live_->cache.erase(rowid);
 }
 
@@ -694,7 +701,7 @@ int64_t TQuery::InsertRow(const std::vector<std::string>& values) {
     else
       sqlite3_bind_text(g.st, int(i) + 1, v.data(), int(v.size()), SQLITE_TRANSIENT);
   }
-  if (sqlite3_step(g.st) != SQLITE_DONE) Fail(EngineMessage(sqlite3_errmsg(db_), text_));
+  if (sqlite3_step(g.st) != SQLITE_DONE) FailStatement(sqlite3_errcode(db_), sqlite3_errmsg(db_));
   live_->rowids.push_back(sqlite3_last_insert_rowid(db_));
   return int64_t(live_->rowids.size()) - 1;
 }
@@ -706,7 +713,7 @@ void TQuery::DeleteRow(int64_t row) {
   g.st = PrepareText("delete from " + live_->table + " where rowid=?1");
   int64_t rowid = live_->rowids[size_t(row)];
   sqlite3_bind_int64(g.st, 1, rowid);
-  if (sqlite3_step(g.st) != SQLITE_DONE) Fail(EngineMessage(sqlite3_errmsg(db_), text_));
+  if (sqlite3_step(g.st) != SQLITE_DONE) FailStatement(sqlite3_errcode(db_), sqlite3_errmsg(db_));
   live_->rowids.erase(live_->rowids.begin() + row);
   live_->cache.erase(rowid);
 }

@@ -184,6 +184,8 @@ class TQuery {
   void LoadAllRows();
   void OpenLive();
   [[noreturn]] void Fail(const std::string& what) const;
+  // The failure of the last step of a statement, with its scope.
+  [[noreturn]] void FailStatement(int rc, const std::string& message) const;
 
   std::string database_;
   std::string template_;
