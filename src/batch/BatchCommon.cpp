@@ -3,9 +3,6 @@
 #include <cstdio>
 
 #include "deals/DealList.h"
-#include "profile/IniFile.h"
-#include "profile/ListSection.h"
-#include "support/AppPaths.h"
 #include "utils/Cp1251.h"
 #include "utils/FileIO.h"
 #include "utils/Utils.h"
@@ -49,18 +46,6 @@ int StderrMessages::Show(const MessageRequest& request) {
                                                                                       : kAnswerYes;
 }
 
-std::string SettingsValue(const std::string& section, const std::string& key) {
-  IniFile ini(SettingsFilePath());
-  return ini.ReadString(section, key, "");
-}
-
-std::vector<std::string> SettingsList(const std::string& section) {
-  IniFile ini(SettingsFilePath());
-  std::vector<std::string> items;
-  ReadListSection(ini, section, items, ListReadMode::Append);
-  return items;
-}
-
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& error) {
   std::string bytes;
   std::string reason;
@@ -97,36 +82,29 @@ void OutBuffer::Flush() {
   std::fflush(stdout);
 }
 
-std::string Pick(const Options& options, const std::string& option, const std::string& key) {
-  return options.Has(option) ? options.Value(option) : SettingsValue("TMMVBForm", key);
+std::string Pick(const Options& options, const std::string& option, const StoredProperty& stored) {
+  return options.Has(option) ? options.Value(option) : ReadMainWindowValue(stored);
 }
 
 LoadOutcome LoadDeals(const Options& options, DealList& deals, StderrMessages& messages) {
-  std::vector<std::string> rules;
-  std::string error;
+  // The window's show sequence, with the options in place of what is stored.
+  StartupSettings startup = ReadStartupSettings();
   if (options.Has("--replace-list")) {
-    if (!ReadTextLines(options.Value("--replace-list"), rules, error)) {
+    std::string error;
+    if (!ReadTextLines(options.Value("--replace-list"), startup.replaceLines, error)) {
       ShowError(error);
       return LoadOutcome::Refused;
     }
-  } else {
-    rules = SettingsList("ReplaceList");
   }
-  for (size_t i = 0; i < rules.size(); ++i) deals.ParseReplaceLine(rules[i], static_cast<int>(i) + 1);
-
-  const std::string formatFile =
-      options.Has("--format") ? options.Value("--format") : SettingsValue("ParamsFileName", "ParamsFileName");
-  if (IsBlank(formatFile)) {
-    ShowError(kNoFormatFileMessage);
-  } else {
-    deals.LoadFormat(formatFile);
-  }
+  if (options.Has("--format")) startup.paramsFileName = options.Value("--format");
+  deals.ParseReplaceLines(startup.replaceLines);
+  deals.LoadStartFormat(startup.paramsFileName);
 
   // Bounds pass the same digit check as the window's edits.
-  const std::string minBound = CheckBoundDigits(Pick(options, "--min", "MinClientEdit.Text"));
-  const std::string maxBound = CheckBoundDigits(Pick(options, "--max", "MaxClientEdit.Text"));
+  const std::string minBound = CheckBoundDigits(Pick(options, "--min", mainwindow::kMinClient));
+  const std::string maxBound = CheckBoundDigits(Pick(options, "--max", mainwindow::kMaxClient));
   messages.ResetErrors();
-  if (!deals.OpenReport(Pick(options, "--report", "InFilenameEdit.Text"), minBound, maxBound)) {
+  if (!deals.OpenReport(Pick(options, "--report", mainwindow::kInFile), minBound, maxBound)) {
     return LoadOutcome::Refused;
   }
   return deals.LastReportRead() && messages.Errors() == 0 ? LoadOutcome::Loaded : LoadOutcome::Incomplete;

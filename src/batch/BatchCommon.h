@@ -1,5 +1,5 @@
 // What every drsprep-batch command shares: option parsing, messages on
-// stderr, the settings file and text files read line by line.
+// stderr, stored settings and text files read line by line.
 #pragma once
 
 #include <map>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/Messages.h"
+#include "support/SettingsFile.h"
 
 namespace drs {
 class DealList;
@@ -46,12 +47,8 @@ class StderrMessages : public MessageHandler {
   int errors_ = 0;
 };
 
-// A value of the settings file (drsprep.INI), empty when absent.
-std::string SettingsValue(const std::string& section, const std::string& key);
-// The stored lines of a list section of the settings file.
-std::vector<std::string> SettingsList(const std::string& section);
-// The option's value, else the main window's stored property of that key.
-std::string Pick(const Options& options, const std::string& option, const std::string& key);
+// The option's value, else the main window's stored property.
+std::string Pick(const Options& options, const std::string& option, const StoredProperty& stored);
 
 enum class LoadOutcome {
   Refused,     // a message stopped it before the report was read (no counters)

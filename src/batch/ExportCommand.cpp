@@ -61,22 +61,10 @@ class TerminalProgress : public ExportProgress {
   bool shown_ = false;
 };
 
-bool StoredFlag(const std::string& key) {
-  const std::string value = SettingsValue("TMMVBForm", key);
-  int number = 0;
-  if (TryStrToInt(value, number)) return number != 0;
-  return value == "True" || value == "true";
-}
-
-int StoredIndex(const std::string& key) {
-  int number = -1;
-  return TryStrToInt(SettingsValue("TMMVBForm", key), number) ? number : -1;
-}
-
-bool PickFlag(const Options& options, const std::string& flag, const std::string& key) {
+bool PickFlag(const Options& options, const std::string& flag, const StoredProperty& stored) {
   if (options.flags.count(flag)) return true;
   if (options.flags.count("--no-" + flag.substr(2))) return false;
-  return StoredFlag(key);
+  return ReadMainWindowFlag(stored);
 }
 
 void PrintView(TQuery& view) {
@@ -154,7 +142,7 @@ int RunExport(const std::vector<std::string>& args) {
     }
     settings.writeMode = mode == "overwrite" ? 0 : 1;
   } else {
-    settings.writeMode = StoredIndex("WriteModeRadioGroup.ItemIndex");
+    settings.writeMode = ReadMainWindowIndex(mainwindow::kWriteMode);
   }
   int turnoverMode = -1;
   if (options.Has("--turnovers")) {
@@ -165,11 +153,11 @@ int RunExport(const std::vector<std::string>& args) {
     }
     turnoverMode = mode == "by-security" ? kTurnoverBySecurity : kTurnoverByAccount;
   }
-  settings.outFileName = Pick(options, "--out", "OutFilenameEdit.Text");
-  settings.tradeDate = Pick(options, "--date", "TorgDateEdit.Text");
-  settings.brokerAcc = Pick(options, "--broker", "BrokerAccEdit.Text");
-  settings.squeezeOrders = PickFlag(options, "--squeeze-orders", "SqueeseClaineCheckBox.Checked");
-  settings.squeezeClients = PickFlag(options, "--squeeze-clients", "SqueeseClientCheckBox.Checked");
+  settings.outFileName = Pick(options, "--out", mainwindow::kOutFile);
+  settings.tradeDate = Pick(options, "--date", mainwindow::kTradeDate);
+  settings.brokerAcc = Pick(options, "--broker", mainwindow::kBrokerAcc);
+  settings.squeezeOrders = PickFlag(options, "--squeeze-orders", mainwindow::kSqueezeOrders);
+  settings.squeezeClients = PickFlag(options, "--squeeze-clients", mainwindow::kSqueezeClients);
 
   ExportMessages messages(options.flags.count("--yes") > 0);
   ScopedMessageHandler scope(&messages);

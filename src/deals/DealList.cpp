@@ -3,6 +3,7 @@
 #include "deals/DealReport.h"
 #include "support/Messages.h"
 #include "utils/FileIO.h"
+#include "utils/Utils.h"
 
 namespace drs {
 
@@ -40,6 +41,20 @@ void DealList::LoadFormat(const std::string& paramsFileName) {
 void DealList::ParseReplaceLine(const std::string& line, int lineNo) { lists_.ParseLine(line, lineNo); }
 
 void DealList::ClearReplaceLists() { lists_.Clear(); }
+
+void DealList::ParseReplaceLines(const std::vector<std::string>& lines) {
+  lists_.Clear();
+  for (size_t i = 0; i < lines.size(); ++i) lists_.ParseLine(lines[i], static_cast<int>(i) + 1);
+}
+
+bool DealList::LoadStartFormat(const std::string& paramsFileName) {
+  if (IsBlank(paramsFileName)) {
+    ShowError(kNoFormatFileMessage);
+    return false;
+  }
+  LoadFormat(paramsFileName);
+  return true;
+}
 
 bool DealList::OpenReport(const std::string& inFileName, const std::string& minBound,
                           const std::string& maxBound) {

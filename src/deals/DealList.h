@@ -28,6 +28,12 @@ class DealList {
   // Parses one stored line of the substitution list (numbered from 1).
   void ParseReplaceLine(const std::string& line, int lineNo);
   void ClearReplaceLists();
+  // The substitution and lot lists anew from these lines, numbered from 1;
+  // errors are shown one by one as they are met.
+  void ParseReplaceLines(const std::vector<std::string>& lines);
+  // The start-up load: a blank name shows kNoFormatFileMessage, any other
+  // name runs LoadFormat. False when the name is blank.
+  bool LoadStartFormat(const std::string& paramsFileName);
 
   // "Показать/обновить": reads the report named in the edit into the grid and
   // marks the deals in range. Returns false when the format check refused

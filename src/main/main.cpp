@@ -15,8 +15,8 @@ int main(int argc, char* argv[]) {
   drs::GuiMessageHandler messages;
   drs::ScopedMessageHandler installed(&messages);
 
-  TMMVBForm form;
-  QObject::connect(&form, &TMMVBForm::Closed, &app, &QApplication::quit);
+  drs::TMMVBForm form;
+  QObject::connect(&form, &drs::TMMVBForm::Closed, &app, &QApplication::quit);
   drs::TJrnlForm journal;  // hidden until the operator asks for it
   form.SetJournalForm(&journal);
   form.show();

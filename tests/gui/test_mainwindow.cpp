@@ -21,13 +21,13 @@
 
 #include "export/ui/OutputView.h"
 #include "export/ui/TDBGrid.h"
-#include "profile/IniFile.h"
 #include "format/ui/TReplaceForm.h"
 #include "format/ui/TSetParamsForm.h"
 #include "main/ui/DealGridModel.h"
 #include "main/ui/TMMVBForm.h"
 #include "main/ui/TRadioGroup.h"
 #include "main/ui/TStatusBar.h"
+#include "profile/IniFile.h"
 #include "support/AppPaths.h"
 #include "support/DialogHelpers.h"
 #include "support/FormLookup.h"
@@ -37,6 +37,9 @@
 #include "support/ui/TJrnlForm.h"
 #include "support/ui/TProgressForm.h"
 
+using drs::TMMVBForm;
+using drs::TRadioGroup;
+using drs::TStatusBar;
 using drs::test::Child;
 using drs::test::Examples;
 using drs::test::Panel;

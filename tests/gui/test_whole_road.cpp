@@ -31,7 +31,6 @@
 #include "engine/Query.h"
 #include "export/ui/OutputView.h"
 #include "export/ui/TDBGrid.h"
-#include "profile/IniFile.h"
 #include "format/ui/StringGridView.h"
 #include "format/ui/TReplaceForm.h"
 #include "format/ui/TSetParamsForm.h"
@@ -39,6 +38,7 @@
 #include "main/ui/TMMVBForm.h"
 #include "main/ui/TRadioGroup.h"
 #include "main/ui/TStatusBar.h"
+#include "profile/IniFile.h"
 #include "support/AppPaths.h"
 #include "support/DialogHelpers.h"
 #include "support/FormLookup.h"
@@ -48,6 +48,9 @@
 #include "support/ui/TProgressForm.h"
 #include "utils/Cp1251.h"
 
+using drs::TMMVBForm;
+using drs::TRadioGroup;
+using drs::TStatusBar;
 using drs::test::Child;
 using drs::test::Examples;
 using drs::test::Panel;

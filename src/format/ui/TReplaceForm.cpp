@@ -8,20 +8,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "profile/IniFile.h"
-#include "profile/ListSection.h"
 #include "format/MemoText.h"
 #include "format/ui/MainWindowLink.h"
-#include "support/AppPaths.h"
 #include "support/Messages.h"
+#include "support/SettingsFile.h"
 #include "support/ui/GeneralError.h"
 #include "support/ui/WindowStore.h"
 
 namespace drs {
-
-namespace {
-constexpr std::string_view kReplaceList = "ReplaceList";
-}
 
 TReplaceForm::TReplaceForm(MainWindowLink& link, QWidget* parent) : QWidget(parent), link_(link) {
   setObjectName("ReplaceForm");
@@ -84,19 +78,15 @@ void TReplaceForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous()) return;
   RunGuarded([this] {
-    IniFile ini(SettingsFilePath());
     std::vector<std::string> lines = Lines();
-    if (ReadListSection(ini, kReplaceList, lines, ListReadMode::Replace)) {
+    if (ReadStoredReplaceList(lines)) {
       ReplaceMemo->setPlainText(QString::fromStdString(MemoText(lines)));
     }
     modified_ = false;
   });
 }
 
-void TReplaceForm::WriteList() {
-  IniFile ini(SettingsFilePath());
-  WriteListSection(ini, kReplaceList, Lines());
-}
+void TReplaceForm::WriteList() { WriteStoredReplaceList(Lines()); }
 
 void TReplaceForm::Save() {
   WriteList();

@@ -4,6 +4,8 @@
 
 #include "main/ui/DealGridModel.h"
 
+namespace drs {
+
 DealGridDelegate::DealGridDelegate(const DealGridModel& model, QObject* parent)
     : QStyledItemDelegate(parent), model_(model) {}
 
@@ -36,3 +38,5 @@ void DealGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
                     index.data(Qt::DisplayRole).toString());
   painter->restore();
 }
+
+}  // namespace drs

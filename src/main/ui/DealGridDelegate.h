@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QStyledItemDelegate>
 
+namespace drs {
+
 class DealGridModel;
 
 class DealGridDelegate : public QStyledItemDelegate {
@@ -20,3 +22,5 @@ class DealGridDelegate : public QStyledItemDelegate {
  private:
   const DealGridModel& model_;
 };
+
+}  // namespace drs

@@ -2,6 +2,8 @@
 
 #include "deals/DealGrid.h"
 
+namespace drs {
+
 DealGridModel::DealGridModel(const drs::DealGrid& grid, RowTest isMarked, RowTest isRelated, QObject* parent)
     : QAbstractTableModel(parent),
       grid_(grid),
@@ -48,3 +50,5 @@ void DealGridModel::UseGridColumns() {
 bool DealGridModel::IsMarked(int modelRow) const { return isMarked_ && isMarked_(modelRow + 1); }
 
 bool DealGridModel::IsRelated(int modelRow) const { return isRelated_ && isRelated_(modelRow + 1); }
+
+}  // namespace drs

@@ -7,8 +7,8 @@
 #include <functional>
 
 namespace drs {
+
 class DealGrid;
-}
 
 class DealGridModel : public QAbstractTableModel {
   Q_OBJECT
@@ -40,3 +40,5 @@ class DealGridModel : public QAbstractTableModel {
   RowTest isRelated_;
   bool gridColumns_ = false;
 };
+
+}  // namespace drs

@@ -24,8 +24,6 @@
 #include "export/ui/TDBGrid.h"
 #include "export/ui/TDBNavigator.h"
 #include "export/ui/TDataSource.h"
-#include "profile/IniFile.h"
-#include "profile/ListSection.h"
 #include "format/ui/TReplaceForm.h"
 #include "format/ui/TSetParamsForm.h"
 #include "main/ui/DealGridDelegate.h"
@@ -34,6 +32,7 @@
 #include "main/ui/TStatusBar.h"
 #include "support/AppPaths.h"
 #include "support/Messages.h"
+#include "support/SettingsFile.h"
 #include "support/ui/AppWindow.h"
 #include "support/ui/GeneralError.h"
 #include "support/ui/TDynamicPanel.h"
@@ -44,7 +43,7 @@
 #include "support/ui/WindowStore.h"
 #include "utils/Utils.h"
 
-using drs::Guarded;
+namespace drs {
 
 namespace {
 
@@ -323,17 +322,20 @@ void TMMVBForm::BuildLowerPanel(QWidget* panel) {
 }
 
 void TMMVBForm::ListStoredControls() {
-  store_ = std::make_unique<drs::WindowStore>(this, "TMMVBForm");
-  store_->Add(InFilenameEdit, "Text");
-  store_->Add(outputView_->OutFilenameEdit(), "Text");
-  store_->Add(BrokerAccEdit, "Text");
-  store_->Add(MaxClientEdit, "Text");
-  store_->Add(MinClientEdit, "Text");
-  store_->Add(OborotModeRadioGroup, "ItemIndex");
-  store_->Add(WriteModeRadioGroup, "ItemIndex");
-  store_->Add(SqueeseClaineCheckBox, "Checked");
-  store_->Add(TorgDateEdit, "Text");
-  store_->Add(SqueeseClientCheckBox, "Checked");
+  namespace stored = drs::mainwindow;
+  store_ = std::make_unique<drs::WindowStore>(this, drs::kMainWindowSection);
+  const std::pair<QObject*, drs::StoredProperty> controls[] = {
+      {InFilenameEdit, stored::kInFile},         {outputView_->OutFilenameEdit(), stored::kOutFile},
+      {BrokerAccEdit, stored::kBrokerAcc},       {MaxClientEdit, stored::kMaxClient},
+      {MinClientEdit, stored::kMinClient},       {OborotModeRadioGroup, stored::kOborotMode},
+      {WriteModeRadioGroup, stored::kWriteMode}, {SqueeseClaineCheckBox, stored::kSqueezeOrders},
+      {TorgDateEdit, stored::kTradeDate},        {SqueeseClientCheckBox, stored::kSqueezeClients},
+  };
+  // The store keys a value by control name; the settings file's names rule.
+  for (const auto& [control, property] : controls) {
+    control->setObjectName(QString::fromLatin1(property.control));
+    store_->Add(control, property.property);
+  }
 }
 
 void TMMVBForm::ConnectHandlers() {
@@ -381,18 +383,15 @@ void TMMVBForm::FormShow() {
     journal_->Journal1()->SetMaxLines(kJournalMaxLines);
   }
 
-  drs::IniFile settings(drs::SettingsFilePath());
-  std::vector<std::string> lines;
-  drs::ReadListSection(settings, "ReplaceList", lines, drs::ListReadMode::Replace);
-  for (size_t i = 0; i < lines.size(); ++i) deals_.ParseReplaceLine(lines[i], static_cast<int>(i) + 1);
-
-  paramsFileName_ = settings.ReadString("ParamsFileName", "ParamsFileName", "");
+  const drs::StartupSettings startup = drs::ReadStartupSettings();
+  deals_.ParseReplaceLines(startup.replaceLines);
+  paramsFileName_ = startup.paramsFileName;
   StatusBar3->SetPanelText(0, Q(kParamsPrefix + paramsFileName_));
   if (drs::IsBlank(paramsFileName_)) {
-    drs::ShowError(drs::kNoFormatFileMessage);
-    return;
+    deals_.LoadStartFormat(paramsFileName_);  // says that no format file is set
+  } else {
+    RunLoadFormat();
   }
-  RunLoadFormat();
 }
 
 void TMMVBForm::RunLoadFormat() {
@@ -516,17 +515,13 @@ void TMMVBForm::ReplaceListBtnClick() {
 void TMMVBForm::SetJournalForm(drs::TJrnlForm* journal) { journal_ = journal; }
 
 void TMMVBForm::SetParamsFileName(const std::string& name) {
-  drs::IniFile settings(drs::SettingsFilePath());
-  settings.WriteString("ParamsFileName", "ParamsFileName", name);
+  drs::WriteParamsFileName(name);
   paramsFileName_ = name;
   StatusBar3->SetPanelText(0, Q(kParamsPrefix + name));
   RunLoadFormat();
 }
 
-void TMMVBForm::ReparseReplaceList(const std::vector<std::string>& lines) {
-  deals_.ClearReplaceLists();
-  for (size_t i = 0; i < lines.size(); ++i) deals_.ParseReplaceLine(lines[i], static_cast<int>(i) + 1);
-}
+void TMMVBForm::ReparseReplaceList(const std::vector<std::string>& lines) { deals_.ParseReplaceLines(lines); }
 
 void TMMVBForm::ShowJournal() {
   if (!journal_) return;
@@ -617,3 +612,5 @@ void TMMVBForm::NewOborotBtnClick() {
   oborotSource_->SetDataSet(&oborotQuery_);
   StatusBar1->SetPanelText(1, Q(result.recordCountText));
 }
+
+}  // namespace drs

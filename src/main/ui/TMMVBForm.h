@@ -21,18 +21,17 @@ class QLabel;
 class QLineEdit;
 class QTableView;
 class QToolButton;
+namespace drs {
+
 class DealGridModel;
 class TRadioGroup;
 class TStatusBar;
-
-namespace drs {
 class OutputView;
 class TDataSource;
 class TDBGrid;
 class TFilenameEdit;
 class WindowStore;
 class TJrnlForm;
-}  // namespace drs
 
 class TMMVBForm : public QWidget, public drs::MainWindowLink {
   Q_OBJECT
@@ -139,3 +138,5 @@ class TMMVBForm : public QWidget, public drs::MainWindowLink {
   QPointer<QWidget> replaceForm_;
   std::unique_ptr<drs::WindowStore> store_;
 };
+
+}  // namespace drs

@@ -4,6 +4,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+namespace drs {
+
 TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent), buttons_(new QButtonGroup(this)) {
   auto* column = new QVBoxLayout(this);
@@ -39,3 +41,5 @@ int TRadioGroup::ItemCount() const { return static_cast<int>(buttons_->buttons()
 QRadioButton* TRadioGroup::Item(int index) const {
   return qobject_cast<QRadioButton*>(buttons_->button(index));
 }
+
+}  // namespace drs

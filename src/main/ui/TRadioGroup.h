@@ -8,6 +8,8 @@
 class QButtonGroup;
 class QRadioButton;
 
+namespace drs {
+
 class TRadioGroup : public QGroupBox {
   Q_OBJECT
   Q_PROPERTY(int ItemIndex READ ItemIndex WRITE SetItemIndex NOTIFY ItemIndexChanged)
@@ -27,3 +29,5 @@ class TRadioGroup : public QGroupBox {
  private:
   QButtonGroup* buttons_;
 };
+
+}  // namespace drs

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPalette>
 
+namespace drs {
+
 TStatusBar::TStatusBar(const QList<int>& widths, QWidget* parent) : QFrame(parent) {
   // Panels sit at fixed places, without a layout: a narrow window cuts the
   // last panels off instead of growing to fit them.
@@ -45,3 +47,5 @@ void TStatusBar::SetTextColor(const QColor& color) {
     panel->setPalette(pal);
   }
 }
+
+}  // namespace drs

@@ -9,6 +9,8 @@
 
 class QLabel;
 
+namespace drs {
+
 class TStatusBar : public QFrame {
   Q_OBJECT
 
@@ -25,3 +27,5 @@ class TStatusBar : public QFrame {
  private:
   QList<QLabel*> panels_;
 };
+
+}  // namespace drs
