@@ -1,5 +1,5 @@
 // Timed phases of the export on a generated report:
-//   python3 gen_report.py r.txt --deals 1000000 --format-out f.ini
+//   drs_gen_report r.txt --deals 1000000 --format-out f.ini
 //   bench_export r.txt f.ini OUTDIR
 // Loads the report with every account in range, builds the export lines with
 // both squeezes, writes them to a new table and computes both turnovers.

@@ -1,5 +1,5 @@
 // Timed load and marking of a generated deal report:
-//   python3 tools/gen_report.py r.txt --deals 1000000 --format-out f.ini
+//   drs_gen_report r.txt --deals 1000000 --format-out f.ini --replace-out rules.txt
 //   bench_load r.txt f.ini [min max [rules.txt]]
 // Prints the time of "Показать/обновить" (read, fill, both marking passes),
 // the deal count and the peak resident memory against the report's size.
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   drs::ScopedMessageHandler scope(&messages);
   drs::DealList deals;
   if (argc > 5) {
-    // One substitution rule a line, as gen_report.py --replace-out writes them.
+    // One substitution rule a line, as drs_gen_report --replace-out writes them.
     std::ifstream rules(argv[5], std::ios::binary);
     std::string line;
     int n = 0;

@@ -6,14 +6,14 @@
 # squeezes (the measured case) and without them (every deal a row, as many
 # rows as ogr2ogr writes). Prints the times and the ratios. The turnovers
 # are timed by bench_export.
-#   bench/export_vs_ogr2ogr.sh [drsprep-batch] [deals]
+#   bench/export_vs_ogr2ogr.sh <drsprep-batch> <drs_gen_report> [deals]
+# or, from the build folder: cmake --build . --target bench_export_vs_ogr2ogr
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-batch=${1:-$here/../build/src/batch/drsprep-batch}
-deals=${2:-1000000}
-gen=$here/../../shared/tools/gen_report.py
-[ -f "$gen" ] || gen=/work/shared/tools/gen_report.py
-for tool in ogr2ogr python3; do
+[ $# -ge 2 ] || { echo "usage: $0 <drsprep-batch> <drs_gen_report> [deals]" >&2; exit 2; }
+batch=$1
+gen=$2
+deals=${3:-1000000}
+for tool in ogr2ogr python3 bc; do
   command -v $tool >/dev/null || { echo "$tool is missing"; exit 1; }
 done
 work=$(mktemp -d)
@@ -23,7 +23,7 @@ mkdir -p "$XDG_CONFIG_HOME/drsprep" "$work/ogr" "$work/cwd"
 : > "$XDG_CONFIG_HOME/drsprep/drsprep.INI"
 : > "$work/empty.txt"
 
-python3 "$gen" "$work/r.txt" --deals "$deals" --format-out "$work/f.ini" >/dev/null
+"$gen" "$work/r.txt" --deals "$deals" --format-out "$work/f.ini"
 # The report's fields: deal, order, time, board, account, security, buy/sell,
 # price, lots. The .csvt gives ogr2ogr the types and widths.
 ln -s "$work/r.txt" "$work/r.csv"

@@ -2,10 +2,10 @@
 # drsprep-batch export and turnovers on a full disk (a file-size limit with
 # SIGXFSZ ignored, and, as root, a small tmpfs), into a read-only table and a
 # read-only folder: a message, a failing exit code, the earlier rows intact.
-#   Args: <path-to-drsprep-batch> <source-dir>
+#   Args: <drsprep-batch> <source-dir> <drs_gen_report>
 set -u
 batch=$1
-src=$2
+gen=$3
 work=$(mktemp -d)
 mnt=$work/mnt
 cleanup() {
@@ -18,8 +18,11 @@ export XDG_CONFIG_HOME=$work/cfg
 mkdir -p "$XDG_CONFIG_HOME/drsprep" "$work/run"
 : >"$work/empty.txt"
 
-python3 "$src/../shared/tools/gen_report.py" "$work/deals.txt" --deals 3000 --seed 3 \
-  --format-out "$work/format.ini" >/dev/null || { echo "FAIL: cannot generate the report"; exit 1; }
+for tool in ogr2ogr python3; do
+  command -v $tool >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
+done
+"$gen" "$work/deals.txt" --deals 3000 --seed 3 --format-out "$work/format.ini" ||
+  { echo "FAIL: cannot generate the report"; exit 1; }
 
 fails=0
 check() {  # description, command that must succeed

@@ -2,7 +2,7 @@
 # drsprep-batch export on the bundled example: questions answered "Нет"
 # without --yes, a new table read back by dbfdump and ogrinfo, append,
 # overwrite, turnovers and the exit codes.
-#   Args: <path-to-drsprep-batch> <source-dir>
+#   Args: <drsprep-batch> <source-dir> <drs_gen_report>
 set -u
 batch=$1
 src=$2

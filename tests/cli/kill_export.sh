@@ -3,11 +3,11 @@
 # the output table must always be a sound dBASE file - every record the
 # header counts is whole on disk; dbfdump, ogrinfo and ogr2ogr read the same
 # rows as the file holds - and in append mode the rows that were there before stay.
-#   Args: <path-to-drsprep-batch> <source-dir> [kills, default 25]
+#   Args: <drsprep-batch> <source-dir> <drs_gen_report> [kills, default 25]
 set -u
 batch=$1
-src=$2
-runs=${3:-25}  # exports killed mid-way
+gen=$3
+runs=${4:-25}  # exports killed mid-way
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME=$work/cfg
@@ -17,8 +17,8 @@ for tool in dbfdump ogrinfo ogr2ogr python3; do
   command -v $tool >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
 done
 
-python3 "$src/../shared/tools/gen_report.py" "$work/deals.txt" --deals 100000 --seed 7 \
-  --format-out "$work/format.ini" >/dev/null || { echo "FAIL: cannot generate the report"; exit 1; }
+"$gen" "$work/deals.txt" --deals 100000 --seed 7 --format-out "$work/format.ini" ||
+  { echo "FAIL: cannot generate the report"; exit 1; }
 
 export_to() {  # table, mode; run it in a subshell: the signal must reach the program itself
   exec "$batch" export --format "$work/format.ini" --report "$work/deals.txt" --min 1 --max 99999999 \

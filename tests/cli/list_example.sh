@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # drsprep-batch list on the bundled example: grid, marks, counters, messages
-# and exit codes.  Args: <path-to-drsprep-batch> <source-dir>
+# and exit codes.  Args: <drsprep-batch> <source-dir> <drs_gen_report>
 set -u
 batch=$1
 src=$2
@@ -80,6 +80,8 @@ check "no command exits 2" "[ $? -eq 2 ]"
 check "help exits 0" "[ $? -eq 0 ] && grep -q 'drsprep-batch list' '$work/help'"
 "$batch" --help >/dev/null 2>&1
 check "top-level help exits 0" "[ $? -eq 0 ]"
+version=$("$batch" --version)
+check "version from the project ($version)" "[ $? -eq 0 ] && grep -q '^project(drsprep VERSION ${version#drsprep-batch } ' '$src/CMakeLists.txt'"
 
 if [ $fails -ne 0 ]; then
   echo "$fails check(s) failed" >&2

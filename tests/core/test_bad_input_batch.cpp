@@ -29,8 +29,7 @@ struct BatchRun {
 class BatchBadReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    batch_ = std::string(DRS_BINARY_DIR) + "/src/batch/drsprep-batch";
-    if (!std::filesystem::exists(batch_)) GTEST_SKIP() << "drsprep-batch is not built";
+    batch_ = DRS_BATCH;
     test::WriteBytes(dir.File("f.ini"), Utf8ToCp1251(kFormat));
     test::WriteBytes(dir.File("empty.txt"), "");
   }
