@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Version.h"
 #include "batch/BatchCommon.h"
 #include "batch/ExportCommand.h"
 #include "batch/ListCommand.h"
@@ -28,6 +29,7 @@ void PrintUsage(std::FILE* to) {
   std::fprintf(to, "Использование:\n");
   for (const Command& command : kCommands) std::fprintf(to, "%s", command.usage());
   std::fprintf(to, "  drsprep-batch --help\n");
+  std::fprintf(to, "  drsprep-batch --version\n");
 }
 
 }  // namespace
@@ -41,6 +43,10 @@ int main(int argc, char** argv) {
   std::string name = argv[1];
   if (name == "--help" || name == "-h" || name == "help") {
     PrintUsage(stdout);
+    return drs::batch::kExitOk;
+  }
+  if (name == "--version") {
+    std::printf("drsprep-batch %s\n", drs::kVersion);
     return drs::batch::kExitOk;
   }
   std::vector<std::string> args(argv + 2, argv + argc);
