@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the benchmarks need.
+# Installs every Debian package the build, the tests, the benchmarks, the
+# formatting check and the Debian package need.
 # Idempotent; safe to run on a machine that has them already.
 set -euo pipefail
 SUDO=""
@@ -10,7 +11,8 @@ PKGS=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
+  file qt6-translations-l10n
   xvfb xauth fonts-dejavu-core
   shapelib gdal-bin
 )
