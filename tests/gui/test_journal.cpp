@@ -7,8 +7,8 @@
 #include <QtTest>
 #include <memory>
 
-#include "profile/IniFile.h"
 #include "gui/support/DialogHelpers.h"
+#include "profile/IniFile.h"
 #include "support/AppPaths.h"
 #include "support/JournalFile.h"
 #include "support/ui/TJournal.h"

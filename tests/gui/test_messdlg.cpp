@@ -11,8 +11,8 @@
 #include <QtTest>
 #include <memory>
 
-#include "profile/IniFile.h"
 #include "gui/support/DialogHelpers.h"
+#include "profile/IniFile.h"
 #include "support/AppPaths.h"
 #include "support/Messages.h"
 #include "support/ui/AppWindow.h"

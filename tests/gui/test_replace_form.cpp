@@ -8,10 +8,10 @@
 #include <QToolButton>
 #include <memory>
 
-#include "profile/IniFile.h"
-#include "profile/ListSection.h"
 #include "format/ui/MainWindowLink.h"
 #include "format/ui/TReplaceForm.h"
+#include "profile/IniFile.h"
+#include "profile/ListSection.h"
 #include "support/AppPaths.h"
 #include "support/DialogHelpers.h"
 
