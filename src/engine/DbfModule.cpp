@@ -767,9 +767,12 @@ int Rowid(sqlite3_vtab_cursor* cur, sqlite3_int64* out) {
   return SQLITE_OK;
 }
 
+void StartWrite(DbfVtab* vt);
+
 int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
   auto* vt = static_cast<DbfVtab*>(v);
   try {
+    StartWrite(vt);
     const DbfFile& f = *vt->file;
     if (!f.Writable()) throw EDBEngineError("Файл " + vt->path + " открыт только для чтения");
     if (argc == 1) {
@@ -830,18 +833,25 @@ void Discard(DbfVtab* vt) {
 }
 
 // A write holds the file's exclusive lock until it commits or rolls back.
+// Taken at the transaction's start, or at its first change when the table
+// was made inside the transaction (SQLite then skips xBegin).
+void StartWrite(DbfVtab* vt) {
+  if (vt->writing) return;
+  Refresh(vt, false);
+  // A file replaced while we waited for its lock: the new one.
+  for (int attempt = 0; !vt->file->BeginWrite(); ++attempt) {
+    if (attempt == 8) throw EDBEngineError("Файл " + vt->path + " постоянно заменяется другой программой");
+    vt->file = DbfFile::Acquire(vt->path);
+  }
+  vt->writing = true;
+}
+
 int Begin(sqlite3_vtab* v) {
   auto* vt = static_cast<DbfVtab*>(v);
   Discard(vt);
   EndWrite(vt);
   try {
-    Refresh(vt, false);
-    // A file replaced while we waited for its lock: the new one.
-    for (int attempt = 0; !vt->file->BeginWrite(); ++attempt) {
-      if (attempt == 8) throw EDBEngineError("Файл " + vt->path + " постоянно заменяется другой программой");
-      vt->file = DbfFile::Acquire(vt->path);
-    }
-    vt->writing = true;
+    StartWrite(vt);
   } catch (const std::exception& e) {
     SetError(v, ErrorText(e));
     return SQLITE_ERROR;

@@ -72,7 +72,7 @@ for run in $(seq "$runs"); do
     fail "run $run: $total rows, expected $before + $ok x $rows"
   for b in "${okList[@]}"; do
     got=$(echo "$state" | sed -n "s/^$b //p")
-    [ "$got" = "$rows" ] || fail "run $run: $b has ${got:-0} rows, expected $rows"
+    [ "$got" = "$rows" ] || fail "run $run: $b has ${got:-0} rows, expected $rows: $(tail -2 "$work/out.${b#*P}")"
   done
   # A refused process wrote nothing.
   for p in $(seq "$procs"); do

@@ -105,6 +105,20 @@ TEST_F(EngineTest, AWriterWaitsForTheLockAndIsRefusedWhenItStaysTaken) {
   EXPECT_NE(e.find("занята другой программой"), std::string::npos) << e;
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   EXPECT_EQ(ReadAll(out), before);
+  // Also when the table is first named inside an explicit transaction.
+  EXPECT_NE(ErrorOf([&] {
+              TQuery q;
+              q.SetDatabaseName(dir.string());
+              q.SetSQL("begin");
+              q.ExecSQL();
+              PrepareInsert(q);
+              Bind(q, {"1003", "LKOH", 1, 1, 1});
+              q.ExecSQL();
+              q.SetSQL("commit");
+              q.ExecSQL();
+            }).find("занята"),
+            std::string::npos);
+  EXPECT_EQ(ReadAll(out), before);
   // Readers wait for the writer too.
   EXPECT_NE(ErrorOf([&] {
               TQuery q;
