@@ -147,9 +147,20 @@ bool DbfFile::BeginWrite() {
   if (outermost) SetLock(kWrite);
   ++writeLocks_;
   try {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) Fail("не читается: " + SystemErrorText(errno));
-    if (st.st_nlink == 0 || !ModeKept(st.st_mode)) {
+    // Links, size and mode only: asking for the times would make the kernel
+    // stamp every later write with a fine-grained time.
+    struct statx sx {};
+    const unsigned mask = STATX_NLINK | STATX_SIZE | STATX_MODE;
+    off_t size;
+    uint64_t nlink, mode;
+    if (::statx(fd_, "", AT_EMPTY_PATH, mask, &sx) == 0 && (sx.stx_mask & mask) == mask) {
+      nlink = sx.stx_nlink, mode = sx.stx_mode, size = off_t(sx.stx_size);
+    } else {
+      struct stat st {};
+      if (::fstat(fd_, &st) != 0) Fail("не читается: " + SystemErrorText(errno));
+      nlink = st.st_nlink, mode = st.st_mode, size = st.st_size;
+    }
+    if (nlink == 0 || !ModeKept(mode)) {
       EndWrite();
       return false;
     }
@@ -158,10 +169,10 @@ bool DbfFile::BeginWrite() {
     if (::pread(fd_, h, sizeof h, 0) != ssize_t(sizeof h))
       Fail("изменен другой программой: заголовок не читается");
     if (Le32(h + 4) != count_ || Le16(h + 8) != headerLength_ || Le16(h + 10) != recordLength_ ||
-        st.st_size < CountedEnd())
+        size < CountedEnd())
       ReadHeader();
     else
-      size_ = st.st_size;
+      size_ = size;
     // Bytes of unfinished records (a killed writer, a full disk) go before
     // anything is written, so no reader ever takes them for records.
     if (outermost && ahead_ == 0 && size_ > CountedEnd()) {

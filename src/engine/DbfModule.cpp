@@ -837,8 +837,9 @@ void Discard(DbfVtab* vt) {
 // was made inside the transaction (SQLite then skips xBegin).
 void StartWrite(DbfVtab* vt) {
   if (vt->writing) return;
-  Refresh(vt, false);
-  // A file replaced while we waited for its lock: the new one.
+  // A file opened read-only may have been made writable since.
+  if (!vt->file->Writable()) Refresh(vt, false);
+  // A file removed or replaced while we waited for its lock: the new one.
   for (int attempt = 0; !vt->file->BeginWrite(); ++attempt) {
     if (attempt == 8) throw EDBEngineError("Файл " + vt->path + " постоянно заменяется другой программой");
     vt->file = DbfFile::Acquire(vt->path);
