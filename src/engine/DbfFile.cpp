@@ -1,20 +1,21 @@
 #include "engine/DbfFile.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <map>
 #include <mutex>
+#include <new>
+#include <thread>
 
 #include "engine/EDBEngineError.h"
 #include "utils/Cp1251.h"
+#include "utils/Cp866.h"
 #include "utils/FileIO.h"
 
 namespace drs {
@@ -52,12 +53,22 @@ void PWriteAll(int fd, const char* data, size_t n, off_t at, const std::string& 
   }
 }
 
-uint32_t ToLe32(uint32_t v) {
-  if constexpr (std::endian::native == std::endian::little) return v;
-  return (v & 0xFF) << 24 | (v & 0xFF00) << 8 | (v >> 8 & 0xFF00) | v >> 24;
-}
+std::atomic<int64_t> lockWaitMs{5000};
 
-constexpr size_t kHeaderMap = 32;  // the kernel maps the whole first page
+// The code page that the language driver byte names; 0 for one whose text
+// we cannot read or write.
+uint16_t CodePageOf(unsigned char driver) {
+  switch (driver) {
+    case 0x00:
+    case 0xC9:
+      return 1251;
+    case 0x26:
+    case 0x65:
+      return 866;
+    default:
+      return 0;
+  }
+}
 
 // Today's date as the header holds it (year - 1900, month, day); local time
 // is worked out again only when the minute changes, and every time zone's
@@ -80,9 +91,110 @@ void TodayBytes(unsigned char out[3]) {
 }  // namespace
 
 DbfFile::~DbfFile() {
-  for (auto [m, n] : maps_) ::munmap(m, n);
-  if (header_) ::munmap(header_, kHeaderMap);
   if (fd_ >= 0) ::close(fd_);
+}
+
+std::chrono::milliseconds DbfFile::LockWait() { return std::chrono::milliseconds(lockWaitMs.load()); }
+void DbfFile::SetLockWait(std::chrono::milliseconds wait) { lockWaitMs.store(wait.count()); }
+
+void DbfFile::SetLock(Lock lock) const {
+  if (lock == lockHeld_) return;
+  // Locks of the open file description: they belong to this descriptor, not
+  // to the process, so closing another descriptor of the file keeps them.
+  struct flock fl {};
+  fl.l_type = static_cast<short>(lock == kWrite ? F_WRLCK : lock == kRead ? F_RDLCK : F_UNLCK);
+  fl.l_whence = SEEK_SET;
+  const auto deadline = std::chrono::steady_clock::now() + LockWait();
+  int cmd = F_OFD_SETLK;
+  while (::fcntl(fd_, cmd, &fl) != 0) {
+    const int err = errno;
+    if (err == EINVAL && cmd == F_OFD_SETLK) {
+      cmd = F_SETLK;  // a kernel without descriptor locks
+      continue;
+    }
+    if (err == EINTR) continue;
+    // A file system without locks: go on as a single user would.
+    if (err == ENOLCK || err == EOPNOTSUPP) break;
+    if ((err != EAGAIN && err != EACCES) || std::chrono::steady_clock::now() >= deadline)
+      throw EDBEngineError("Таблица " + path_ + " занята другой программой: " +
+                           (err == EAGAIN || err == EACCES
+                                ? "не удалось получить доступ за " +
+                                      std::to_string(LockWait().count() / 1000.0).substr(0, 3) + " с"
+                                : SystemErrorText(err)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  lockHeld_ = lock;
+}
+
+void DbfFile::LockRead() const {
+  if (readLocks_++ == 0 && writeLocks_ == 0) {
+    try {
+      SetLock(kRead);
+    } catch (...) {
+      --readLocks_;
+      throw;
+    }
+  }
+}
+
+void DbfFile::UnlockRead() const {
+  if (--readLocks_ == 0 && writeLocks_ == 0) SetLock(kNone);
+}
+
+bool DbfFile::BeginWrite() {
+  if (!writable_) return true;  // refused by the caller before any write
+  const bool outermost = writeLocks_ == 0;
+  if (outermost) SetLock(kWrite);
+  ++writeLocks_;
+  try {
+    // Links, size and mode only: asking for the times would make the kernel
+    // stamp every later write with a fine-grained time.
+    struct statx sx {};
+    const unsigned mask = STATX_NLINK | STATX_SIZE | STATX_MODE;
+    off_t size;
+    uint64_t nlink, mode;
+    if (::statx(fd_, "", AT_EMPTY_PATH, mask, &sx) == 0 && (sx.stx_mask & mask) == mask) {
+      nlink = sx.stx_nlink, mode = sx.stx_mode, size = off_t(sx.stx_size);
+    } else {
+      struct stat st {};
+      if (::fstat(fd_, &st) != 0) Fail("не читается: " + SystemErrorText(errno));
+      nlink = st.st_nlink, mode = st.st_mode, size = st.st_size;
+    }
+    if (nlink == 0 || !ModeKept(mode)) {
+      EndWrite();
+      return false;
+    }
+    // Another writer may have appended or cleared while we waited.
+    unsigned char h[12];
+    if (::pread(fd_, h, sizeof h, 0) != ssize_t(sizeof h))
+      Fail("изменен другой программой: заголовок не читается");
+    if (Le32(h + 4) != count_ || Le16(h + 8) != headerLength_ || Le16(h + 10) != recordLength_ ||
+        size < CountedEnd())
+      ReadHeader();
+    else
+      size_ = size;
+    // Bytes of unfinished records (a killed writer, a full disk) go before
+    // anything is written, so no reader ever takes them for records.
+    if (outermost && ahead_ == 0 && size_ > CountedEnd()) {
+      if (::ftruncate(fd_, CountedEnd()) != 0) Fail("не укорачивается: " + SystemErrorText(errno));
+      size_ = CountedEnd();
+      ++version_;
+    }
+  } catch (...) {
+    if (writeLocks_ > 0) EndWrite();
+    throw;
+  }
+  return true;
+}
+
+void DbfFile::EndWrite() {
+  if (!writable_ || writeLocks_ == 0) return;
+  if (--writeLocks_ > 0) return;
+  try {
+    SetLock(readLocks_ > 0 ? kRead : kNone);
+  } catch (const EDBEngineError&) {
+    // Unlocking never waits; a failure leaves the lock to the descriptor's close.
+  }
 }
 
 void DbfFile::Fail(const std::string& what) const { throw EDBEngineError("Файл " + path_ + " " + what); }
@@ -107,36 +219,13 @@ std::shared_ptr<DbfFile> DbfFile::Open(const std::string& path) {
     throw EDBEngineError("Не могу открыть файл " + path + ": " + SystemErrorText(err));
   }
   f->ReadHeader();
-  f->MapHeader();
   return f;
-}
-
-void DbfFile::MapHeader() {
-  // Without a mapping (a file system that cannot share one) the header is
-  // written and checked through the descriptor instead.
-  int prot = writable_ ? PROT_READ | PROT_WRITE : PROT_READ;
-  void* m = ::mmap(nullptr, kHeaderMap, prot, MAP_SHARED, fd_, 0);
-  if (m == MAP_FAILED && writable_) {
-    m = ::mmap(nullptr, kHeaderMap, PROT_READ, MAP_SHARED, fd_, 0);
-    prot = PROT_READ;
-  }
-  if (m == MAP_FAILED) return;
-  header_ = static_cast<unsigned char*>(m);
-  headerWritable_ = (prot & PROT_WRITE) != 0;
-}
-
-uint32_t DbfFile::MappedCount() const {
-  uint32_t v =
-      std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(header_ + 4)).load(std::memory_order_acquire);
-  return ToLe32(v);
 }
 
 bool DbfFile::Current(bool reading) {
   // Links, size and mode only, unless reading: once a file's times have been
   // asked for, the kernel stamps the next write with a fine-grained time and
   // dirties the inode, which doubles the cost of an append.
-  // Taken before the look, so a change made meanwhile is not counted as seen.
-  const uint64_t generation = FileChangeGeneration();
   struct statx sx {};
   unsigned mask = STATX_NLINK | STATX_SIZE | STATX_MODE | (reading ? STATX_MTIME : 0u);
   uint64_t nlink, mode;
@@ -150,16 +239,12 @@ bool DbfFile::Current(bool reading) {
     if (::fstat(fd_, &st) != 0) return false;
     nlink = st.st_nlink, mode = st.st_mode, size = st.st_size, mtime = MtimeNs(st);
   }
-  checkedAt_ = std::chrono::steady_clock::now();
-  checkedGeneration_ = generation;
   if (nlink == 0) return false;
   // A file marked read-only since we opened it is opened again read-only,
   // and one marked writable again is opened for writing.
   if (!ModeKept(mode)) return false;
-  // Another writer's append shows in the shared header page; without one,
-  // in the file size. The page is read only once the size says it is there.
-  bool recounted = header_ && size >= 8 ? MappedCount() != count_ : size != size_;
-  if (recounted || size < CountedEnd()) {
+  // Another writer's append or clear shows in the file size.
+  if (size != size_ || size < CountedEnd()) {
     ReadHeader();
     return true;
   }
@@ -175,15 +260,6 @@ bool DbfFile::Current(bool reading) {
 bool DbfFile::ModeKept(uint64_t mode) const {
   const bool writableMode = (mode & 0222) != 0;
   return writable_ ? writableMode : !(readOnlyByMode_ && writableMode);
-}
-
-bool DbfFile::CurrentForWrite() {
-  if (FileChangeGeneration() != checkedGeneration_ ||
-      std::chrono::steady_clock::now() - checkedAt_ >= kRecheckInterval)
-    return Current(false);
-  // The size seen at the last check says the header page is there.
-  if (header_ && size_ >= 8 && MappedCount() != count_) ReadHeader();
-  return true;
 }
 
 std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
@@ -219,10 +295,7 @@ void DbfFile::ReadHeader() {
   ++version_;
   fields_.clear();
   indexes_.clear();
-  for (auto [m, n] : maps_) ::munmap(m, n);
-  maps_.clear();
-  map_ = nullptr;
-  mapLength_ = 0;
+  records_.reset();
   struct stat st {};
   if (::fstat(fd_, &st) != 0) Fail("не читается: " + SystemErrorText(errno));
   if (!S_ISREG(st.st_mode)) Fail("не является таблицей dBASE");
@@ -237,6 +310,13 @@ void DbfFile::ReadHeader() {
   // dBASE III and its memo variant; FoxPro and later layouts are refused.
   if ((h[0] & 0x07) != 0x03 || (h[0] & 0x70) != 0)
     Fail("не является таблицей dBASE III (версия " + std::to_string(h[0]) + ")");
+  const uint16_t codePage = CodePageOf(h[29]);
+  if (codePage == 0) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", h[29]);
+    Fail("записан в кодировке, которую программа не поддерживает (байт языка " + std::string(hex) +
+         "); таблица не изменена");
+  }
   count_ = Le32(h + 4);
   headerLength_ = Le16(h + 8);
   recordLength_ = Le16(h + 10);
@@ -256,11 +336,13 @@ void DbfFile::ReadHeader() {
     DbfField f;
     size_t nameLen = 0;
     while (nameLen < 11 && d[nameLen] != 0) ++nameLen;
-    f.name = Cp1251ToUtf8(std::string_view(reinterpret_cast<const char*>(d), nameLen));
+    const std::string_view rawName(reinterpret_cast<const char*>(d), nameLen);
+    f.name = codePage == 866 ? Cp866ToUtf8(rawName) : Cp1251ToUtf8(rawName);
     f.type = static_cast<char>(d[11]);
     if (f.type >= 'a' && f.type <= 'z') f.type = static_cast<char>(f.type - 'a' + 'A');
     f.length = d[16];
     f.decimals = d[17];
+    f.codePage = codePage;
     if (f.name.empty()) Fail("повреждён: поле " + std::to_string(fields_.size() + 1) + " без имени");
     if (f.length == 0) Fail("повреждён: поле " + f.name + " нулевой длины");
     f.offset = offset;
@@ -279,6 +361,12 @@ void DbfFile::ReadHeader() {
     Fail("повреждён: заголовок указывает " + std::to_string(count_) +
          " записей, а в файле место только для " +
          std::to_string((st.st_size - headerLength_) / recordLength_));
+  // A count that the file holds only as a hole (a sparse file) was never
+  // written: such records would cost minutes and gigabytes to walk.
+  const off_t hole = ::lseek(fd_, headerLength_, SEEK_HOLE);
+  if (hole >= 0 && hole < needed)
+    Fail("повреждён: заголовок указывает " + std::to_string(count_) + " записей, а записано только " +
+         std::to_string((hole - headerLength_) / recordLength_));
 }
 
 void DbfFile::Remember(off_t end) {
@@ -286,50 +374,42 @@ void DbfFile::Remember(off_t end) {
   if (end > size_) size_ = end;
 }
 
-const char* DbfFile::Record(uint32_t index) {
-  off_t end = off_t(headerLength_) + off_t(count_) * recordLength_;
-  if (!map_ || mapLength_ < size_t(end)) {
-    // Earlier mappings stay valid for cursors that still point into them.
-    void* m = ::mmap(nullptr, size_t(end), PROT_READ, MAP_SHARED, fd_, 0);
-    if (m == MAP_FAILED) Fail("не читается: " + SystemErrorText(errno));
-    maps_.emplace_back(m, size_t(end));
-    map_ = static_cast<const char*>(m);
-    mapLength_ = size_t(end);
-  }
-  return map_ + headerLength_ + size_t(index) * recordLength_;
+std::shared_ptr<const std::string> DbfFile::Records() {
+  if (records_ && recordsVersion_ == version_) return records_;
+  records_.reset();
+  auto all = std::make_shared<std::string>();
+  ReadRecords(0, count_, *all);
+  records_ = std::move(all);
+  recordsVersion_ = version_;
+  return records_;
 }
 
 void DbfFile::ReadRecords(uint32_t first, uint32_t n, std::string& buf) const {
   size_t bytes = size_t(n) * recordLength_;
   buf.resize(bytes);
   off_t at = off_t(headerLength_) + off_t(first) * recordLength_;
+  LockRead();
   size_t done = 0;
   while (done < bytes) {
     ssize_t r = ::pread(fd_, buf.data() + done, bytes - done, at + off_t(done));
     if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) Fail("не читается: " + (r < 0 ? SystemErrorText(errno) : std::string("файл укорочен")));
+    if (r <= 0) {
+      const int err = errno;
+      UnlockRead();
+      if (r < 0) Fail("не читается: " + SystemErrorText(err));
+      Fail("изменен другой программой: файл укорочен во время чтения");
+    }
     done += size_t(r);
   }
+  UnlockRead();
 }
 
 void DbfFile::WriteHeader() {
   // Update date and record count in one write (bytes 1..7).
   unsigned char h[7];
   TodayBytes(h);
-  uint32_t le = ToLe32(count_);
-  std::memcpy(h + 3, &le, 4);
+  for (int i = 0; i < 4; ++i) h[3 + i] = static_cast<unsigned char>(count_ >> (8 * i));
   PWriteAll(fd_, reinterpret_cast<const char*>(h), sizeof h, 1, path_);
-}
-
-void DbfFile::PublishCount() {
-  if (!headerWritable_) return WriteHeader();
-  // The records were written before this store; a reader that sees the new
-  // count finds them, and a process killed in between leaves them uncounted.
-  unsigned char date[3];
-  TodayBytes(date);
-  if (std::memcmp(header_ + 1, date, 3) != 0) std::memcpy(header_ + 1, date, 3);
-  std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(header_ + 4))
-      .store(ToLe32(count_), std::memory_order_release);
 }
 
 void DbfFile::WriteRecords(const std::vector<std::pair<uint32_t, std::string>>& records) {
@@ -364,7 +444,7 @@ void DbfFile::Append(const std::string& records, uint32_t n) {
   if (!records.empty()) PWriteAll(fd_, records.data(), records.size(), at, path_);
   count_ += ahead_ + n;
   ahead_ = 0;
-  PublishCount();
+  WriteHeader();
   Remember(at + off_t(records.size()));
 }
 
@@ -412,7 +492,8 @@ std::string DbfFile::FieldText(const DbfField& f, const char* record) {
       ascii = false;
       break;
     }
-  return ascii ? std::string(p, n) : Cp1251ToUtf8(std::string_view(p, n));
+  if (ascii) return std::string(p, n);
+  return f.codePage == 866 ? Cp866ToUtf8(std::string_view(p, n)) : Cp1251ToUtf8(std::string_view(p, n));
 }
 
 const std::vector<uint32_t>* DbfFile::Lookup(int field, const std::string& key) {

@@ -2,6 +2,10 @@
 // crash-safe writes. Record bytes always reach the file before the header
 // that counts them, and appends never rewrite earlier records, so a process
 // killed at any moment leaves a file every reader accepts.
+// Writers hold an exclusive whole-file record lock (fcntl) from BeginWrite
+// to EndWrite; every read of records holds a shared one. Records are read
+// with pread, never through a mapping, so a file cut short by another
+// program gives an error, not a signal.
 #pragma once
 
 #include <sys/types.h>
@@ -22,6 +26,7 @@ struct DbfField {
   uint32_t offset = 0;  // in the record, after the deletion flag
   uint8_t length = 0;
   uint8_t decimals = 0;
+  uint16_t codePage = 1251;  // of the text in C fields: 1251 or 866
 };
 
 class DbfFile {
@@ -32,22 +37,21 @@ class DbfFile {
   // The open file for the path, reopened when the file on disk was replaced
   // or changed behind our back.
   static std::shared_ptr<DbfFile> Acquire(const std::string& path);
-  // Cheap check through the open descriptor, made before each reading
-  // statement: false when the file was removed or replaced (our inode has no
-  // link left; Acquire then opens the new one). A change by another writer is
-  // taken in: a new record count (seen in the shared header page without a
-  // system call) reads the header again, other changes make caches stale.
-  // Changes in place by another writer are seen when `reading`.
+  // Check through the open descriptor, made before each reading statement:
+  // false when the file was removed or replaced (our inode has no link
+  // left; Acquire then opens the new one). A change by another writer is
+  // taken in: a new size reads the header again, other changes make caches
+  // stale. Changes in place by another writer are seen when `reading`.
   bool Current(bool reading = false);
-  // Before a write statement: the whole check when the last one is older
-  // than kRecheckInterval, else only another writer's append, read from the
-  // shared header page without a system call. A run of autocommit inserts
-  // would otherwise spend a sixth of its time asking the kernel the same
-  // question; a file replaced or made read-only meanwhile by another
-  // program is noticed within the interval, by this process (through
-  // WriteFileAtomic or RemoveFile) at once.
-  bool CurrentForWrite();
-  static constexpr std::chrono::microseconds kRecheckInterval{1000};
+  // Starts a write: takes the exclusive lock (waiting at most LockWait(),
+  // then EDBEngineError), reads the header again and cuts off bytes past the
+  // counted records (left by a crash). False, with no lock held, when the
+  // file was removed or replaced meanwhile: Acquire the new one.
+  bool BeginWrite();
+  void EndWrite();
+  // How long a writer waits for another program's lock.
+  static std::chrono::milliseconds LockWait();
+  static void SetLockWait(std::chrono::milliseconds wait);
   ~DbfFile();
 
   const std::string& Path() const { return path_; }
@@ -58,9 +62,9 @@ class DbfFile {
   uint64_t Version() const { return version_; }
   bool Writable() const { return writable_; }
 
-  // Record `index` (< RecordCount) in a read-only mapping of the file; the
-  // pointer stays valid as long as this object and its header last.
-  const char* Record(uint32_t index);
+  // Every counted record, read once per file version under a shared lock:
+  // a consistent picture for readers that visit records out of order.
+  std::shared_ptr<const std::string> Records();
   // Reads records [first, first + n) into buf (n * RecordLength bytes).
   void ReadRecords(uint32_t first, uint32_t n, std::string& buf) const;
 
@@ -88,22 +92,24 @@ class DbfFile {
   // file version.
   const std::vector<uint32_t>* Lookup(int field, const std::string& key);
 
-  // Field text of one record (C: trailing blanks cut, decoded from 1251).
+  // Field text of one record (C: trailing blanks cut, decoded from the
+  // table's code page).
   static std::string FieldText(const DbfField& f, const char* record);
 
  private:
   DbfFile() = default;
   void ReadHeader();
-  void MapHeader();
   void WriteHeader();
-  // Record count and date after an append: a store into the shared header
-  // page when there is one, else a write.
-  void PublishCount();
-  uint32_t MappedCount() const;
   off_t CountedEnd() const { return off_t(headerLength_) + off_t(count_) * recordLength_; }
   void Remember(off_t end);
   // The file's mode bits still allow what this object was opened for.
   bool ModeKept(uint64_t mode) const;
+  // Whole-file lock of the kind the counts ask for (write over read over
+  // none); a read lock inside a write changes nothing.
+  enum Lock : int { kNone, kRead, kWrite };
+  void SetLock(Lock lock) const;
+  void LockRead() const;
+  void UnlockRead() const;
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::string path_;
@@ -120,18 +126,13 @@ class DbfFile {
   ino_t ino_ = 0;
   off_t size_ = 0;
   int64_t mtimeNs_ = 0;
-  std::chrono::steady_clock::time_point checkedAt_{};  // of the last whole check
-  uint64_t checkedGeneration_ = 0;                     // FileChangeGeneration() then
-
   uint32_t ahead_ = 0;  // records written past the count, not yet counted
-  // The first page of the file, shared with every other user of the file;
-  // writable when the file is.
-  unsigned char* header_ = nullptr;
-  bool headerWritable_ = false;
+  mutable int readLocks_ = 0;
+  int writeLocks_ = 0;
+  mutable Lock lockHeld_ = kNone;  // as set on the file
 
-  std::vector<std::pair<void*, size_t>> maps_;
-  const char* map_ = nullptr;
-  size_t mapLength_ = 0;
+  std::shared_ptr<const std::string> records_;
+  uint64_t recordsVersion_ = ~uint64_t(0);
 
   struct Index {
     uint64_t version = 0;

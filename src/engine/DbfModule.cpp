@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -17,7 +18,9 @@
 
 #include "engine/DbfFile.h"
 #include "engine/EDBEngineError.h"
+#include "engine/SqlName.h"
 #include "utils/Cp1251.h"
+#include "utils/Cp866.h"
 #include "utils/TextCase.h"
 
 namespace drs {
@@ -43,11 +46,14 @@ struct DbfVtab : sqlite3_vtab {
   uint32_t bufferedCount = 0;  // of these, still in `appends`
   std::map<uint32_t, std::string> updates;
   std::vector<uint32_t> deletes;
+  bool writing = false;  // between BeginWrite and EndWrite
 };
 
 struct DbfCursor : sqlite3_vtab_cursor {
   std::shared_ptr<DbfFile> file;
-  std::vector<uint32_t> list;  // records to visit when not scanning all
+  uint32_t count = 0;                          // records when the scan began
+  std::shared_ptr<const std::string> records;  // all of them, when visited out of order
+  std::vector<uint32_t> list;                  // records to visit when not scanning all
   bool useList = false;
   size_t listPos = 0;
   uint32_t record = 0;  // current record number (from 0)
@@ -62,13 +68,10 @@ void SetError(sqlite3_vtab* vt, const std::string& msg) {
   vt->zErrMsg = sqlite3_mprintf("%s", msg.c_str());
 }
 
-std::string Quote(const std::string& v, char q) {
-  std::string out(1, q);
-  for (char c : v) {
-    out += c;
-    if (c == q) out += q;
-  }
-  return out + q;
+// The message of a failure caught at the module's edge.
+std::string ErrorText(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e)) return "Недостаточно памяти для работы с таблицей";
+  return e.what();
 }
 
 constexpr size_t kAheadBytes = 1 << 20;
@@ -93,13 +96,6 @@ bool ParseDouble(std::string_view text, double& v) {
   if (b != e && *b == '+') ++b;
   auto r = std::from_chars(b, e, v);
   return r.ec == std::errc() && r.ptr == e && std::isfinite(v);
-}
-
-bool ValidDate(int y, int m, int d) {
-  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
-  bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  return d <= days[m - 1] + (m == 2 && leap ? 1 : 0);
 }
 
 bool Digits(std::string_view s) {
@@ -259,7 +255,19 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
       return;
     }
     default: {
-      std::string_view text = ValueView(v);
+      // A number is written as its plain text: 1, not 1.0.
+      char num[32];
+      std::string_view text;
+      if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+        const double d = sqlite3_value_double(v);
+        auto r = type == SQLITE_INTEGER ? std::to_chars(num, num + sizeof num, sqlite3_value_int64(v))
+                 : d == std::trunc(d) && std::fabs(d) < 1e15
+                     ? std::to_chars(num, num + sizeof num, int64_t(d))
+                     : std::to_chars(num, num + sizeof num, d);
+        text = std::string_view(num, size_t(r.ptr - num));
+      } else {
+        text = ValueView(v);
+      }
       auto tooLong = [&] {
         return RowError("Значение \"" + std::string(text) + "\" длиннее поля " + f.name + " (" +
                         std::to_string(f.length) + " знаков)");
@@ -270,10 +278,11 @@ void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
         std::memcpy(p, text.data(), text.size());
         return;
       }
-      if (!FitsCp1251(text))
+      const bool dos = f.codePage == 866;
+      if (dos ? !FitsCp866(text) : !FitsCp1251(text))
         throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name +
-                       " содержит знаки вне кодировки 1251");
-      std::string bytes = Utf8ToCp1251(text);
+                       " содержит знаки вне кодировки " + std::to_string(f.codePage));
+      std::string bytes = dos ? Utf8ToCp866(text) : Utf8ToCp1251(text);
       if (bytes.size() > f.length) throw tooLong();
       std::memcpy(p, bytes.data(), bytes.size());
     }
@@ -399,16 +408,23 @@ void AppendValueKey(const FieldValue& v, std::string& key) {
   }
 }
 
+// Records held in memory, one after the other.
+struct RecordSet {
+  const char* base;
+  size_t length;
+  const char* At(uint32_t i) const { return base + size_t(i) * length; }
+};
+
 // One live record for each value of the columns `cols`, in the order the
 // values are first met: what SQLite's DISTINCT gives, without its index.
-void FirstOfEachValue(DbfFile& file, const std::vector<int>& cols, std::vector<uint32_t>& rows) {
-  const auto& fields = file.Fields();
+void FirstOfEachValue(const std::vector<DbfField>& fields, const RecordSet& records,
+                      const std::vector<int>& cols, std::vector<uint32_t>& rows) {
   std::unordered_map<std::string, uint32_t> seen;
   std::string key;
   FieldValue v;
   size_t kept = 0;
   for (uint32_t r : rows) {
-    const char* rec = file.Record(r);
+    const char* rec = records.At(r);
     if (rec[0] == '*') continue;
     key.clear();
     for (int c : cols) {
@@ -423,9 +439,9 @@ void FirstOfEachValue(DbfFile& file, const std::vector<int>& cols, std::vector<u
 // Puts the live records of `rows` in the order of the columns `cols`, equal
 // keys in record order, so SQLite needs no sorter. Records with the same
 // bytes in those columns form a group; only the groups are compared.
-void OrderRows(DbfFile& file, const std::vector<int>& cols, std::vector<uint32_t>& rows) {
-  const auto& fields = file.Fields();
-  // Keyed by the records themselves (they stay mapped): the bytes of the
+void OrderRows(const std::vector<DbfField>& fields, const RecordSet& records, const std::vector<int>& cols,
+               std::vector<uint32_t>& rows) {
+  // Keyed by the records themselves (they stay in memory): the bytes of the
   // columns are hashed and compared in place, no key is copied. Open
   // addressing in a table at least twice the rows: no allocation per group.
   auto hash = [&](const char* rec) {
@@ -456,7 +472,7 @@ void OrderRows(DbfFile& file, const std::vector<int>& cols, std::vector<uint32_t
   groupOf.reserve(rows.size());
   size_t kept = 0;
   for (uint32_t r : rows) {
-    const char* rec = file.Record(r);
+    const char* rec = records.At(r);
     if (rec[0] == '*') continue;
     size_t i = hash(rec) & mask;
     while (table[i].rec && !same(table[i].rec, rec)) i = (i + 1) & mask;
@@ -530,13 +546,13 @@ int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab*
       for (size_t j = 0; j < i; ++j)
         if (SameText(fields[j].name, fields[i].name))
           throw EDBEngineError("Файл " + vt->path + " повреждён: поле " + fields[i].name + " описано дважды");
-      sql += (i ? "," : "") + Quote(fields[i].name, '"') + " " + DeclType(fields[i]);
+      sql += (i ? "," : "") + QuoteIdentifier(fields[i].name) + " " + DeclType(fields[i]);
     }
     sql += ")";
     if (sqlite3_declare_vtab(db, sql.c_str()) != SQLITE_OK)
       throw EDBEngineError("Файл " + vt->path + ": недопустимые имена полей");
   } catch (const std::exception& e) {
-    *err = sqlite3_mprintf("%s", e.what());
+    *err = sqlite3_mprintf("%s", ErrorText(e).c_str());
     delete vt;
     return SQLITE_ERROR;
   }
@@ -544,7 +560,10 @@ int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab*
   return SQLITE_OK;
 }
 
+void EndWrite(DbfVtab* vt);
+
 int Disconnect(sqlite3_vtab* v) {
+  EndWrite(static_cast<DbfVtab*>(v));
   delete static_cast<DbfVtab*>(v);
   return SQLITE_OK;
 }
@@ -552,8 +571,12 @@ int Disconnect(sqlite3_vtab* v) {
 // The file the vtab stands for, checked through its descriptor and opened
 // again when it was replaced.
 void Refresh(DbfVtab* vt, bool reading) {
-  bool current = reading ? vt->file->Current(true) : vt->file->CurrentForWrite();
-  if (!current) vt->file = DbfFile::Acquire(vt->path);
+  if (!vt->file->Current(reading)) vt->file = DbfFile::Acquire(vt->path);
+}
+
+void EndWrite(DbfVtab* vt) {
+  if (vt->writing) vt->file->EndWrite();
+  vt->writing = false;
 }
 
 int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
@@ -620,17 +643,19 @@ int CloseCursor(sqlite3_vtab_cursor* c) {
   return SQLITE_OK;
 }
 
-// Loads the record into the cursor, reading ahead a chunk when scanning.
+// Loads the record into the cursor: from the records in memory when there
+// are, else reading ahead a chunk when scanning, one record when not.
 void Load(DbfCursor* c) {
+  const size_t length = c->file->RecordLength();
+  if (c->records) {
+    c->current = c->records->data() + size_t(c->record) * length;
+    return;
+  }
   if (c->record >= c->bufFirst && c->record < c->bufFirst + c->bufCount) {
-    c->current = c->buf.data() + size_t(c->record - c->bufFirst) * c->file->RecordLength();
+    c->current = c->buf.data() + size_t(c->record - c->bufFirst) * length;
     return;
   }
-  if (c->useList) {
-    c->current = c->file->Record(c->record);
-    return;
-  }
-  uint32_t n = std::min<uint32_t>(4096, c->file->RecordCount() - c->record);
+  uint32_t n = c->useList ? 1 : std::min<uint32_t>(4096, c->count - c->record);
   c->file->ReadRecords(c->record, n, c->buf);
   c->bufFirst = c->record;
   c->bufCount = n;
@@ -639,13 +664,12 @@ void Load(DbfCursor* c) {
 
 // Moves to the first record at or after the current position that is live.
 void Settle(DbfCursor* c) {
-  uint32_t count = c->file->RecordCount();
   while (true) {
     if (c->useList) {
       if (c->listPos >= c->list.size()) break;
       c->record = c->list[c->listPos];
     }
-    if (c->record >= count) break;
+    if (c->record >= c->count) break;
     Load(c);
     if (c->current[0] != '*') return;
     if (c->useList)
@@ -662,6 +686,8 @@ int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc, s
   try {
     Refresh(vt, true);
     c->file = vt->file;
+    c->count = c->file->RecordCount();
+    c->records.reset();
     c->bufCount = 0;
     c->eof = false;
     c->useList = false;
@@ -673,10 +699,11 @@ int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc, s
     if (idxNum == kByRowid && argc > 0) {
       c->useList = true;
       sqlite3_int64 r = sqlite3_value_int64(argv[0]);
-      if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER && r >= 1 && r <= c->file->RecordCount())
+      if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER && r >= 1 && r <= c->count)
         c->list.push_back(uint32_t(r - 1));
     } else if (idxNum >= kByField && argc > 0) {
       c->useList = true;
+      c->records = c->file->Records();
       if (sqlite3_value_type(argv[0]) != SQLITE_NULL) {
         if (const auto* rows = c->file->Lookup(idxNum - kByField, ValueText(argv[0]))) c->list = *rows;
       }
@@ -691,19 +718,22 @@ int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc, s
         p = end;
         while (*p == ' ') ++p;
       }
+      if (!c->records) c->records = c->file->Records();
       if (!c->useList) {
         c->useList = true;
-        c->list.resize(c->file->RecordCount());
+        c->list.resize(c->count);
         for (uint32_t i = 0; i < c->list.size(); ++i) c->list[i] = i;
       }
+      const RecordSet set{c->records->data(), c->file->RecordLength()};
       if (distinct)
-        FirstOfEachValue(*c->file, cols, c->list);
+        FirstOfEachValue(c->file->Fields(), set, cols, c->list);
       else
-        OrderRows(*c->file, cols, c->list);
+        OrderRows(c->file->Fields(), set, cols, c->list);
     }
+    if (c->records) c->count = uint32_t(c->records->size() / c->file->RecordLength());
     Settle(c);
   } catch (const std::exception& e) {
-    SetError(cur->pVtab, e.what());
+    SetError(cur->pVtab, ErrorText(e));
     return SQLITE_ERROR;
   }
   return SQLITE_OK;
@@ -718,7 +748,7 @@ int Next(sqlite3_vtab_cursor* cur) {
       ++c->record;
     Settle(c);
   } catch (const std::exception& e) {
-    SetError(cur->pVtab, e.what());
+    SetError(cur->pVtab, ErrorText(e));
     return SQLITE_ERROR;
   }
   return SQLITE_OK;
@@ -737,9 +767,12 @@ int Rowid(sqlite3_vtab_cursor* cur, sqlite3_int64* out) {
   return SQLITE_OK;
 }
 
+void StartWrite(DbfVtab* vt);
+
 int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
   auto* vt = static_cast<DbfVtab*>(v);
   try {
+    StartWrite(vt);
     const DbfFile& f = *vt->file;
     if (!f.Writable()) throw EDBEngineError("Файл " + vt->path + " открыт только для чтения");
     if (argc == 1) {
@@ -785,7 +818,7 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
     // The statement's result code carries the scope to TQuery.
     return e.RowOnly() ? SQLITE_CONSTRAINT_VTAB : SQLITE_ERROR;
   } catch (const std::exception& e) {
-    SetError(v, e.what());
+    SetError(v, ErrorText(e));
     return SQLITE_ERROR;
   }
   return SQLITE_OK;
@@ -799,13 +832,29 @@ void Discard(DbfVtab* vt) {
   vt->deletes.clear();
 }
 
+// A write holds the file's exclusive lock until it commits or rolls back.
+// Taken at the transaction's start, or at its first change when the table
+// was made inside the transaction (SQLite then skips xBegin).
+void StartWrite(DbfVtab* vt) {
+  if (vt->writing) return;
+  // A file opened read-only may have been made writable since.
+  if (!vt->file->Writable()) Refresh(vt, false);
+  // A file removed or replaced while we waited for its lock: the new one.
+  for (int attempt = 0; !vt->file->BeginWrite(); ++attempt) {
+    if (attempt == 8) throw EDBEngineError("Файл " + vt->path + " постоянно заменяется другой программой");
+    vt->file = DbfFile::Acquire(vt->path);
+  }
+  vt->writing = true;
+}
+
 int Begin(sqlite3_vtab* v) {
   auto* vt = static_cast<DbfVtab*>(v);
   Discard(vt);
+  EndWrite(vt);
   try {
-    Refresh(vt, false);
+    StartWrite(vt);
   } catch (const std::exception& e) {
-    SetError(v, e.what());
+    SetError(v, ErrorText(e));
     return SQLITE_ERROR;
   }
   return SQLITE_OK;
@@ -832,19 +881,24 @@ int Sync(sqlite3_vtab* v) {
   } catch (const std::exception& e) {
     Discard(vt);
     vt->file->DropAhead();
-    SetError(v, e.what());
+    SetError(v, ErrorText(e));
     return SQLITE_ERROR;
   }
   Discard(vt);
   return SQLITE_OK;
 }
 
-int Commit(sqlite3_vtab* v) { return Sync(v); }
+int Commit(sqlite3_vtab* v) {
+  const int rc = Sync(v);
+  EndWrite(static_cast<DbfVtab*>(v));
+  return rc;
+}
 
 int Rollback(sqlite3_vtab* v) {
   auto* vt = static_cast<DbfVtab*>(v);
   Discard(vt);
   vt->file->DropAhead();
+  EndWrite(vt);
   return SQLITE_OK;
 }
 
@@ -873,6 +927,13 @@ sqlite3_module MakeModule() {
 
 }  // namespace
 
+bool ValidDate(int y, int m, int d) {
+  return y >= 1 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= 31 &&
+         std::chrono::year_month_day(std::chrono::year(y), std::chrono::month(unsigned(m)),
+                                     std::chrono::day(unsigned(d)))
+             .ok();
+}
+
 void RegisterDbfModule(sqlite3* db) {
   static const sqlite3_module module = MakeModule();
   sqlite3_create_module_v2(db, "dbf", &module, nullptr, nullptr);
@@ -897,23 +958,35 @@ std::string ResolveTableFile(const std::string& folder, const std::string& name)
   if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos || name == "." ||
       name == "..")
     throw EDBEngineError("Недопустимое имя таблицы: " + name);
-  std::string base = folder == "/" ? "/" : folder + "/";
-  std::string exact = base + name + ".DBF";
+  return ResolveNamedFile((folder == "/" ? "/" : folder + "/") + name + ".DBF");
+}
+
+std::string ResolveNamedFile(const std::string& path) {
+  std::string p = path;
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  const size_t sep = p.find_last_of('/');
+  const std::string folder = ResolveFolder(sep == std::string::npos ? std::string() : p.substr(0, sep + 1));
+  const std::string name = sep == std::string::npos ? p : p.substr(sep + 1);
+  const std::string base = folder == "/" ? "/" : folder + "/";
+  if (name.empty()) throw EDBEngineError("Не задано имя файла таблицы: " + path);
+  const std::string exact = base + name;
   struct stat st {};
-  if (::stat(exact.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return exact;
+  if (::stat(exact.c_str(), &st) == 0) return exact;  // a folder or device is refused on opening
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) throw EDBEngineError("Папка базы данных не найдена: " + folder);
-  std::string wanted = FoldCase(name + ".dbf");
-  std::string found;
-  while (dirent* e = ::readdir(dir)) {
-    if (FoldCase(e->d_name) == wanted) {
-      found = base + e->d_name;
-      break;
-    }
-  }
+  const std::string wanted = FoldCase(name);
+  std::vector<std::string> found;
+  while (dirent* e = ::readdir(dir))
+    if (FoldCase(e->d_name) == wanted) found.push_back(base + e->d_name);
   ::closedir(dir);
-  if (found.empty()) throw EDBEngineError("Таблица " + name + " не найдена: нет файла " + exact);
-  return found;
+  if (found.size() == 1) return found[0];
+  if (found.empty()) throw EDBEngineError("Таблица не найдена: нет файла " + exact);
+  std::sort(found.begin(), found.end());
+  std::string list;
+  for (const auto& f : found) list += "\n" + f;
+  throw EDBEngineError("Таблица не найдена: нет файла " + exact +
+                       ", а файлов с таким именем в другом регистре несколько:" + list);
 }
 
 }  // namespace drs

@@ -28,28 +28,34 @@ bool AsciiSameText(const std::string& a, const std::string& b) {
   return true;
 }
 
-std::string QuoteIdent(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out += c;
-    if (c == '"') out += '"';
-  }
-  return out + "\"";
-}
-
-// The engine's own messages are Russian already; SQLite's get a caption.
+// The engine's own messages are Russian already; SQLite's are put into
+// Russian, so the operator never sees them in English.
 std::string EngineMessage(const std::string& raw, const std::string& statement) {
-  bool ours = false;
   for (unsigned char c : raw)
-    if (c >= 0x80) ours = true;
-  if (ours) return raw;
-  std::string msg = raw;
-  if (raw.rfind("no such column: ", 0) == 0)
-    msg = "Нет такого поля: " + raw.substr(16);
-  else if (raw.find("syntax error") != std::string::npos)
-    msg = "Синтаксическая ошибка в запросе (" + raw + ")";
-  else
-    msg = "Ошибка выполнения запроса (" + raw + ")";
+    if (c >= 0x80) return raw;
+  static const std::pair<std::regex, const char*> kKnown[] = {
+      {std::regex("no such column: (.*)"), "Нет такого поля: $1"},
+      {std::regex("table (.*) has no column named (.*)"), "В таблице $1 нет поля $2"},
+      {std::regex("(\\d+) values for (\\d+) columns"), "Число значений ($1) не равно числу полей ($2)"},
+      {std::regex("near \"(.*)\": syntax error"), "Синтаксическая ошибка в запросе около \"$1\""},
+      {std::regex(".*syntax error.*|incomplete input"), "Синтаксическая ошибка в запросе"},
+      {std::regex("no such table: (.*)"), "Таблица $1 не найдена"},
+      {std::regex("no such function: (.*)"), "Нет такой функции: $1"},
+      {std::regex("ambiguous column name: (.*)"), "Неоднозначное имя поля: $1"},
+      {std::regex("misuse of aggregate.*"), "Неверное использование итоговой функции"},
+      {std::regex("wrong number of arguments to function (.*)\\(\\)"),
+       "Неверное число аргументов функции $1"},
+      {std::regex("(too many|too few) columns.*|.*columns in result.*"), "Неверное число полей в запросе"},
+      {std::regex("out of memory"), "Недостаточно памяти"},
+      {std::regex("interrupted"), "Запрос прерван"},
+  };
+  std::string msg = "Ошибка выполнения запроса";
+  for (const auto& [pattern, text] : kKnown) {
+    if (std::regex_match(raw, pattern)) {
+      msg = std::regex_replace(raw, pattern, text);
+      break;
+    }
+  }
   return msg + "\nЗапрос: " + statement;
 }
 
@@ -169,14 +175,6 @@ double DbValue::AsFloat() const {
   }
 }
 
-std::string MacroTableName(const std::string& table) {
-  bool plain = !table.empty() && !std::isdigit(static_cast<unsigned char>(table[0]));
-  for (unsigned char c : table)
-    if (!IsWordChar(c)) plain = false;
-  if (plain && sqlite3_keyword_check(table.data(), int(table.size()))) plain = false;
-  return plain ? table : QuoteIdent(table);
-}
-
 struct TQuery::Live {
   std::string table;  // as it stands in the statement
   std::vector<std::string> columns;
@@ -226,6 +224,18 @@ void TQuery::SetSQL(const std::vector<std::string>& lines) {
   SetSQL(text);
 }
 
+void TQuery::SetTableFile(const std::string& table, const std::string& path) {
+  auto& slot = tableFiles_[FoldCase(table)];
+  if (slot == path) return;
+  slot = path;
+  // Tables already made in the connection would still stand for their old files.
+  Close();
+  sqlite3_finalize(stmt_);
+  stmt_ = nullptr;
+  if (db_) sqlite3_close(db_);
+  db_ = nullptr;
+}
+
 void TQuery::SetMacro(const std::string& name, const std::string& value) { macros_[FoldCase(name)] = value; }
 
 std::string TQuery::MacroValue(const std::string& name) const {
@@ -236,11 +246,14 @@ std::string TQuery::MacroValue(const std::string& name) const {
 void TQuery::RegenerateSQL() {
   std::string out;
   const std::string& t = template_;
-  bool inString = false;
+  // Text in quotes (a string, a quoted name) is never expanded.
+  bool inString = false, inName = false;
   for (size_t i = 0; i < t.size(); ++i) {
     char c = t[i];
-    if (c == '\'') inString = !inString;
-    if (c == '%' && !inString && i + 1 < t.size() && IsWordChar(static_cast<unsigned char>(t[i + 1]))) {
+    if (c == '\'' && !inName) inString = !inString;
+    if (c == '"' && !inString) inName = !inName;
+    if (c == '%' && !inString && !inName && i + 1 < t.size() &&
+        IsWordChar(static_cast<unsigned char>(t[i + 1]))) {
       size_t j = i + 1;
       while (j < t.size() && IsWordChar(static_cast<unsigned char>(t[j]))) ++j;
       out += MacroValue(t.substr(i + 1, j - i - 1));
@@ -284,10 +297,7 @@ void TQuery::SetFloat(const std::string& name, double value) {
 }
 
 void TQuery::SetDate(const std::string& name, int year, int month, int day) {
-  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-      day > days[month - 1] + (month == 2 && leap ? 1 : 0))
+  if (!ValidDate(year, month, day))
     throw EConvertError("Неверная дата: " + std::to_string(day) + "." + std::to_string(month) + "." +
                         std::to_string(year));
   char b[11] = {char('0' + year / 1000),
@@ -370,11 +380,13 @@ sqlite3_stmt* TQuery::PrepareText(const std::string& text) {
     if (msg.rfind(missing, 0) != 0) Fail(EngineMessage(msg, text));
     std::string name = msg.substr(missing.size());
     if (name.rfind("main.", 0) == 0) name = name.substr(5);
-    std::string file = ResolveTableFile(connectedFolder_, name);
+    auto named = tableFiles_.find(FoldCase(name));
+    std::string file = named != tableFiles_.end() ? ResolveNamedFile(named->second)
+                                                  : ResolveTableFile(connectedFolder_, name);
     std::string literal = "'";
     for (char c : file) literal += c == '\'' ? std::string("''") : std::string(1, c);
     literal += "'";
-    std::string create = "CREATE VIRTUAL TABLE main." + QuoteIdent(name) + " USING dbf(" + literal + ")";
+    std::string create = "CREATE VIRTUAL TABLE main." + QuoteIdentifier(name) + " USING dbf(" + literal + ")";
     char* err = nullptr;
     if (sqlite3_exec(db_, create.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
       std::string e = err ? err : "Не могу открыть таблицу " + name;
@@ -654,7 +666,8 @@ void TQuery::OpenLive() {
     live->columns.push_back(f.name);
   }
   std::string cols;
-  for (size_t i = 0; i < live->columns.size(); ++i) cols += (i ? "," : "") + QuoteIdent(live->columns[i]);
+  for (size_t i = 0; i < live->columns.size(); ++i)
+    cols += (i ? "," : "") + QuoteIdentifier(live->columns[i]);
   {
     StmtGuard g;
     g.st = PrepareText("select rowid from " + live->table);
@@ -674,7 +687,7 @@ void TQuery::SetCell(int64_t row, int field, const std::string& value) {
   if (row < 0 || row >= int64_t(live_->rowids.size())) Fail("Нет строки номер " + std::to_string(row + 1));
   const FieldInfo& f = Field(field);
   StmtGuard g;
-  g.st = PrepareText("update " + live_->table + " set " + QuoteIdent(f.name) + "=?1 where rowid=?2");
+  g.st = PrepareText("update " + live_->table + " set " + QuoteIdentifier(f.name) + "=?1 where rowid=?2");
   if (value.empty() && f.kind != FieldKind::Text)
     sqlite3_bind_null(g.st, 1);
   else
@@ -689,7 +702,7 @@ int64_t TQuery::InsertRow(const std::vector<std::string>& values) {
   if (!live_) Fail("Результат запроса нельзя изменять");
   std::string cols, marks;
   for (size_t i = 0; i < live_->columns.size(); ++i) {
-    cols += (i ? "," : "") + QuoteIdent(live_->columns[i]);
+    cols += (i ? "," : "") + QuoteIdentifier(live_->columns[i]);
     marks += (i ? ",?" : "?") + std::to_string(i + 1);
   }
   StmtGuard g;

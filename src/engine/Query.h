@@ -14,8 +14,9 @@
 //   for (; !q.Eof(); q.Next()) use(q.AsString(0), q.AsFloat("QTY"));
 //   q.RecordCount(); q.FieldNames(); q.Close();
 //
-// A table name resolves to <folder>/<name>.DBF, file name matched without
-// regard to case. Every failure throws EDBEngineError with Russian message
+// A table name resolves to the file SetTableFile gave it, else to
+// <folder>/<name>.DBF: the file of exactly that name, or the one file whose
+// name differs from it only in letter case. Every failure throws EDBEngineError with Russian message
 // lines. A live query (SetRequestLive) over "select <columns> from <table>"
 // gives rows by index that can be edited, inserted and deleted; each change
 // reaches the file at once.
@@ -30,6 +31,7 @@
 #include <vector>
 
 #include "engine/EDBEngineError.h"
+#include "engine/SqlName.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -80,10 +82,6 @@ struct FieldInfo {
   FieldKind kind = FieldKind::Other;
 };
 
-// A table name as it should stand bare in a statement for %M: a plain word
-// stays as it is, anything else (blanks, dots) is put in double quotes.
-std::string MacroTableName(const std::string& table);
-
 class TQuery {
  public:
   TQuery();
@@ -95,6 +93,11 @@ class TQuery {
   // folder at the time of each statement. `/` and `\` both separate folders.
   void SetDatabaseName(const std::string& folder);
   const std::string& DatabaseName() const { return database_; }
+
+  // The table `table` of the statements is the file `path`, whatever its
+  // extension (a relative path is taken from the working folder of each
+  // statement). Other tables are <name>.DBF in the database folder.
+  void SetTableFile(const std::string& table, const std::string& path);
 
   // The statement text (lines are joined with line breaks). Setting it closes
   // the query, regenerates the text and drops the prepared statement.
@@ -190,7 +193,8 @@ class TQuery {
   std::string database_;
   std::string template_;
   std::string text_;
-  std::map<std::string, std::string> macros_;  // folded name -> value
+  std::map<std::string, std::string> macros_;      // folded name -> value
+  std::map<std::string, std::string> tableFiles_;  // folded table name -> file
   std::vector<Param> params_;
   bool requestLive_ = false;
 

@@ -1,6 +1,7 @@
 #include "export/Export.h"
 
 #include "deals/DealList.h"
+#include "engine/DbfModule.h"
 #include "engine/Query.h"
 #include "export/ExportLines.h"
 #include "export/ExportProgress.h"
@@ -19,19 +20,33 @@ const std::vector<std::string> kInsertDeal = {
     "(:CLIENTID,:TICKER,:OPERTYPE,:PRICE,:QTY,:DATE,:SDEL,:BROCID)"};
 const char kOutputViewSql[] = "select CLIENTID,TICKER,OPERTYPE,PRICE,QTY,DATES,SDEL,BROCID from %M";
 
-// The path as this system's files see it: '\' separates folders too.
+// The file the operator named, as this system's files see it ('\'
+// separates folders too): the file of that exact name, else the one file
+// whose name differs only in letter case, else the new file to create.
 std::string FilePath(const TableLocation& loc) {
-  std::string path = loc.path;
+  std::string path = loc.file;
   for (char& c : path)
     if (c == '\\') c = '/';
-  return path;
+  try {
+    return ResolveNamedFile(path);
+  } catch (const EDBEngineError&) {
+    return path;
+  }
 }
 
-// The first eight columns must be the output columns in order, exactly.
-bool HasOutputColumns(const std::vector<std::string>& names) {
+// The first eight columns must be the output columns in order, exactly, each
+// of the kind of value export writes into it.
+bool HasOutputColumns(const TQuery& check) {
+  const std::vector<std::string> names = check.FieldNames();
   if (names.size() < kOutputColumns.size()) return false;
   for (size_t i = 0; i < kOutputColumns.size(); ++i) {
     if (names[i] != kOutputColumns[i]) return false;
+    const FieldKind kind = check.Field(int(i)).kind;
+    const bool numeric = kind == FieldKind::Integer || kind == FieldKind::Float;
+    const bool fits = i == 2 || i == 3 || i == 4 ? numeric
+                      : i == 5                   ? kind == FieldKind::Date
+                                                 : kind == FieldKind::Text;
+    if (!fits) return false;
   }
   return true;
 }
@@ -39,6 +54,7 @@ bool HasOutputColumns(const std::vector<std::string>& names) {
 void PrepareStatement(TQuery& query, const TableLocation& loc, const std::string& sql) {
   query.Close();
   query.SetDatabaseName(loc.folder);
+  query.SetTableFile(loc.table, FilePath(loc));
   query.SetSQL(sql);
   query.SetMacro("M", MacroTableName(loc.table));
   query.RegenerateSQL();
@@ -105,11 +121,12 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
       try {
         TQuery check;
         check.SetDatabaseName(loc.folder);
-        check.SetSQL("select * from \"" + loc.table + "\"");
+        check.SetTableFile(loc.table, path);
+        check.SetSQL("select * from " + QuoteIdentifier(loc.table));
         check.Open();
-        const std::vector<std::string> names = check.FieldNames();
+        const bool matches = HasOutputColumns(check);
         check.Close();
-        if (!HasOutputColumns(names)) {
+        if (!matches) {
           ShowError("Файл не соответствует  формату!");
           return result;
         }
@@ -154,7 +171,8 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     try {
       TQuery clear;
       clear.SetDatabaseName(loc.folder);
-      clear.SetSQL("delete from \"" + loc.table + "\"");
+      clear.SetTableFile(loc.table, path);
+      clear.SetSQL("delete from " + QuoteIdentifier(loc.table));
       clear.ExecSQL();
     } catch (const EDBEngineError& e) {
       ShowExceptionQuestion(e, "Ошибка очистки выходного файла");
@@ -164,6 +182,7 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
 
   const size_t n = lines.Size();
   GroupedInsert insert(loc.folder, kInsertDeal, loc.table, "Ошибка записи в выходной файл");
+  insert.Query().SetTableFile(loc.table, path);
   TQuery& params = insert.Query();
   if (n > 0) {
     params.SetDate("DATE", year, month, day);

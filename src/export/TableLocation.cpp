@@ -8,7 +8,7 @@ TableLocation LocateTable(const std::string& path) {
   TableLocation loc;
   loc.path = path;
   if (!path.empty() && path[0] == '"') {
-    std::string rest = LeftChars(std::string_view(path).substr(1), 256);
+    std::string rest = path.substr(1);
     // The last character, not the last byte: a Cyrillic letter is two bytes.
     size_t chars = CharCount(rest);
     loc.path = chars > 0 ? rest.substr(0, ByteOffsetOfChar(rest, chars - 1)) : std::string();
@@ -22,7 +22,9 @@ TableLocation LocateTable(const std::string& path) {
     file = loc.path.substr(sep + 1);
   }
   size_t dot = file.rfind('.');
-  if (dot != std::string::npos) loc.table = file.substr(0, dot);
+  loc.table = file.substr(0, dot);
+  loc.file = loc.path;
+  if (dot == std::string::npos && !file.empty()) loc.file += ".DBF";
   return loc;
 }
 

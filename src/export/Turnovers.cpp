@@ -64,7 +64,7 @@ void AddSums(TQuery& sums, TurnoverPairing& pairing) {
 }
 
 std::string SumsStatement(const std::string& table, bool oneAccount) {
-  return "select  ticker,OPERTYPE,SUM(QTY) summa from \"" + table + "\"" +
+  return "select  ticker,OPERTYPE,SUM(QTY) summa from " + QuoteIdentifier(table) +
          (oneAccount ? " where clientid=:clientid" : "") +
          " group by ticker,opertype order by ticker,OPERTYPE";
 }
@@ -94,6 +94,7 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
     TurnoverPairing pairing;
     TQuery sums;
     sums.SetDatabaseName(loc.folder);
+    sums.SetTableFile(loc.table, loc.file);
     if (!byAccount) {
       sums.SetSQL(SumsStatement(loc.table, false));
       sums.Open();
@@ -101,7 +102,8 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
     } else {
       TQuery accounts;
       accounts.SetDatabaseName(loc.folder);
-      accounts.SetSQL("Select  distinct clientid from \"" + loc.table + "\"");
+      accounts.SetTableFile(loc.table, loc.file);
+      accounts.SetSQL("Select  distinct clientid from " + QuoteIdentifier(loc.table));
       accounts.Open();
       sums.SetSQL(SumsStatement(loc.table, true));
       for (; !accounts.Eof(); accounts.Next()) {

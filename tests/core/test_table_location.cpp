@@ -18,10 +18,15 @@ TEST(TableLocation, FolderAndTableName) {
   auto d = LocateTable("/home/op/out/Сделки.dbf");
   EXPECT_EQ(d.folder, "/home/op/out");
   EXPECT_EQ(d.table, "Сделки");
+  // A name without an extension is the table <name>.DBF; any other
+  // extension is kept.
   auto e = LocateTable("/tmp/x\\y/OUT");
   EXPECT_EQ(e.folder, "/tmp/x\\y");
-  EXPECT_EQ(e.table, "");
+  EXPECT_EQ(e.table, "OUT");
+  EXPECT_EQ(e.file, "/tmp/x\\y/OUT.DBF");
+  EXPECT_EQ(LocateTable("d2.BAK").file, "d2.BAK");
   EXPECT_EQ(LocateTable("").table, "");
+  EXPECT_EQ(LocateTable("").file, "");
 }
 
 TEST(TableLocation, RootAndQuotes) {
@@ -33,7 +38,7 @@ TEST(TableLocation, RootAndQuotes) {
   EXPECT_EQ(r.path, "/tmp/ДЕЛО.DB");
   EXPECT_EQ(r.table, "ДЕЛО");
   EXPECT_EQ(LocateTable("\"").path, "");
-  // At most 256 characters remain after the opening quote.
-  std::string longName = "\"" + std::string(300, 'a') + ".DBF\"";
-  EXPECT_EQ(LocateTable(longName).path.size(), 255u);
+  // A long quoted path is never cut.
+  std::string longName = "\"/tmp/" + std::string(300, 'a') + ".DBF\"";
+  EXPECT_EQ(LocateTable(longName).file, longName.substr(1, longName.size() - 2));
 }
