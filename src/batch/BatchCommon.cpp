@@ -112,7 +112,7 @@ LoadOutcome LoadDeals(const Options& options, DealList& deals, StderrMessages& m
   } else {
     rules = SettingsList("ReplaceList");
   }
-  for (size_t i = 0; i < rules.size(); ++i) deals.ParseReplaceLine(rules[i], static_cast<int>(i) + 1);
+  deals.ParseReplaceLines(rules);
 
   const std::string formatFile =
       options.Has("--format") ? options.Value("--format") : SettingsValue("ParamsFileName", "ParamsFileName");

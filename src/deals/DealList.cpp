@@ -39,6 +39,8 @@ void DealList::LoadFormat(const std::string& paramsFileName) {
 
 void DealList::ParseReplaceLine(const std::string& line, int lineNo) { lists_.ParseLine(line, lineNo); }
 
+void DealList::ParseReplaceLines(const std::vector<std::string>& lines) { lists_.ParseLines(lines); }
+
 void DealList::ClearReplaceLists() { lists_.Clear(); }
 
 bool DealList::OpenReport(const std::string& inFileName, const std::string& minBound,

@@ -27,6 +27,8 @@ class DealList {
   void LoadFormat(const std::string& paramsFileName);
   // Parses one stored line of the substitution list (numbered from 1).
   void ParseReplaceLine(const std::string& line, int lineNo);
+  // ParseReplaceLine for every line, the errors of many lines summed up.
+  void ParseReplaceLines(const std::vector<std::string>& lines);
   void ClearReplaceLists();
 
   // "Показать/обновить": reads the report named in the edit into the grid and

@@ -24,14 +24,14 @@
 #include "export/ui/TDBGrid.h"
 #include "export/ui/TDBNavigator.h"
 #include "export/ui/TDataSource.h"
-#include "profile/IniFile.h"
-#include "profile/ListSection.h"
 #include "format/ui/TReplaceForm.h"
 #include "format/ui/TSetParamsForm.h"
 #include "main/ui/DealGridDelegate.h"
 #include "main/ui/DealGridModel.h"
 #include "main/ui/TRadioGroup.h"
 #include "main/ui/TStatusBar.h"
+#include "profile/IniFile.h"
+#include "profile/ListSection.h"
 #include "support/AppPaths.h"
 #include "support/Messages.h"
 #include "support/ui/AppWindow.h"
@@ -384,7 +384,7 @@ void TMMVBForm::FormShow() {
   drs::IniFile settings(drs::SettingsFilePath());
   std::vector<std::string> lines;
   drs::ReadListSection(settings, "ReplaceList", lines, drs::ListReadMode::Replace);
-  for (size_t i = 0; i < lines.size(); ++i) deals_.ParseReplaceLine(lines[i], static_cast<int>(i) + 1);
+  deals_.ParseReplaceLines(lines);
 
   paramsFileName_ = settings.ReadString("ParamsFileName", "ParamsFileName", "");
   StatusBar3->SetPanelText(0, Q(kParamsPrefix + paramsFileName_));
@@ -525,7 +525,7 @@ void TMMVBForm::SetParamsFileName(const std::string& name) {
 
 void TMMVBForm::ReparseReplaceList(const std::vector<std::string>& lines) {
   deals_.ClearReplaceLists();
-  for (size_t i = 0; i < lines.size(); ++i) deals_.ParseReplaceLine(lines[i], static_cast<int>(i) + 1);
+  deals_.ParseReplaceLines(lines);
 }
 
 void TMMVBForm::ShowJournal() {
