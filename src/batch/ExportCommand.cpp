@@ -176,10 +176,8 @@ int RunExport(const std::vector<std::string>& args) {
   outputView.Close();
   std::printf("Записей в выходном файле: %s\n", result.recordCountText.c_str());
   std::fflush(stdout);
-  int status = result.failedLines > 0 ? kExitStopped : kExitOk;
-  if (result.failedLines > 0) {
-    std::fprintf(stderr, "Не записано строк: %zu из %zu\n", result.failedLines, result.lines);
-  }
+  // The export has said how many lines it could not write.
+  const int status = result.failedLines > 0 ? kExitStopped : kExitOk;
 
   if (turnoverMode >= 0) {
     TQuery view;

@@ -40,11 +40,9 @@ void DealList::LoadFormat(const std::string& paramsFileName) {
 
 void DealList::ParseReplaceLine(const std::string& line, int lineNo) { lists_.ParseLine(line, lineNo); }
 
-void DealList::ClearReplaceLists() { lists_.Clear(); }
-
 void DealList::ParseReplaceLines(const std::vector<std::string>& lines) {
   lists_.Clear();
-  for (size_t i = 0; i < lines.size(); ++i) lists_.ParseLine(lines[i], static_cast<int>(i) + 1);
+  lists_.ParseLines(lines);
 }
 
 bool DealList::LoadStartFormat(const std::string& paramsFileName) {

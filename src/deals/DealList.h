@@ -27,9 +27,8 @@ class DealList {
   void LoadFormat(const std::string& paramsFileName);
   // Parses one stored line of the substitution list (numbered from 1).
   void ParseReplaceLine(const std::string& line, int lineNo);
-  void ClearReplaceLists();
   // The substitution and lot lists anew from these lines, numbered from 1;
-  // errors are shown one by one as they are met.
+  // the errors of many lines are summed up.
   void ParseReplaceLines(const std::vector<std::string>& lines);
   // The start-up load: a blank name shows kNoFormatFileMessage, any other
   // name runs LoadFormat. False when the name is blank.

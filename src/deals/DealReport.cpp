@@ -122,7 +122,8 @@ namespace {
 
 struct ColumnPlan {
   int col;
-  int field;  // 0 for the processed account
+  int field;             // a number below 1 gives the empty text
+  bool account = false;  // the processed account instead of a field
 };
 
 }  // namespace
@@ -140,7 +141,7 @@ bool FillDealGrid(const ReportLines& lines, const ActiveFormat& format, DealGrid
     const FormatRow* entry = format.FindEntry(kGridPos, std::to_string(i));
     if (!entry) continue;
     if (i == accountPos) {
-      plan.push_back({i - 1, 0});
+      plan.push_back({i - 1, 0, true});
       continue;
     }
     int field = 0;
@@ -189,7 +190,7 @@ bool FillDealGrid(const ReportLines& lines, const ActiveFormat& format, DealGrid
     };
     int row = grid.AppendRow();
     for (const ColumnPlan& p : plan) {
-      if (p.field == 0) {
+      if (p.account) {
         grid.SetCell(p.col, row, ProcessAccount(field(format.clientIdField)));
       } else {
         grid.SetCell(p.col, row, field(p.field));

@@ -69,7 +69,11 @@ void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists&
 // The deal key of a row: account, buy/sell code and order (or deal) number
 // cells joined; empty for a row beyond the grid.
 std::string DealKeyOf(const DealGrid& grid, const ActiveFormat& format, int row);
-// The row shares its deal key with the row before or after it.
+// Two rows belong to one order: equal account, buy/sell code and number,
+// cell by cell (joined keys could match across the cell borders). A row
+// beyond the grid has empty cells.
+bool SameDeal(const DealGrid& grid, const ActiveFormat& format, int a, int b);
+// The row belongs to one order with the row before or after it.
 bool IsRelatedRow(const DealGrid& grid, const ActiveFormat& format, int row);
 
 // The digit check of a bound edit: while the text is not blank and holds a

@@ -8,8 +8,14 @@ namespace drs {
 
 namespace {
 
-void Report(int lineNo, const char* text) {
-  ShowError("Ошибка формата  в строке " + std::to_string(lineNo) + ". файла подстановок. " + text);
+void Report(RepeatedMessages* messages, int lineNo, const char* text) {
+  const std::string message =
+      "Ошибка формата  в строке " + std::to_string(lineNo) + ". файла подстановок. " + text;
+  if (messages) {
+    messages->Error(message);
+  } else {
+    ShowError(message);
+  }
 }
 
 // FoldCase, quicker for the plain ASCII codes that make up most reports.
@@ -49,17 +55,17 @@ void ReplaceLists::AddPair(bool account, std::string code, const std::string& va
   values.push_back(value);
 }
 
-void ReplaceLists::ParseLine(std::string_view line, int lineNo) {
+void ReplaceLists::ParseLine(std::string_view line, int lineNo, RepeatedMessages* messages) {
   if (IsBlank(line)) return;
   char marker = line.front();
   if (marker != '$' && marker != '@') {
-    Report(lineNo, "Начальный символ строки должен быть \"$\" или \"@\"");
+    Report(messages, lineNo, "Начальный символ строки должен быть \"$\" или \"@\"");
     return;
   }
   bool account = marker == '$';
   std::string_view body = line.substr(1);
   if (body.empty() || body.back() != ';') {
-    Report(lineNo, "Нет завершающего символа \";\"");
+    Report(messages, lineNo, "Нет завершающего символа \";\"");
     return;
   }
   body.remove_suffix(1);
@@ -71,12 +77,13 @@ void ReplaceLists::ParseLine(std::string_view line, int lineNo) {
         body.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
     size_t eq = item.rfind('=');
     if (eq == std::string_view::npos) {
-      Report(lineNo, "Отсутствует символ \"=\"");
+      Report(messages, lineNo, "Отсутствует символ \"=\"");
     } else {
       std::string value(item.substr(eq + 1));
       int number = 0;
       if (!TryStrToInt(value, number)) {
-        Report(lineNo, account ? "Номер счета должен быть целым числом" : "Лот должен быть целым числом");
+        Report(messages, lineNo,
+               account ? "Номер счета должен быть целым числом" : "Лот должен быть целым числом");
       } else {
         // Codes are stored the last one first.
         std::string_view codes = item.substr(0, eq);
@@ -92,6 +99,15 @@ void ReplaceLists::ParseLine(std::string_view line, int lineNo) {
     }
     if (end == std::string_view::npos) break;
     start = end + 1;
+  }
+}
+
+void ReplaceLists::ParseLines(const std::vector<std::string>& lines) {
+  RepeatedMessages messages;
+  for (size_t i = 0; i < lines.size(); ++i) ParseLine(lines[i], static_cast<int>(i) + 1, &messages);
+  if (messages.Withheld()) {
+    ShowInfo("Ошибок в списке подстановок: " + std::to_string(messages.Count()) + ". Показаны первые " +
+             std::to_string(RepeatedMessages::kDialogs) + ", все ошибки записаны в журнал.");
   }
 }
 

@@ -9,11 +9,17 @@
 
 namespace drs {
 
+class RepeatedMessages;
+
 class ReplaceLists {
  public:
   // Parses one stored line (numbered from 1) and appends its pairs; every bad
-  // line or item is shown through ShowError and left out.
-  void ParseLine(std::string_view line, int lineNo);
+  // line or item is shown through ShowError (or `messages`) and left out.
+  void ParseLine(std::string_view line, int lineNo, RepeatedMessages* messages = nullptr);
+  // Every stored line in order, numbered from 1. Each error goes into the
+  // journal, the first few also as dialogs; when some were not shown, one
+  // closing message gives their number.
+  void ParseLines(const std::vector<std::string>& lines);
   void Clear();
 
   const std::vector<std::string>& ReplaceFrom() const { return replaceFrom_; }

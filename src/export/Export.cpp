@@ -1,5 +1,7 @@
 #include "export/Export.h"
 
+#include <stdexcept>
+
 #include "deals/DealList.h"
 #include "engine/DbfModule.h"
 #include "engine/Query.h"
@@ -60,15 +62,28 @@ void PrepareStatement(TQuery& query, const TableLocation& loc, const std::string
   query.RegenerateSQL();
 }
 
+const char kWriteFailed[] = "Ошибка записи в выходной файл";
+
+// The closing message of a run that did not write every line.
+void ShowNotWritten(size_t failed, size_t total, bool journaled) {
+  ShowError("Не записано строк: " + std::to_string(failed) + " из " + std::to_string(total) +
+            (journaled ? ". Ошибки строк записаны в журнал." : "."));
+}
+
 // Ends the progress display however the run ends.
 struct ProgressScope {
   ExportProgress& progress;
-  ~ProgressScope() { progress.End(); }
+  bool ended = false;
+  void End() noexcept {
+    if (!ended) progress.End();
+    ended = true;
+  }
+  ~ProgressScope() { End(); }
 };
 
 }  // namespace
 
-bool CreateOutputTable(const std::string& path) {
+bool CreateOutputTable(const std::string& path, std::string* error) {
   TDBF dbf;
   dbf.AddField("CLIENTID", 'C', 16, 0);
   dbf.AddField("TICKER", 'C', 50, 0);
@@ -79,7 +94,7 @@ bool CreateOutputTable(const std::string& path) {
   dbf.AddField("SDEL", 'C', 11, 0);
   dbf.AddField("BROCID", 'C', 16, 0);
   dbf.FileName = path;
-  return dbf.CreateTable();
+  return dbf.CreateTable(error);
 }
 
 bool OpenOutputView(TQuery& view, const std::string& outFileName) {
@@ -164,9 +179,16 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     return result;
   }
 
+  const size_t n = lines.Size();
   if (action == Action::Create) {
-    // A failure shows at the first insert, reported there.
-    CreateOutputTable(path);
+    std::string cause;
+    if (!CreateOutputTable(path, &cause)) {
+      // Nothing could be written: the reason once, not a failure per line.
+      ShowExceptionInfo(std::runtime_error("Не могу создать файл " + loc.path + ": " + cause), kWriteFailed);
+      result.failedLines = n;
+      ShowNotWritten(n, n, false);
+      return result;
+    }
   } else if (action == Action::Clear) {
     try {
       TQuery clear;
@@ -180,8 +202,7 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     }
   }
 
-  const size_t n = lines.Size();
-  GroupedInsert insert(loc.folder, kInsertDeal, loc.table, "Ошибка записи в выходной файл");
+  GroupedInsert insert(loc.folder, kInsertDeal, loc.table, kWriteFailed);
   insert.Query().SetTableFile(loc.table, path);
   TQuery& params = insert.Query();
   if (n > 0) {
@@ -190,6 +211,11 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
   }
   progress.Begin("Экспорт данных в " + loc.table, {" Экспорт данных"});
   ProgressScope scope{progress};
+  // A failure of one line's values is shown for the first few lines, every
+  // one goes into the journal; a failure of the table stops the run at once.
+  RepeatedMessages rowErrors;
+  size_t written = 0;
+  bool stopped = false;
   try {
     for (size_t i = 0; i < n; ++i) {
       const ExportLine& line = lines.Lines()[i];
@@ -201,9 +227,15 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
         params.SetFloat("QTY", line.quantity);
         params.SetString("SDEL", std::string(lines.Number(line)));
         insert.Execute();
+        ++written;
       } catch (const EDBEngineError& e) {
-        ++result.failedLines;
-        ShowExceptionInfo(e, "Ошибка записи в выходной файл");
+        if (e.RowOnly()) {
+          rowErrors.ExceptionInfo(e, kWriteFailed, "Строка " + std::to_string(i + 1) + ":");
+        } else {
+          ShowExceptionInfo(e, kWriteFailed);
+          stopped = true;
+          break;  // the display stays where the failure came
+        }
       }
       progress.ShowProgress(0, static_cast<long long>(i + 1), static_cast<long long>(n));
     }
@@ -212,8 +244,15 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     throw;
   }
   insert.Commit();
-  result.failedLines += insert.Lost();
-  progress.WaitDone();
+  result.failedLines = n - written + insert.Lost();
+  if (result.failedLines > 0) {
+    // Not "Готово" over a full bar: the display goes, the count is shown.
+    scope.End();
+    ShowNotWritten(result.failedLines, n, rowErrors.Count() > 0);
+    if (stopped || insert.Lost() > 0) return result;
+  } else {
+    progress.WaitDone();
+  }
 
   if (OpenOutputView(outputView, settings.outFileName)) {
     try {

@@ -32,12 +32,19 @@ struct ExportSettings {
 struct ExportResult {
   bool finished = false;   // every line was tried and the view reopened
   size_t lines = 0;        // export lines built
-  size_t failedLines = 0;  // inserts refused by the engine (each reported)
+  size_t failedLines = 0;  // lines not in the table (refused, lost or never tried)
   int64_t recordCount = -1;
   std::string recordCountText;  // first panel of StatusBar1; empty unless finished
+
+  // Every line is in the table.
+  bool Succeeded() const { return finished && failedLines == 0; }
 };
 
 // Runs the export. Questions and messages go through the message calls.
+// A failure of the table (it cannot be created or written at all) is shown
+// once and stops the run; a failure of one line's values is shown for the
+// first few lines and journaled for all. Either way a closing message gives
+// the number of lines not written, instead of "Готово" on the display.
 // `outputView` is the window's output view: closed at the start, reopened on
 // the table at the end (not after a stop). Checks come before any change:
 // no table is created, cleared or extended until every export line and the
@@ -54,8 +61,8 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
 // whether it opened.
 bool OpenOutputView(TQuery& view, const std::string& outFileName);
 
-// The creation of an empty output deal table; false when it could not be
-// written (callers let the first insert report it).
-bool CreateOutputTable(const std::string& path);
+// The creation of an empty output deal table; false (with the reason in
+// `error` when given) when it could not be written.
+bool CreateOutputTable(const std::string& path, std::string* error = nullptr);
 
 }  // namespace drs

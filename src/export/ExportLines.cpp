@@ -147,13 +147,7 @@ std::string ExportLines::Text(const ExportLine& line, std::string_view tradeDate
   return text;
 }
 
-bool ExportLines::SameOrder(int a, int b) const {
-  const DealGrid& g = source_.grid;
-  const ActiveFormat& f = source_.format;
-  return g.Cell(f.clientIdCol, a) == g.Cell(f.clientIdCol, b) &&
-         g.Cell(f.operCodCol, a) == g.Cell(f.operCodCol, b) &&
-         g.Cell(f.numberCol, a) == g.Cell(f.numberCol, b);
-}
+bool ExportLines::SameOrder(int a, int b) const { return SameDeal(source_.grid, source_.format, a, b); }
 
 ExportBuildError ExportLines::Build(bool squeezeOrders) {
   lines_.clear();

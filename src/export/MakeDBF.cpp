@@ -74,10 +74,13 @@ std::string TDBF::HeaderBytes() {
   return out;
 }
 
-bool TDBF::CreateTable() {
+bool TDBF::CreateTable(std::string* error) {
   std::string bytes = HeaderBytes();
-  if (bytes.empty()) return false;
-  return WriteFileAtomic(FileName, bytes);
+  if (bytes.empty()) {
+    if (error) *error = "Поля не помещаются в заголовок таблицы";
+    return false;
+  }
+  return WriteFileAtomic(FileName, bytes, error);
 }
 
 }  // namespace drs

@@ -34,8 +34,8 @@ class TDBF {
     return AddField(name, std::string(1, type), length, decimals);
   }
   // Lays out the records and writes the file (replacing one that exists).
-  // True when it was written.
-  bool CreateTable();
+  // True when it was written; else `error` (when given) gets the reason.
+  bool CreateTable(std::string* error = nullptr);
 
   // The file's bytes for the fields added so far (also lays them out).
   std::string HeaderBytes();

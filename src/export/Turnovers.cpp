@@ -1,10 +1,12 @@
 #include "export/Turnovers.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 
 #include "engine/Query.h"
 #include "export/GroupedInsert.h"
@@ -29,23 +31,54 @@ std::string CurrentFolder() {
   return cwd;
 }
 
-// The engine finds a table without regard to case, so a stale "SHOB.DBF"
-// beside a new "ShOb.DBF" could be read instead: every spelling goes.
-void DeleteTableFiles(const std::string& folder, const std::string& fileName) {
+// The files of the folder named `fileName` in any letter case.
+std::vector<std::string> TableFiles(const std::string& folder, const std::string& fileName) {
   const std::string wanted = FoldCase(fileName);
   std::vector<std::string> found;
-  if (DIR* dir = ::opendir(folder.c_str())) {
+  if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
     while (dirent* e = ::readdir(dir)) {
-      if (FoldCase(e->d_name) == wanted) found.push_back(folder + "/" + e->d_name);
+      if (FoldCase(e->d_name) == wanted) found.push_back((folder.empty() ? "." : folder) + "/" + e->d_name);
     }
     ::closedir(dir);
   }
-  for (const std::string& path : found) RemoveFile(path);
+  return found;
+}
+
+// The engine finds a table without regard to case, so a stale "SHOB.DBF"
+// beside a new "ShOb.DBF" could be read instead: every spelling goes.
+void DeleteTableFiles(const std::string& folder, const std::string& fileName) {
+  for (const std::string& path : TableFiles(folder, fileName)) RemoveFile(path);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+// Whether the output deal table is one of the files the rebuild of
+// `fileName` in `cwd` would delete: the file named, or any file the engine
+// could take for its table name, compared as files (links and other
+// spellings of the same file included).
+bool ReadsTurnoverTable(const TableLocation& loc, const std::string& cwd, const std::string& fileName) {
+  std::string path = loc.path, folder = loc.folder;
+  for (std::string* text : {&path, &folder})
+    for (char& c : *text)
+      if (c == '\\') c = '/';
+  std::vector<std::string> candidates = {path};
+  if (!loc.table.empty()) {
+    for (const std::string& f : TableFiles(folder, loc.table + ".DBF")) candidates.push_back(f);
+  }
+  for (const std::string& doomed : TableFiles(cwd, fileName)) {
+    for (const std::string& c : candidates)
+      if (SameFile(c, doomed)) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
-bool CreateTurnoverTable(const std::string& path, bool byAccount) {
+bool CreateTurnoverTable(const std::string& path, bool byAccount, std::string* error) {
   TDBF dbf;
   if (byAccount) dbf.AddField("CLIENTID", 'C', 50, 0);
   dbf.AddField("TICKER", 'C', 50, 0);
@@ -53,7 +86,7 @@ bool CreateTurnoverTable(const std::string& path, bool byAccount) {
   dbf.AddField("SAL", 'N', 20, 5);
   dbf.AddField("SALDO", 'N', 20, 5);
   dbf.FileName = path;
-  return dbf.CreateTable();
+  return dbf.CreateTable(error);
 }
 
 namespace {
@@ -88,6 +121,12 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
   const bool byAccount = mode == kTurnoverByAccount;
   const std::string cwd = CurrentFolder();
   const TableLocation loc = LocateTable(outFileName);
+  const char* fileName = byAccount ? "CLOb.DBF" : "ShOb.DBF";
+  if (ReadsTurnoverTable(loc, cwd, fileName)) {
+    ShowError(std::string("Выходной файл ") + loc.path + " является таблицей оборотов " + fileName +
+              " в текущей папке: расчет оборотов удалил бы его. Укажите другой выходной файл.");
+    return result;
+  }
 
   std::vector<TurnoverRow> rows;
   try {
@@ -122,10 +161,13 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
   }
 
   view.Close();
-  const char* fileName = byAccount ? "CLOb.DBF" : "ShOb.DBF";
   DeleteTableFiles(cwd, fileName);
-  // A failure shows at the first insert, reported there.
-  CreateTurnoverTable(cwd + "/" + fileName, byAccount);
+  std::string cause;
+  if (!CreateTurnoverTable(cwd + "/" + fileName, byAccount, &cause)) {
+    ShowExceptionInfo(std::runtime_error("Не могу создать файл " + cwd + "/" + fileName + ": " + cause),
+                      kCantCompute);
+    return result;
+  }
 
   {
     GroupedInsert insert(

@@ -41,7 +41,8 @@ struct TurnoverResult {
 TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery& view);
 
 // The creation of an empty turnover table ("ShOb.DBF" layout, or "CLOb.DBF"
-// when by account); false when it could not be written.
-bool CreateTurnoverTable(const std::string& path, bool byAccount);
+// when by account); false (with the reason in `error` when given) when it
+// could not be written.
+bool CreateTurnoverTable(const std::string& path, bool byAccount, std::string* error = nullptr);
 
 }  // namespace drs

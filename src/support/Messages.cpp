@@ -34,6 +34,33 @@ MessageHandler* SetMessageHandler(MessageHandler* handler) {
 
 MessageHandler* CurrentMessageHandler() { return Installed(); }
 
+void MessageHandler::JournalLine(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+
+void JournalLine(const std::string& line) {
+  static StderrHandler fallback;
+  (Installed() ? Installed() : &fallback)->JournalLine(line);
+}
+
+bool RepeatedMessages::Next() { return ++count_ <= dialogs_; }
+
+void RepeatedMessages::Error(const std::string& text) {
+  const bool dialog = Next();
+  JournalLine(text);
+  if (dialog) ShowError(text);
+}
+
+void RepeatedMessages::ExceptionInfo(const std::exception& error, const std::string& caption,
+                                     const std::string& journalPrefix) {
+  const bool dialog = Next();
+  std::string line = journalPrefix;
+  for (const std::string& part : ErrorLines(error)) {
+    if (!line.empty() && !part.empty()) line += ' ';
+    line += part;
+  }
+  JournalLine(line);
+  if (dialog) ShowExceptionInfo(error, caption);
+}
+
 int ShowMessDlg(const std::string& text, const std::vector<std::string>* details,
                 std::function<void()> onDetail, int line, int position, MsgKind kind) {
   static StderrHandler fallback;

@@ -3,6 +3,7 @@
 // own, so the core runs without a display.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -31,6 +32,9 @@ class MessageHandler {
  public:
   virtual ~MessageHandler() = default;
   virtual int Show(const MessageRequest& request) = 0;
+  // One line for the journal, shown without a dialog (the windows put it
+  // into the journal window). By default it goes to stderr.
+  virtual void JournalLine(const std::string& line);
 };
 
 // Installs the handler for the whole program and returns the previous one.
@@ -48,6 +52,32 @@ bool AskQuestion(const std::string& text);
 bool ShowExceptionQuestion(const std::exception& error, const std::string& caption);
 // Information kind; true whatever the answer.
 bool ShowExceptionInfo(const std::exception& error, const std::string& caption);
+
+// Writes one line into the journal through the installed handler.
+void JournalLine(const std::string& line);
+
+// Messages that may come once per line of a long input: each goes into the
+// journal, only the first `dialogs` also as a dialog, so a hundred thousand
+// bad lines are not a hundred thousand dialogs.
+class RepeatedMessages {
+ public:
+  static constexpr size_t kDialogs = 5;
+  explicit RepeatedMessages(size_t dialogs = kDialogs) : dialogs_(dialogs) {}
+  // ShowError of the text while under the limit; the text into the journal.
+  void Error(const std::string& text);
+  // ShowExceptionInfo under the caption while under the limit; into the
+  // journal `journalPrefix` followed by the error's lines.
+  void ExceptionInfo(const std::exception& error, const std::string& caption,
+                     const std::string& journalPrefix);
+  size_t Count() const { return count_; }
+  // Some messages went into the journal alone.
+  bool Withheld() const { return count_ > dialogs_; }
+
+ private:
+  bool Next();
+  size_t dialogs_;
+  size_t count_ = 0;
+};
 
 // The message lines of an error (its text split at line breaks).
 std::vector<std::string> ErrorLines(const std::exception& error);

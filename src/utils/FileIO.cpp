@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <random>
 
 namespace drs {
 
@@ -21,6 +23,32 @@ std::atomic<uint64_t>& FileChanges() {
   return changes;
 }
 void NoteFileChange() { FileChanges().fetch_add(1, std::memory_order_acq_rel); }
+
+// Creates a new file of a random name in the folder of `path`, never
+// following a link and never reusing a file that is there (O_EXCL), so a
+// name planted beforehand cannot redirect the write. The descriptor, or -1
+// with errno set.
+int CreateTempBeside(const std::string& path, mode_t mode, std::string& tmp) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  // Cut so that the temporary name stays within the 255 bytes of a name.
+  const std::string name = (slash == std::string::npos ? path : path.substr(slash + 1)).substr(0, 200);
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::mt19937_64 random{std::random_device{}() ^ static_cast<uint64_t>(::getpid())};
+  static std::mutex randomLock;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string suffix(8, '\0');
+    {
+      std::lock_guard<std::mutex> lock(randomLock);
+      for (char& c : suffix) c = kChars[random() % (sizeof kChars - 1)];
+    }
+    tmp = folder + "." + name + "." + suffix + ".tmp~";
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
 }  // namespace
 
 std::string SystemErrorText(int err) {
@@ -104,9 +132,8 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::str
     SetError(error, EACCES);
     return false;
   }
-  std::string tmp = path + ".tmp~";
-  int fd =
-      ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, exists ? (st.st_mode & 07777) : 0666);
+  std::string tmp;
+  int fd = CreateTempBeside(path, exists ? (st.st_mode & 07777) : 0666, tmp);
   if (fd < 0) {
     SetError(error, errno);
     return false;

@@ -10,6 +10,8 @@ namespace drs {
 bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* error = nullptr);
 // Writes the bytes to a temporary file beside `path`, flushes it to disk and
 // renames it over `path`, so the file is either the old or the new content.
+// The temporary file is a new file of a random name (never a link or a file
+// that was there), removed again on every failure.
 // Refuses a read-only existing file. False (with the reason) on failure.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error = nullptr);
 bool FileExists(const std::string& path);

@@ -18,8 +18,10 @@ class Recorder : public MessageHandler {
     kinds.push_back(r.kind);
     return answer_;
   }
+  void JournalLine(const std::string& line) override { journal.push_back(line); }
   std::vector<std::string> texts;
   std::vector<MsgKind> kinds;
+  std::vector<std::string> journal;
 
  private:
   int answer_;
@@ -47,8 +49,10 @@ class RecordingMessages : public MessageHandler {
     for (const Shown& s : shown) texts.push_back(s.text);
     return texts;
   }
+  void JournalLine(const std::string& line) override { journal.push_back(line); }
   std::vector<Shown> shown;
   std::deque<int> answers;
+  std::vector<std::string> journal;
 };
 
 }  // namespace drs::test

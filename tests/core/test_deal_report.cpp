@@ -121,6 +121,17 @@ TEST_F(FillTest, FieldNumberThatIsNotAnIntegerStopsFilling) {
   EXPECT_EQ(grid.RowCount(), 1);
 }
 
+TEST_F(FillTest, FieldNumberBelowOneGivesTheEmptyText) {
+  ReportLines lines;
+  lines.Parse("1;2;ACC;4\r\n", ';', format.clientIdField);
+  for (const char* number : {"0", "-1"}) {
+    format.entries[2][kFileFieldNo] = number;
+    ASSERT_TRUE(FillDealGrid(lines, format, grid, nullptr, error));
+    EXPECT_EQ(grid.Cell(0, 1), "ACC");
+    EXPECT_EQ(grid.Cell(2, 1), "") << "field " << number;
+  }
+}
+
 TEST_F(FillTest, FarFieldNumbersAndTabSeparator) {
   format.fieldSepChar = '\t';
   format.entries[2][kFileFieldNo] = "5000";

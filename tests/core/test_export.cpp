@@ -151,8 +151,8 @@ TEST_F(ExportTest, OverwriteRefusesATableOfOtherColumns) {
     EXPECT_EQ(ReadBytes(settings.outFileName), before);
   }
 
-  // Append makes no check; every insert into the seven columns fails and
-  // is reported on its own.
+  // Append makes no check; the inserts into the seven columns fail, which
+  // is reported once for the table, then the count.
   make({"CLIENTID", "TICKER", "OPERTYPE", "PRICE", "QTY", "DATES", "SDEL"});
   settings.writeMode = 1;
   messages.shown.clear();
@@ -165,7 +165,8 @@ TEST_F(ExportTest, OverwriteRefusesATableOfOtherColumns) {
       EXPECT_FALSE(shown.details.empty());
     }
   }
-  EXPECT_EQ(reports, 6u);
+  EXPECT_EQ(reports, 1u);
+  EXPECT_EQ(messages.shown.back().text, "Не записано строк: 6 из 6.");
 }
 
 TEST_F(ExportTest, OverwriteKeepsYesterdaysTableWhenADealOrTheDateIsBad) {
@@ -291,6 +292,86 @@ TEST_F(ExportTest, AFailingLineAmongThousandsCostsOnlyItself) {
   EXPECT_EQ(rows[4499][0], "5499");
   EXPECT_EQ(rows[4500][0], "5501");
   EXPECT_EQ(rows.back()[0], "9999");
+}
+
+// A table that cannot be created or written at all: the cause once, then
+// the count of lines not written; no "Готово" over a full bar.
+TEST_F(ExportTest, AFailureOfTheWholeTableIsShownOnceWithItsCause) {
+  struct Case {
+    const char* what;
+    std::string out;
+    int mode;
+    std::string bytes;  // the file there before, none when empty
+    const char* cause;  // a text in the details, "" for any
+  };
+  const std::vector<Case> cases = {
+      {"missing folder", dir.File("none/DEALS.DBF"), 0, "", "Файл или папка не найдены"},
+      {"not a dBASE table", dir.File("TEXT.DBF"), 1, std::string(600, 'x'), ""},
+      {"table of no fields", dir.File("BARE.DBF"), 1, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    settings.outFileName = c.out;
+    settings.writeMode = c.mode;
+    if (!c.bytes.empty()) test::WriteBytes(c.out, c.bytes);
+    if (std::string(c.what) == "table of no fields") {
+      TDBF bare;
+      bare.FileName = c.out;
+      ASSERT_TRUE(bare.CreateTable());
+    }
+    const std::string before = ReadBytes(c.out);
+    messages.shown.clear();
+    CountingProgress counting;
+    ExportResult result;
+    {
+      ScopedMessageHandler scope(&messages);
+      result = ExportMarkedDeals(FiveDeals().Source(), settings, counting, view);
+    }
+    EXPECT_FALSE(result.Succeeded());
+    EXPECT_EQ(result.failedLines, 6u);
+    EXPECT_EQ(counting.waits, 0);
+    EXPECT_TRUE(counting.reports.empty());
+    size_t failures = 0;
+    bool cause = false;
+    for (const auto& s : messages.shown) {
+      if (s.text != "Ошибка записи в выходной файл") continue;
+      ++failures;
+      for (const std::string& d : s.details) cause = cause || d.find(c.cause) != std::string::npos;
+      EXPECT_FALSE(s.details.empty());
+    }
+    EXPECT_EQ(failures, 1u);
+    EXPECT_TRUE(cause);
+    EXPECT_EQ(messages.shown.back().text, "Не записано строк: 6 из 6.");
+    EXPECT_EQ(ReadBytes(c.out), before);
+  }
+}
+
+// Values one line alone cannot store: a handful of dialogs, every line in
+// the journal, one closing count; the other lines are written.
+TEST_F(ExportTest, FailuresOfSingleLinesShowAFewDialogsAndJournalEveryOne) {
+  std::vector<Deal> deals;
+  for (int i = 0; i < 12; ++i) {
+    const std::string account = i % 3 == 0 ? std::to_string(i) : std::string(20, 'A') + std::to_string(i);
+    deals.push_back({account, "X", "B", "10", "1", std::to_string(i)});
+  }
+  CountingProgress counting;
+  ExportResult result;
+  {
+    ScopedMessageHandler scope(&messages);
+    result = ExportMarkedDeals(DealsFixture(deals, 1).Source(), settings, counting, view);
+  }
+  EXPECT_TRUE(result.finished);
+  EXPECT_FALSE(result.Succeeded());
+  EXPECT_EQ(result.failedLines, 8u);
+  EXPECT_EQ(Records().size(), 4u);
+  EXPECT_EQ(counting.waits, 0);
+  size_t dialogs = 0;
+  for (const auto& s : messages.shown) dialogs += s.text == "Ошибка записи в выходной файл";
+  EXPECT_EQ(dialogs, 5u);
+  ASSERT_EQ(messages.journal.size(), 8u);
+  EXPECT_EQ(messages.journal[0].rfind("Строка 2: ", 0), 0u) << messages.journal[0];
+  EXPECT_NE(messages.journal[7].find("A11"), std::string::npos) << messages.journal[7];
+  EXPECT_EQ(messages.shown.back().text, "Не записано строк: 8 из 12. Ошибки строк записаны в журнал.");
 }
 
 }  // namespace

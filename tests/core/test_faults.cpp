@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -85,6 +86,39 @@ TEST(FullDiskTest, AtomicRewriteKeepsTheOldContent) {
   // Within the limit the same call works.
   EXPECT_TRUE(WriteFileAtomic(path, "new", &error));
   EXPECT_EQ(ReadBytes(path), "new");
+}
+
+// Links planted under the names a temporary file had or might have never
+// redirect a rewrite: the file at the path is written and the link's target
+// keeps its bytes, for the settings, a format file and the tables made here.
+TEST(PlantedLinkTest, TemporaryNamesNeverRedirectTheWrite) {
+  TempDir dir;
+  const std::string victim = dir.File("important.txt");
+  WriteBytes(victim, "keep me");
+  const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> writers = {
+      {"drsprep.INI", [](const std::string& p) { IniFile(p).WriteString("A", "B", "C"); }},
+      {"format.ini",
+       [](const std::string& p) {
+         FormatParams params;
+         params.items = {"Счет;1;Да;1;80;;0;;"};
+         WriteFormatParams(p, params);
+       }},
+      {"NEW.DBF", [](const std::string& p) { EXPECT_TRUE(CreateOutputTable(p)); }},
+      {"ShOb.DBF", [](const std::string& p) { EXPECT_TRUE(CreateTurnoverTable(p, false)); }},
+      {"CLOb.DBF", [](const std::string& p) { EXPECT_TRUE(CreateTurnoverTable(p, true)); }},
+  };
+  for (const auto& [name, write] : writers) {
+    for (const std::string& planted : {name + ".tmp~", "." + name + ".tmp~", "." + name + ".tmp"}) {
+      std::filesystem::create_symlink(victim, dir.File(planted));
+    }
+    write(dir.File(name));
+    EXPECT_EQ(ReadBytes(victim), "keep me") << name;
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.File(name))) << name;
+    EXPECT_GT(ReadBytes(dir.File(name)).size(), 0u) << name;
+  }
+  size_t files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path())) files += !e.is_symlink();
+  EXPECT_EQ(files, 1 + writers.size()) << "a temporary file was left behind";
 }
 
 TEST(FullDiskTest, SettingsAndFormatSavesFailLoudly) {

@@ -144,19 +144,24 @@ TEST_F(SmallFileSystemTest, ExportIntoAReadOnlyFolder) {
     result = ExportMarkedDeals(f.Source(), settings, progress, view);
   }
   EXPECT_EQ(result.failedLines, 2u);
-  ASSERT_FALSE(messages.shown.empty());
-  EXPECT_EQ(messages.shown.back().text, "Ошибка записи в выходной файл");
+  ASSERT_GE(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[messages.shown.size() - 2].text, "Ошибка записи в выходной файл");
+  EXPECT_EQ(messages.shown.back().text, "Не записано строк: 2 из 2.");
   EXPECT_EQ(ReadBytes(settings.outFileName), before);
 
-  // A new table there: created by nobody, each line reported.
+  // A new table there: created by nobody, the cause shown once.
   settings.outFileName = File("NEW.DBF");
   messages.shown.clear();
   {
     ScopedMessageHandler scope(&messages);
     result = ExportMarkedDeals(f.Source(), settings, progress, view);
   }
-  EXPECT_FALSE(result.finished && result.failedLines == 0);
+  EXPECT_FALSE(result.Succeeded());
   EXPECT_FALSE(FileExists(settings.outFileName));
+  ASSERT_GE(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[messages.shown.size() - 2].details,
+            std::vector<std::string>{"Не могу создать файл " + settings.outFileName +
+                                     ": Файловая система только для чтения"});
 }
 
 }  // namespace

@@ -146,6 +146,18 @@ TEST_F(MarkingTest, RelatedRowsAreRunsOfEqualKeys) {
   EXPECT_EQ(DealKeyOf(grid, format, 5), "");
 }
 
+TEST_F(MarkingTest, RelatedRowsCompareCellByCellAsTheOrderSqueezeDoes) {
+  // Both rows join to the key "ABC1", but their accounts differ.
+  Accounts({"AB", "A"});
+  grid.SetCell(1, 1, "C");
+  grid.SetCell(1, 2, "BC");
+  grid.SetCell(2, 2, "1");
+  ASSERT_EQ(DealKeyOf(grid, format, 1), DealKeyOf(grid, format, 2));
+  EXPECT_FALSE(SameDeal(grid, format, 1, 2));
+  EXPECT_FALSE(IsRelatedRow(grid, format, 1));
+  EXPECT_FALSE(IsRelatedRow(grid, format, 2));
+}
+
 TEST_F(MarkingTest, SingleRowIsComparedWithAnEmptyKey) {
   grid.SetRowCount(2);  // the empty row after a format load
   EXPECT_TRUE(IsRelatedRow(grid, format, 1));

@@ -119,5 +119,34 @@ TEST_F(ReplaceListTest, ClearEmptiesListsAndIndexes) {
   EXPECT_EQ(*lists.FindReplacement("a"), "2");
 }
 
+// A whole list: every error in the journal, only the first few as dialogs,
+// then one summary; a list with few errors keeps one dialog each.
+TEST_F(ReplaceListTest, ManyBadLinesAreJournaledWithOneSummary) {
+  struct Case {
+    int bad;
+    size_t dialogs;
+  };
+  for (const Case c : {Case{2, 2}, Case{5, 5}, Case{8, 6}}) {
+    rec.texts.clear();
+    rec.journal.clear();
+    lists.Clear();
+    std::vector<std::string> lines = {"$A=1;"};
+    for (int i = 0; i < c.bad; ++i) lines.push_back("X" + std::to_string(i));
+    lines.push_back("@B=2;");
+    lists.ParseLines(lines);
+    EXPECT_EQ(lists.ReplaceFrom().size(), 1u);
+    EXPECT_EQ(lists.LotCodes().size(), 1u);
+    ASSERT_EQ(rec.texts.size(), c.dialogs) << c.bad;
+    ASSERT_EQ(rec.journal.size(), size_t(c.bad));
+    EXPECT_EQ(rec.journal.back(), Msg(c.bad + 1, "Начальный символ строки должен быть \"$\" или \"@\""));
+    if (c.bad > 5) {
+      EXPECT_EQ(rec.texts.back(), "Ошибок в списке подстановок: " + std::to_string(c.bad) +
+                                      ". Показаны первые 5, все ошибки записаны в журнал.");
+    } else {
+      EXPECT_EQ(rec.texts, rec.journal);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace drs

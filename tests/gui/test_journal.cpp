@@ -11,6 +11,8 @@
 #include "profile/IniFile.h"
 #include "support/AppPaths.h"
 #include "support/JournalFile.h"
+#include "support/Messages.h"
+#include "support/ui/GuiMessageHandler.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
 #include "utils/Cp1251.h"
@@ -32,6 +34,24 @@ class TestJournal : public QObject {
     dir = std::make_unique<QTemporaryDir>();
     qputenv("XDG_CONFIG_HOME", dir->path().toUtf8());
     file = dir->filePath("drsprep.jrn").toStdString();
+  }
+
+  // Journal lines of the core (errors of many lines) show the journal
+  // window and reach its file, without a dialog.
+  void journalLinesOfTheMessageHandler() {
+    TJrnlForm form;
+    form.Journal1()->SetFileName(file);
+    GuiMessageHandler handler;
+    ScopedMessageHandler installed(&handler);
+    QVERIFY(!form.isVisible());
+    JournalLine("Строка 2: первая");
+    JournalLine("Строка 7: вторая");
+    QVERIFY(form.isVisible());
+    QVERIFY(form.Journal1()->Active());
+    QCOMPARE(form.Journal1()->Lines(), D({"Строка 2: первая", "Строка 7: вторая"}));
+    form.Journal1()->SetActive(false);
+    QCOMPARE(JournalFile::ReadLines(file),
+             (std::vector<std::string>{"Строка 2: первая", "Строка 7: вторая"}));
   }
 
   void maxLinesDropsTheOldestOnScreenOnly() {

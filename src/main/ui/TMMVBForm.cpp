@@ -375,7 +375,6 @@ void TMMVBForm::closeEvent(QCloseEvent* event) {
 
 void TMMVBForm::FormShow() {
   outFileName_ = S(outputView_->OutFilenameEdit()->Text());
-  deals_.ClearReplaceLists();
   deals_.SetDealsShown(false);
   ExportBtn->setEnabled(false);
   if (journal_) {

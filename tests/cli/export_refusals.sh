@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# drsprep-batch export into a table that cannot be created, and turnovers
+# whose output deal table is the turnover table they would rebuild: one
+# message with the cause, a failing exit code, the tables unchanged.
+#   Args: <path-to-drsprep-batch> <source-dir>
+set -u
+batch=$1
+src=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME=$work/cfg
+mkdir -p "$XDG_CONFIG_HOME/drsprep" "$work/cwd"
+LC_ALL=C sed -e "s|@EXAMPLES@|$src/examples|g" -e "s|@OUT@|$work/out|g" \
+  "$src/examples/drsprep.INI" > "$XDG_CONFIG_HOME/drsprep/drsprep.INI"
+cd "$work/cwd"
+fails=0
+fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
+run() {  # expected exit code, then the arguments
+  local want=$1
+  shift
+  "$batch" export --yes "$@" >"$work/stdout" 2>"$work/stderr"
+  local rc=$?
+  [ "$rc" = "$want" ] || fail "export $* exited $rc, expected $want: $(cat "$work/stderr")"
+}
+times() { grep -cF -- "$1" "$work/stderr"; }
+
+# A missing folder: the cause once, then the count, not a message per line.
+run 1 --out "$work/none/DEALS.DBF" --mode overwrite
+[ "$(times "Файл или папка не найдены")" = 1 ] || fail "cause: $(cat "$work/stderr")"
+[ "$(times "Ошибка записи в выходной файл")" = 1 ] || fail "one failure: $(cat "$work/stderr")"
+grep -qx "Не записано строк: 15 из 15." "$work/stderr" || fail "count: $(cat "$work/stderr")"
+
+# The output deal table is ShOb.DBF of the working folder (any spelling, or
+# a link to it): turnovers by security refuse; by account they may run.
+for name in shob.dbf SHOB.DBF link.DBF; do
+  rm -f ./*.DBF ./*.dbf
+  if [ "$name" = link.DBF ]; then
+    run 0 --out "$work/cwd/ShOb.DBF" --mode overwrite
+    ln ShOb.DBF link.DBF
+  else
+    run 0 --out "$work/cwd/$name" --mode overwrite
+  fi
+  run 1 --out "$work/cwd/$name" --mode append --turnovers by-security
+  grep -qF "является таблицей оборотов ShOb.DBF" "$work/stderr" || fail "$name: no refusal: $(cat "$work/stderr")"
+  grep -qx "Записей в выходном файле: 30" "$work/stdout" || fail "$name: count $(cat "$work/stdout")"
+  [ "$(stat -c %s "$name" 2>/dev/null || echo 0)" -ge $((289 + 30 * 148)) ] || fail "$name lost its rows"
+  run 0 --out "$work/cwd/$name" --mode overwrite --turnovers by-account
+  [ -e CLOb.DBF ] || fail "$name: turnovers by account did not run"
+done
+[ "$fails" = 0 ] || exit 1
+echo "OK"
