@@ -6,6 +6,7 @@
 #include "export/ExportProgress.h"
 #include "export/GroupedInsert.h"
 #include "export/MakeDBF.h"
+#include "export/Reconciliation.h"
 #include "export/TableLocation.h"
 #include "support/Messages.h"
 #include "utils/FileIO.h"
@@ -162,6 +163,9 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     }
   }
 
+  ExportControl control(source, settings.squeezeOrders, settings.squeezeClients);
+  control.Start(loc.folder, loc.table, action == Action::Append);
+
   const size_t n = lines.Size();
   GroupedInsert insert(loc.folder, kInsertDeal, loc.table, "Ошибка записи в выходной файл");
   TQuery& params = insert.Query();
@@ -195,6 +199,7 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
   insert.Commit();
   result.failedLines += insert.Lost();
   progress.WaitDone();
+  result.control = control.Finish();
 
   if (OpenOutputView(outputView, settings.outFileName)) {
     try {
