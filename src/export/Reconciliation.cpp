@@ -1,5 +1,7 @@
 #include "export/Reconciliation.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <string_view>
 
@@ -28,6 +30,10 @@ constexpr double kDouble = 0x1p-53;  // and of double
 double Gamma(double n, double u) { return n * u < 0.5 ? n * u / (1 - n * u) : INFINITY; }
 
 PieceUnits ToUnits(double pieces) {
+  // Below 2^50 units the product is within a small part of a unit of the
+  // count (a float's is exact), so rounding it gives the count.
+  const double quick = pieces * kPieceScale;
+  if (std::fabs(quick) < 0x1p50) return static_cast<PieceUnits>(std::llround(quick));
   const long double scaled = std::roundl(static_cast<long double>(pieces) * kPieceScale);
   // Beyond any QTY the column can hold; kept apart from every written value.
   constexpr long double kLimit = 1e36L;
@@ -65,6 +71,7 @@ void AddLineTo(ControlLine& total, const ControlLine& line) {
   total.moneyWrittenAbs += line.moneyWrittenAbs;
   total.qtyWrittenAbs += line.qtyWrittenAbs;
   total.tolerance += line.tolerance;
+  total.longestRun = std::max(total.longestRun, line.longestRun);
 }
 
 }  // namespace
@@ -166,7 +173,7 @@ size_t ExportControl::LineIndex(std::string_view ticker, const std::string& dire
 }
 
 ExportControl::ExportControl(const ExportSource& source, bool squeezeOrders, bool squeezeClients)
-    : squeezeOrders_(squeezeOrders), squeezeClients_(squeezeClients) {
+    : squeezeClients_(squeezeClients) {
   // Every marked deal on its own, converted as the export converts it:
   // price and lots as ParseNumber gives them, pieces = lot size x lots in
   // single precision, money = price x pieces (exact in double).
@@ -178,6 +185,16 @@ ExportControl::ExportControl(const ExportSource& source, bool squeezeOrders, boo
     size_t line[2];  // by OPERTYPE
   };
   std::unordered_map<std::string_view, Seen> seen;  // by security code cell
+  // The order squeeze merges a run of marked deals with equal account,
+  // buy/sell code and number into the line of the run's first deal.
+  auto sameOrder = [&](int a, int b) {
+    return grid.Cell(format.clientIdCol, a) == grid.Cell(format.clientIdCol, b) &&
+           grid.Cell(format.operCodCol, a) == grid.Cell(format.operCodCol, b) &&
+           grid.Cell(format.numberCol, a) == grid.Cell(format.numberCol, b);
+  };
+  int previous = 0;
+  int64_t run = 0;
+  size_t runLine = 0;
   const int last = grid.RowCount() - 1;
   for (int row = 1; row <= last; ++row) {
     if (!source.marks.IsMarked(row)) continue;
@@ -188,6 +205,14 @@ ExportControl::ExportControl(const ExportSource& source, bool squeezeOrders, boo
       it = seen.emplace(code, Seen{source.lists.LotFor(code, format.defaultLot), {kNone, kNone}}).first;
     size_t& slot = it->second.line[buy];
     if (slot == kNone) slot = LineIndex(TrimBlanks(code), buy ? "B" : "S");
+    if (squeezeOrders && previous != 0 && sameOrder(previous, row)) {
+      ++run;
+    } else {
+      run = 1;
+      runLine = slot;
+    }
+    previous = row;
+    result_.lines[runLine].longestRun = std::max(result_.lines[runLine].longestRun, run);
     ControlLine& line = result_.lines[slot];
     const ParsedNumber price = ParseNumber(grid.Cell(format.costCol, row), format.decSepChar);
     const ParsedNumber lots = ParseNumber(grid.Cell(format.shareCntCol, row), format.decSepChar);
@@ -226,18 +251,35 @@ Reconciliation ExportControl::Finish() {
     try {
       TQuery read;
       read.SetDatabaseName(folder_);
-      read.SetSQL("select TICKER,OPERTYPE,PRICE,QTY from \"" + table_ + "\" where rowid > " +
-                  std::to_string(firstRecord_));
+      std::string sql = "select TICKER,OPERTYPE,PRICE,QTY from \"" + table_ + "\"";
+      if (firstRecord_ > 0) sql += " where rowid > " + std::to_string(firstRecord_);
+      read.SetSQL(sql);
       read.Open();
-      std::string direction;
+      // Lines of S and B by ticker, looked up without a key built per row.
+      struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
+      };
+      constexpr size_t kNone = SIZE_MAX;
+      std::unordered_map<std::string, std::array<size_t, 2>, Hash, std::equal_to<>> byTicker;
+      std::string text;
       for (; !read.Eof(); read.Next()) {
+        const DbValue& cell = read.Value(0);
+        if (cell.kind != DbValue::Kind::Text) text = cell.AsString();
+        const std::string_view ticker = TrimBlanks(cell.kind == DbValue::Kind::Text ? cell.text : text);
         const DbValue& oper = read.Value(1);
-        if (oper.kind == DbValue::Kind::Integer && (oper.integer == 0 || oper.integer == 1))
-          direction = oper.integer == 1 ? "B" : "S";
-        else
-          direction = oper.AsString();
-        const std::string ticker = read.Value(0).AsString();
-        ControlLine& line = result.lines[LineIndex(TrimBlanks(ticker), direction)];
+        size_t index;
+        if (oper.kind == DbValue::Kind::Integer && (oper.integer == 0 || oper.integer == 1)) {
+          auto it = byTicker.find(ticker);
+          if (it == byTicker.end())
+            it = byTicker.emplace(std::string(ticker), std::array{kNone, kNone}).first;
+          size_t& slot = it->second[static_cast<size_t>(oper.integer)];
+          if (slot == kNone) slot = LineIndex(ticker, oper.integer == 1 ? "B" : "S");
+          index = slot;
+        } else {
+          index = LineIndex(ticker, oper.AsString());
+        }
+        ControlLine& line = result.lines[index];
         const double price = read.Value(2).AsFloat();
         const double qty = read.Value(3).AsFloat();
         ++line.rows;
@@ -259,16 +301,15 @@ Reconciliation ExportControl::Finish() {
   // of the client squeeze) and stored with the column's five: per row
   // |QTY| x rounding. Before that, each line's price came out of single
   // precision: price x lots, one addition per further deal of an order's
-  // run, the quotient by the lots and the pieces, so at most
-  // gamma(K) x sum |price x pieces| with K = 3 + (deals - rows) under the
-  // order squeeze (no run is longer than that), 3 without. Both money sums
-  // are taken in double: gamma(deals + rows) in double of both sums.
+  // run, the quotient by the lots, and the pieces, so K = longest run + 2
+  // roundings, at most gamma(K) x sum |price x pieces| (the client squeeze
+  // only averages such prices). Both money sums are taken in double:
+  // gamma(deals + rows) in double of both sums.
   const double rounding = kLinePriceRounding * (squeezeClients_ ? 2 : 1) + kColumnPriceRounding;
   for (ControlLine& line : result.lines) {
-    const double run =
-        squeezeOrders_ && line.deals > line.rows ? static_cast<double>(line.deals - line.rows) : 0;
+    const double roundings = static_cast<double>(std::max<int64_t>(line.longestRun, 1) + 2);
     line.tolerance =
-        line.qtyWrittenAbs * rounding + Gamma(3 + run, kSingle) * line.moneyAbs +
+        line.qtyWrittenAbs * rounding + Gamma(roundings, kSingle) * line.moneyAbs +
         Gamma(static_cast<double>(line.deals + line.rows), kDouble) * (line.moneyAbs + line.moneyWrittenAbs);
     AddLineTo(result.total, line);
   }

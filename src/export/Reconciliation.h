@@ -26,8 +26,9 @@ struct ControlLine {
   int64_t deals = 0;
   double lots = 0;
   PieceUnits pieces = 0;
-  double money = 0;     // sum of price x pieces
-  double moneyAbs = 0;  // the same of absolute values, for the bound
+  double money = 0;        // sum of price x pieces
+  double moneyAbs = 0;     // the same of absolute values, for the bound
+  int64_t longestRun = 0;  // most deals the order squeeze merges into one line
   // From the rows read back.
   int64_t rows = 0;
   PieceUnits piecesWritten = 0;
@@ -77,7 +78,6 @@ class ExportControl {
 
   Reconciliation result_;
   std::unordered_map<std::string, size_t> index_;  // ticker + '\t' + direction -> line
-  bool squeezeOrders_;
   bool squeezeClients_;
   std::string folder_, table_;
   int64_t firstRecord_ = -1;  // record numbers above this are the export's; -1: unknown
