@@ -81,15 +81,27 @@ void PrintView(TQuery& view) {
   }
 }
 
+void PrintControl(const Reconciliation& control) {
+  OutBuffer out;
+  for (const std::string& line : control.ControlText()) {
+    out.Add(line);
+    out.Add("\n");
+  }
+}
+
 }  // namespace
 
 const char* ExportUsage() {
   return "  drsprep-batch export [параметры list] [--out ФАЙЛ] [--date ДД.ММ.ГГГГ] [--broker КОД]\n"
          "                       [--mode overwrite|append] [--squeeze-orders] [--squeeze-clients]\n"
-         "                       [--turnovers by-security|by-account] [--yes]\n"
+         "                       [--turnovers by-security|by-account] [--control] [--yes]\n"
          "      Читает файл сделок, как list, и выгружает отмеченные сделки в выходной\n"
          "      файл, как кнопка \"Экспорт\"; печатает число записей в выходном файле,\n"
          "      с --turnovers - затем строки оборотов (поля через табуляцию).\n"
+         "      С --control вместо числа записей (оно уходит в stderr) печатаются\n"
+         "      контрольные суммы: по строке на ЦБ и направление (B - покупка, S - прочие)\n"
+         "      с полями ЦБ, направление, сделок, штук, сумма, записано строк, штук,\n"
+         "      сумма, затем строка ИТОГО. Контрольные суммы сверяются всегда.\n"
          "      Вопросы печатаются в stderr; с --yes на каждый отвечается \"Да\", без него\n"
          "      \"Нет\". Без параметров берется то же, что у окна (раздел TMMVBForm):\n"
          "      --out           выходной файл (OutFilenameEdit.Text)\n"
@@ -101,8 +113,8 @@ const char* ExportUsage() {
          "                      (SqueeseClaineCheckBox.Checked)\n"
          "      --squeeze-clients, --no-squeeze-clients  Сжать по клиентам\n"
          "                      (SqueeseClientCheckBox.Checked)\n"
-         "      Код выхода: 0 - выполнено, 1 - остановлено сообщением или не все строки\n"
-         "      записаны, 2 - ошибка в параметрах.\n";
+         "      Код выхода: 0 - выполнено, 1 - остановлено сообщением, не все строки\n"
+         "      записаны или контрольные суммы не сходятся, 2 - ошибка в параметрах.\n";
 }
 
 int RunExport(const std::vector<std::string>& args) {
@@ -112,7 +124,7 @@ int RunExport(const std::vector<std::string>& args) {
                     {"--format", "--report", "--min", "--max", "--replace-list", "--out", "--date",
                      "--broker", "--mode", "--turnovers"},
                     {"--unmarked", "--squeeze-orders", "--squeeze-clients", "--no-squeeze-orders",
-                     "--no-squeeze-clients", "--yes"},
+                     "--no-squeeze-clients", "--control", "--yes"},
                     options, error)) {
     std::fprintf(stderr, "%s\nИспользование:\n%s", error.c_str(), ExportUsage());
     return kExitUsage;
@@ -172,12 +184,16 @@ int RunExport(const std::vector<std::string>& args) {
   ExportProgress& progress = ::isatty(STDERR_FILENO) ? static_cast<ExportProgress&>(terminal) : silent;
   TQuery outputView;
   const ExportResult result = ExportMarkedDeals(deals, settings, progress, outputView);
+  const bool control = options.flags.count("--control") > 0;
+  if (control && result.control) PrintControl(*result.control);
   if (!result.finished) return kExitStopped;
   outputView.Close();
-  std::printf("Записей в выходном файле: %s\n", result.recordCountText.c_str());
+  std::fprintf(control ? stderr : stdout, "Записей в выходном файле: %s\n", result.recordCountText.c_str());
   std::fflush(stdout);
-  // The export has said how many lines it could not write.
-  const int status = result.failedLines > 0 ? kExitStopped : kExitOk;
+  // The export has said how many lines it could not write, the control totals
+  // whether they agree.
+  const int status =
+      result.failedLines > 0 || !result.control || !result.control->Agrees() ? kExitStopped : kExitOk;
 
   if (turnoverMode >= 0) {
     TQuery view;

@@ -698,6 +698,8 @@ void TQuery::SetCell(int64_t row, int field, const std::string& value) {
   live_->cache.erase(rowid);
 }
 
+int64_t TQuery::LastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
+
 int64_t TQuery::InsertRow(const std::vector<std::string>& values) {
   if (!live_) Fail("Результат запроса нельзя изменять");
   std::string cols, marks;

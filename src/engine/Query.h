@@ -162,6 +162,8 @@ class TQuery {
   // Appends a record with the given texts (one per field, "" = blank) and
   // returns its row index.
   int64_t InsertRow(const std::vector<std::string>& values);
+  // The record number the last insert of this connection got (from 1).
+  int64_t LastInsertRowId() const;
   void DeleteRow(int64_t row);
   // Reads the table again (row count and contents).
   void Refresh();

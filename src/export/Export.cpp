@@ -9,6 +9,7 @@
 #include "export/ExportProgress.h"
 #include "export/GroupedInsert.h"
 #include "export/MakeDBF.h"
+#include "export/Reconciliation.h"
 #include "export/TableLocation.h"
 #include "support/Messages.h"
 #include "utils/FileIO.h"
@@ -202,6 +203,9 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     }
   }
 
+  ExportControl control(source, settings.squeezeOrders, settings.squeezeClients);
+  control.Start(loc.folder, loc.table, path);
+
   GroupedInsert insert(loc.folder, kInsertDeal, loc.table, kWriteFailed);
   insert.Query().SetTableFile(loc.table, path);
   TQuery& params = insert.Query();
@@ -227,6 +231,7 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
         params.SetFloat("QTY", line.quantity);
         params.SetString("SDEL", std::string(lines.Number(line)));
         insert.Execute();
+        control.Wrote(params.LastInsertRowId());
         ++written;
       } catch (const EDBEngineError& e) {
         if (e.RowOnly()) {
@@ -253,6 +258,7 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
   } else {
     progress.WaitDone();
   }
+  result.control = control.Finish();
 
   if (OpenOutputView(outputView, settings.outFileName)) {
     try {

@@ -5,8 +5,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "export/Reconciliation.h"
 
 namespace drs {
 
@@ -34,7 +37,8 @@ struct ExportResult {
   size_t lines = 0;        // export lines built
   size_t failedLines = 0;  // lines not in the table (refused, lost or never tried)
   int64_t recordCount = -1;
-  std::string recordCountText;  // first panel of StatusBar1; empty unless finished
+  std::string recordCountText;            // first panel of StatusBar1; empty unless finished
+  std::optional<Reconciliation> control;  // after every write that ran to its end
 
   // Every line is in the table.
   bool Succeeded() const { return finished && failedLines == 0; }

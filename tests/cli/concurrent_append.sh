@@ -2,12 +2,12 @@
 # Several drsprep-batch exports append to one table at the same moment, again
 # and again: every process that exits 0 has all its rows in the table, each
 # exactly once, and no other rows appear or vanish.
-#   Args: <path-to-drsprep-batch> <source-dir> [processes, default 8] [runs, default 4]
+#   Args: <path-to-drsprep-batch> <source-dir> [generator] [processes, default 8] [runs, default 4]
 set -u
 batch=$1
 src=$2
-procs=${3:-8}
-runs=${4:-4}
+procs=${4:-8}
+runs=${5:-4}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 command -v python3 >/dev/null || { echo "SKIP: python3 missing"; exit 77; }

@@ -645,6 +645,18 @@ class TestWholeRoad : public QObject {
     QCOMPARE(rows_.size(), size_t(15));
     QCOMPARE(Panel(form_.get(), "StatusBar1", 0), QString::number(rows_.size()));
     QCOMPARE(form_->OutputTableView()->RecordCount(), qint64(rows_.size()));
+
+    // The control totals close the journal: heading, rule, a line per security
+    // and direction, rule, total, verdict.
+    QVERIFY(journal_->isVisible());
+    const auto& journal = journal_->Journal1()->Lines();
+    const auto heading = std::find(journal.begin(), journal.end(), "Контрольные суммы экспорта в DEALS");
+    QVERIFY(heading != journal.end());
+    std::set<std::pair<std::string, int>> securities;
+    for (const Row& r : rows_) securities.insert({r.ticker, r.opertype});
+    QCOMPARE(size_t(journal.end() - heading), securities.size() + 5);
+    QCOMPARE(journal.back(), std::string("Контрольные суммы сходятся"));
+    journal_->hide();
   }
 
   void writtenTableReadByteByByte() {

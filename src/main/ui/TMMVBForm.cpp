@@ -19,6 +19,7 @@
 
 #include "export/Export.h"
 #include "export/ExportProgress.h"
+#include "export/TableLocation.h"
 #include "export/Turnovers.h"
 #include "export/ui/OutputView.h"
 #include "export/ui/TDBGrid.h"
@@ -578,6 +579,14 @@ void TMMVBForm::ExportBtnClick() {
   WindowProgress progress(this);
   const drs::ExportResult result =
       drs::ExportMarkedDeals(deals_, settings, progress, outputView_->OutQuery());
+  if (result.control) {
+    // The reconciliation goes into the journal as its other lists do.
+    JournalClear();
+    ShowJournal();
+    JournalSetActive(true);
+    for (const std::string& line : result.control->JournalLines(drs::LocateTable(settings.outFileName).table))
+      JournalAddLine(line);
+  }
   if (!result.finished) return;
   if (outputView_->OutQuery().Active()) {
     outputView_->OutDataSource()->SetDataSet(&outputView_->OutQuery());

@@ -1,0 +1,323 @@
+#include "export/Reconciliation.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string_view>
+
+#include "deals/ActiveFormat.h"
+#include "deals/DealGrid.h"
+#include "deals/Marking.h"
+#include "deals/ReplaceList.h"
+#include "engine/Query.h"
+#include "engine/SqlName.h"
+#include "support/Messages.h"
+
+namespace drs {
+
+namespace {
+
+const std::string kRule(27, '-');
+constexpr double kPieceScale = 100000;  // 10^kPieceDecimals
+
+// Half a unit of the third decimal: the export line holds the price as
+// "0.000". Half a unit of the fifth: the PRICE column's decimals.
+constexpr double kLinePriceRounding = 0.0005;
+constexpr double kColumnPriceRounding = 0.000005;
+constexpr double kSingle = 0x1p-24;  // unit roundoff of single precision
+constexpr double kDouble = 0x1p-53;  // and of double
+
+// The relative error bound of n roundings with unit roundoff u.
+double Gamma(double n, double u) { return n * u < 0.5 ? n * u / (1 - n * u) : INFINITY; }
+
+PieceUnits ToUnits(double pieces) {
+  // Below 2^50 units the product is within a small part of a unit of the
+  // count (a float's is exact), so rounding it gives the count.
+  const double quick = pieces * kPieceScale;
+  if (std::fabs(quick) < 0x1p50) return static_cast<PieceUnits>(std::llround(quick));
+  const long double scaled = std::roundl(static_cast<long double>(pieces) * kPieceScale);
+  // Beyond any QTY the column can hold; kept apart from every written value.
+  constexpr long double kLimit = 1e36L;
+  if (!(std::fabs(scaled) < kLimit)) return static_cast<PieceUnits>(scaled < 0 ? -kLimit : kLimit);
+  return static_cast<PieceUnits>(scaled);
+}
+
+// A character field keeps no blanks around its text.
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// A number with up to `decimals` decimals, trailing zeros dropped.
+std::string Trimmed(double value, int decimals) {
+  std::string text = FormatFixed(value, decimals);
+  if (text.find('.') == std::string::npos) return text;
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text == "-0" ? "0" : text;
+}
+
+std::string Money(double value) { return FormatFixed(value, 2); }
+
+void AddLineTo(ControlLine& total, const ControlLine& line) {
+  total.deals += line.deals;
+  total.lots += line.lots;
+  total.pieces += line.pieces;
+  total.money += line.money;
+  total.moneyAbs += line.moneyAbs;
+  total.rows += line.rows;
+  total.piecesWritten += line.piecesWritten;
+  total.moneyWritten += line.moneyWritten;
+  total.moneyWrittenAbs += line.moneyWrittenAbs;
+  total.qtyWrittenAbs += line.qtyWrittenAbs;
+  total.tolerance += line.tolerance;
+  total.longestRun = std::max(total.longestRun, line.longestRun);
+}
+
+}  // namespace
+
+bool ControlLine::Agrees() const {
+  return pieces == piecesWritten && std::fabs(money - moneyWritten) <= tolerance;
+}
+
+bool Reconciliation::Agrees() const {
+  if (!checked) return false;
+  for (const ControlLine& line : lines)
+    if (!line.Agrees()) return false;
+  return true;
+}
+
+std::string FormatPieces(PieceUnits units) {
+  const bool negative = units < 0;
+  if (negative) units = -units;
+  std::string whole;
+  PieceUnits w = units / static_cast<PieceUnits>(kPieceScale);
+  do {
+    whole.insert(whole.begin(), static_cast<char>('0' + static_cast<int>(w % 10)));
+    w /= 10;
+  } while (w > 0);
+  int fraction = static_cast<int>(units % static_cast<PieceUnits>(kPieceScale));
+  std::string text = negative ? "-" + whole : whole;
+  if (fraction != 0) {
+    std::string digits = std::to_string(fraction);
+    digits.insert(0, kPieceDecimals - digits.size(), '0');
+    while (digits.back() == '0') digits.pop_back();
+    text += "." + digits;
+  }
+  return text;
+}
+
+std::vector<std::string> Reconciliation::ControlText() const {
+  std::vector<std::string> text;
+  auto columns = [](const ControlLine& l) {
+    return std::to_string(l.deals) + '\t' + FormatPieces(l.pieces) + '\t' + Money(l.money) + '\t' +
+           std::to_string(l.rows) + '\t' + FormatPieces(l.piecesWritten) + '\t' + Money(l.moneyWritten);
+  };
+  for (const ControlLine& line : lines)
+    text.push_back(line.ticker + '\t' + line.direction + '\t' + columns(line));
+  text.push_back("ИТОГО\t\t\t" + columns(total));
+  return text;
+}
+
+namespace {
+
+std::string JournalText(const ControlLine& l) {
+  return "сделок " + std::to_string(l.deals) + ", лотов " + Trimmed(l.lots, 5) + ", штук " +
+         FormatPieces(l.pieces) + ", сумма " + Money(l.money) + "; записано строк " + std::to_string(l.rows) +
+         ", штук " + FormatPieces(l.piecesWritten) + ", сумма " + Money(l.moneyWritten);
+}
+
+std::string LineName(const ControlLine& l) { return l.ticker + " " + l.direction; }
+
+}  // namespace
+
+std::vector<std::string> Reconciliation::JournalLines(const std::string& table) const {
+  std::vector<std::string> text;
+  text.push_back("Контрольные суммы экспорта в " + table);
+  text.push_back(kRule);
+  for (const ControlLine& line : lines) {
+    text.push_back(LineName(line) + ": " + JournalText(line) + (line.Agrees() ? "" : " - НЕ СХОДИТСЯ"));
+  }
+  text.push_back(kRule);
+  text.push_back("ИТОГО: " + JournalText(total));
+  if (!checked) {
+    text.push_back("Записанные строки не прочитаны: контрольные суммы не проверены");
+  } else {
+    text.push_back(Agrees() ? "Контрольные суммы сходятся" : "Контрольные суммы не сходятся");
+  }
+  return text;
+}
+
+std::vector<std::string> Reconciliation::Differences() const {
+  std::vector<std::string> text;
+  for (const ControlLine& line : lines) {
+    if (line.Agrees()) continue;
+    text.push_back(LineName(line) + ": штук " + FormatPieces(line.pieces) + ", записано " +
+                   FormatPieces(line.piecesWritten) + "; сумма " + Money(line.money) + ", записано " +
+                   Money(line.moneyWritten));
+  }
+  return text;
+}
+
+size_t ExportControl::LineIndex(std::string_view ticker, const std::string& direction) {
+  std::string key(ticker);
+  key += '\t';
+  key += direction;
+  auto [it, added] = index_.try_emplace(std::move(key), result_.lines.size());
+  if (added) {
+    result_.lines.emplace_back();
+    result_.lines.back().ticker = std::string(ticker);
+    result_.lines.back().direction = direction;
+  }
+  return it->second;
+}
+
+ExportControl::ExportControl(const ExportSource& source, bool squeezeOrders, bool squeezeClients)
+    : squeezeClients_(squeezeClients) {
+  // Every marked deal on its own, converted as the export converts it:
+  // price and lots as ParseNumber gives them, pieces = lot size x lots in
+  // single precision, money = price x pieces (exact in double).
+  const DealGrid& grid = source.grid;
+  const ActiveFormat& format = source.format;
+  constexpr size_t kNone = SIZE_MAX;
+  struct Seen {
+    int lot;
+    size_t line[2];  // by OPERTYPE
+  };
+  std::unordered_map<std::string_view, Seen> seen;  // by security code cell
+  // The order squeeze merges a run of marked deals with equal account,
+  // buy/sell code and number into the line of the run's first deal.
+  auto sameOrder = [&](int a, int b) {
+    return grid.Cell(format.clientIdCol, a) == grid.Cell(format.clientIdCol, b) &&
+           grid.Cell(format.operCodCol, a) == grid.Cell(format.operCodCol, b) &&
+           grid.Cell(format.numberCol, a) == grid.Cell(format.numberCol, b);
+  };
+  int previous = 0;
+  int64_t run = 0;
+  size_t runLine = 0;
+  const int last = grid.RowCount() - 1;
+  for (int row = 1; row <= last; ++row) {
+    if (!source.marks.IsMarked(row)) continue;
+    const std::string_view code = grid.Cell(format.shareCodCol, row);
+    const int buy = OperTypeOf(grid.Cell(format.operCodCol, row));
+    auto it = seen.find(code);
+    if (it == seen.end())
+      it = seen.emplace(code, Seen{source.lists.LotFor(code, format.defaultLot), {kNone, kNone}}).first;
+    size_t& slot = it->second.line[buy];
+    if (slot == kNone) slot = LineIndex(TrimBlanks(code), buy ? "B" : "S");
+    if (squeezeOrders && previous != 0 && sameOrder(previous, row)) {
+      ++run;
+    } else {
+      run = 1;
+      runLine = slot;
+    }
+    previous = row;
+    result_.lines[runLine].longestRun = std::max(result_.lines[runLine].longestRun, run);
+    ControlLine& line = result_.lines[slot];
+    const ParsedNumber price = ParseNumber(grid.Cell(format.costCol, row), format.decSepChar);
+    const ParsedNumber lots = ParseNumber(grid.Cell(format.shareCntCol, row), format.decSepChar);
+    const float pieces =
+        static_cast<float>(static_cast<long double>(it->second.lot) * static_cast<long double>(lots.value));
+    const double money = static_cast<double>(price.value) * static_cast<double>(pieces);
+    ++line.deals;
+    line.lots += lots.value;
+    line.pieces += ToUnits(pieces);
+    line.money += money;
+    line.moneyAbs += std::fabs(money);
+  }
+}
+
+void ExportControl::Start(const std::string& folder, const std::string& table, const std::string& path) {
+  folder_ = folder;
+  table_ = table;
+  path_ = path;
+  written_.clear();
+}
+
+void ExportControl::Wrote(int64_t record) {
+  if (!written_.empty() && written_.back().second + 1 == record)
+    written_.back().second = record;
+  else
+    written_.emplace_back(record, record);
+}
+
+Reconciliation ExportControl::Finish() {
+  Reconciliation& result = result_;
+  {
+    try {
+      TQuery read;
+      read.SetDatabaseName(folder_);
+      read.SetTableFile(table_, path_);
+      read.SetSQL("select rowid,TICKER,OPERTYPE,PRICE,QTY from " + QuoteIdentifier(table_));
+      read.Open();
+      // Records come in ascending order; the runs are walked alongside.
+      size_t run = 0;
+      // Lines of S and B by ticker, looked up without a key built per row.
+      struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
+      };
+      constexpr size_t kNone = SIZE_MAX;
+      std::unordered_map<std::string, std::array<size_t, 2>, Hash, std::equal_to<>> byTicker;
+      std::string text;
+      for (; !read.Eof() && run < written_.size(); read.Next()) {
+        const auto record = static_cast<int64_t>(read.Value(0).AsFloat());
+        while (run < written_.size() && written_[run].second < record) ++run;
+        if (run == written_.size() || record < written_[run].first) continue;
+        const DbValue& cell = read.Value(1);
+        if (cell.kind != DbValue::Kind::Text) text = cell.AsString();
+        const std::string_view ticker = TrimBlanks(cell.kind == DbValue::Kind::Text ? cell.text : text);
+        const DbValue& oper = read.Value(2);
+        size_t index;
+        if (oper.kind == DbValue::Kind::Integer && (oper.integer == 0 || oper.integer == 1)) {
+          auto it = byTicker.find(ticker);
+          if (it == byTicker.end())
+            it = byTicker.emplace(std::string(ticker), std::array{kNone, kNone}).first;
+          size_t& slot = it->second[static_cast<size_t>(oper.integer)];
+          if (slot == kNone) slot = LineIndex(ticker, oper.integer == 1 ? "B" : "S");
+          index = slot;
+        } else {
+          index = LineIndex(ticker, oper.AsString());
+        }
+        ControlLine& line = result.lines[index];
+        const double price = read.Value(3).AsFloat();
+        const double qty = read.Value(4).AsFloat();
+        ++line.rows;
+        line.piecesWritten += ToUnits(qty);
+        line.moneyWritten += price * qty;
+        line.moneyWrittenAbs += std::fabs(price * qty);
+        line.qtyWrittenAbs += std::fabs(qty);
+      }
+      result.checked = true;
+    } catch (const EDBEngineError& e) {
+      ShowExceptionInfo(e, "Не могу прочитать выходной файл: контрольные суммы не проверены");
+    }
+  }
+
+  // The money bound of one security and direction. Each written row's price
+  // was rounded to three decimals for the export line (once more for a line
+  // of the client squeeze) and stored with the column's five: per row
+  // |QTY| x rounding. Before that, each line's price came out of single
+  // precision: price x lots, one addition per further deal of an order's
+  // run, the quotient by the lots, and the pieces, so K = longest run + 2
+  // roundings, at most gamma(K) x sum |price x pieces| (the client squeeze
+  // only averages such prices). Both money sums are taken in double:
+  // gamma(deals + rows) in double of both sums.
+  const double rounding = kLinePriceRounding * (squeezeClients_ ? 2 : 1) + kColumnPriceRounding;
+  for (ControlLine& line : result.lines) {
+    const double roundings = static_cast<double>(std::max<int64_t>(line.longestRun, 1) + 2);
+    line.tolerance =
+        line.qtyWrittenAbs * rounding + Gamma(roundings, kSingle) * line.moneyAbs +
+        Gamma(static_cast<double>(line.deals + line.rows), kDouble) * (line.moneyAbs + line.moneyWrittenAbs);
+    AddLineTo(result.total, line);
+  }
+
+  if (result.checked && !result.Agrees()) {
+    const std::vector<std::string> differences = result.Differences();
+    ShowMessDlg("Контрольные суммы не сходятся", &differences, nullptr, -1, -1, MsgKind::Error);
+  }
+  return std::move(result_);
+}
+
+}  // namespace drs

@@ -1,0 +1,87 @@
+// Control totals of an export: what the marked deals add up to per security
+// and direction, against what the rows this export wrote add up to when they
+// are read back from the table through the engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "export/ExportLines.h"
+
+namespace drs {
+
+// Pieces in units of the QTY column's last decimal (1/100000 of a piece), so
+// that sums are exact and compare exactly.
+__extension__ using PieceUnits = __int128;
+inline constexpr int kPieceDecimals = 5;
+
+// One security and direction, or the total.
+struct ControlLine {
+  std::string ticker;
+  std::string direction;  // "B", "S"; a written OPERTYPE that is neither 1 nor 0 as its own text
+  // From the marked deals.
+  int64_t deals = 0;
+  double lots = 0;
+  PieceUnits pieces = 0;
+  double money = 0;        // sum of price x pieces
+  double moneyAbs = 0;     // the same of absolute values, for the bound
+  int64_t longestRun = 0;  // most deals the order squeeze merges into one line
+  // From the rows read back.
+  int64_t rows = 0;
+  PieceUnits piecesWritten = 0;
+  double moneyWritten = 0;
+  double moneyWrittenAbs = 0;
+  double qtyWrittenAbs = 0;
+  // Most the two money sums may differ by (see ExportControl::Finish).
+  double tolerance = 0;
+
+  bool Agrees() const;
+};
+
+struct Reconciliation {
+  bool checked = false;            // the written rows were read back
+  std::vector<ControlLine> lines;  // in order of first appearance: deals first, then rows
+  ControlLine total;               // ticker and direction empty
+
+  bool Agrees() const;
+  // Tab-separated: ticker, B or S, deals, pieces, money, rows, pieces
+  // written, money written; then "ИТОГО" with the sums.
+  std::vector<std::string> ControlText() const;
+  // For the journal: heading, one line per security and direction, total.
+  std::vector<std::string> JournalLines(const std::string& table) const;
+  // One line per security and direction that does not agree.
+  std::vector<std::string> Differences() const;
+};
+
+// Pieces as text: whole pieces without decimals, else the decimals needed.
+std::string FormatPieces(PieceUnits units);
+
+// Used by the export: the totals of the marked deals when constructed, the
+// records this export wrote, read back and compared after the last insert.
+class ExportControl {
+ public:
+  ExportControl(const ExportSource& source, bool squeezeOrders, bool squeezeClients);
+
+  // The table the export writes.
+  void Start(const std::string& folder, const std::string& table, const std::string& path);
+  // A record this export wrote. Only these are read back, so rows another
+  // writer appends at the same time are not counted as the export's.
+  void Wrote(int64_t record);
+  // After the last insert, once: reads the rows back and compares. A
+  // difference is shown as "Контрольные суммы не сходятся" with the lines that differ.
+  Reconciliation Finish();
+
+ private:
+  size_t LineIndex(std::string_view ticker, const std::string& direction);
+
+  Reconciliation result_;
+  std::unordered_map<std::string, size_t> index_;  // ticker + '\t' + direction -> line
+  bool squeezeClients_;
+  std::string folder_, table_, path_;
+  std::vector<std::pair<int64_t, int64_t>> written_;  // runs of record numbers, ascending
+};
+
+}  // namespace drs
