@@ -14,7 +14,8 @@ int TextWidth(const QWidget* widget, const QString& text) {
 int EditWidthFor(const QLineEdit* edit, const QString& sample, int designWidth) {
   QStyleOptionFrame option;
   option.initFrom(edit);
-  option.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+  option.lineWidth =
+      edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
   const QMargins m = edit->textMargins();
   // Two pixels a side of the text: the edit's own inner margin.
   const QSize content(TextWidth(edit, sample) + m.left() + m.right() + 4, edit->fontMetrics().height());
