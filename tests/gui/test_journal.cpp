@@ -2,15 +2,18 @@
 // names, deactivate + clear, the four buttons and the stored placement.
 #include <QDir>
 #include <QFile>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
-#include "profile/IniFile.h"
 #include "gui/support/DialogHelpers.h"
+#include "profile/IniFile.h"
 #include "support/AppPaths.h"
 #include "support/JournalFile.h"
+#include "support/ui/AppWindow.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
 #include "utils/Cp1251.h"
@@ -32,6 +35,31 @@ class TestJournal : public QObject {
     dir = std::make_unique<QTemporaryDir>();
     qputenv("XDG_CONFIG_HOME", dir->path().toUtf8());
     file = dir->filePath("drsprep.jrn").toStdString();
+  }
+
+  // Without a stored place the window opens beside the main window, not
+  // over it: right of it where it fits, else left of it.
+  void firstShowBesideTheMainWindow() {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case {
+      int mainLeft;
+      bool right;
+    };
+    for (const Case& c : {Case{screen.left(), true}, Case{screen.right() + 1 - 300, false}}) {
+      std::remove(SettingsFilePath().c_str());  // no stored place
+      QMainWindow main;
+      main.setGeometry(c.mainLeft, screen.top() + 50, 300, 200);
+      SetAppMainWindow(&main);
+      main.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&main));
+      TJrnlForm journal;
+      journal.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&journal));
+      const QRect m = main.frameGeometry(), j = journal.frameGeometry();
+      QVERIFY2(!m.intersects(j), c.right ? "right" : "left");
+      QCOMPARE(j.left() > m.left(), c.right);
+      SetAppMainWindow(nullptr);
+    }
   }
 
   void maxLinesDropsTheOldestOnScreenOnly() {

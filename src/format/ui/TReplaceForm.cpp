@@ -8,12 +8,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "profile/IniFile.h"
-#include "profile/ListSection.h"
 #include "format/MemoText.h"
 #include "format/ui/MainWindowLink.h"
+#include "profile/IniFile.h"
+#include "profile/ListSection.h"
 #include "support/AppPaths.h"
 #include "support/Messages.h"
+#include "support/ui/AppWindow.h"
 #include "support/ui/GeneralError.h"
 #include "support/ui/WindowStore.h"
 
@@ -81,6 +82,8 @@ std::vector<std::string> TReplaceForm::Lines() const {
 }
 
 void TReplaceForm::showEvent(QShowEvent* event) {
+  // Without a kept place, beside the main window rather than over its buttons.
+  if (!event->spontaneous() && !store_->HasPlacement()) PlaceBesideAppWindow(this);
   QWidget::showEvent(event);
   if (event->spontaneous()) return;
   RunGuarded([this] {
