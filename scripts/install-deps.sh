@@ -11,6 +11,7 @@ PKGS=(
   libsqlite3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
+  qt6-translations-l10n
   xvfb xauth fonts-dejavu-core
   shapelib gdal-bin
 )

@@ -4,12 +4,14 @@
 #include "main/ui/TMMVBForm.h"
 #include "support/Messages.h"
 #include "support/ui/GuiMessageHandler.h"
+#include "support/ui/RussianUi.h"
 #include "support/ui/TJrnlForm.h"
 #include "utils/Utils.h"
 
 int main(int argc, char* argv[]) {
   drs::SetRussianDateNames();
   QApplication app(argc, argv);
+  drs::InstallRussianUi(app);
   // The journal window may stay open; the main window alone ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
   drs::GuiMessageHandler messages;
