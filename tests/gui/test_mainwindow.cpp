@@ -21,13 +21,13 @@
 
 #include "export/ui/OutputView.h"
 #include "export/ui/TDBGrid.h"
-#include "profile/IniFile.h"
 #include "format/ui/TReplaceForm.h"
 #include "format/ui/TSetParamsForm.h"
 #include "main/ui/DealGridModel.h"
 #include "main/ui/TMMVBForm.h"
 #include "main/ui/TRadioGroup.h"
 #include "main/ui/TStatusBar.h"
+#include "profile/IniFile.h"
 #include "support/AppPaths.h"
 #include "support/DialogHelpers.h"
 #include "support/FormLookup.h"
@@ -212,6 +212,40 @@ class TestMainWindow : public QObject {
     for (QGroupBox* box : form->findChildren<QGroupBox*>()) groups << box->title();
     for (const char* text : {"  Выделение сделок  ", "Выходной файл", "Обороты"})
       QVERIFY2(groups.contains(QString::fromUtf8(text)), text);
+  }
+
+  // Texts are read whole: a status panel grows to its text (the first keeps
+  // its width) and a bound edit shows all 8 digits; short texts keep the
+  // design widths.
+  void textsFitTheirPlaces() {
+    TStatusBar bar({500, 150, 150, 50});
+    bar.resize(1000, bar.height());
+    struct Case {
+      int panel;
+      const char* text;
+    };
+    for (const Case& c : {Case{1, "Разделитель полей:   <\t>"}, Case{2, "Десятичн. разделит.: <,>"},
+                          Case{1, "x"}, Case{2, "y"}}) {
+      bar.SetPanelText(c.panel, QString::fromUtf8(c.text));
+      const QList<QLabel*> panels = bar.findChildren<QLabel*>();
+      QVERIFY2(panels[c.panel]->sizeHint().width() <= bar.PanelWidth(c.panel), c.text);
+      QVERIFY2(bar.PanelWidth(c.panel) >= 150, c.text);
+      for (int i = 1; i < bar.PanelCount(); ++i)
+        QVERIFY2(panels[i]->x() >= panels[i - 1]->geometry().right(), c.text);
+    }
+    QCOMPARE(bar.PanelWidth(1), 150);
+    QCOMPARE(bar.PanelWidth(2), 150);
+
+    auto form = ShowForm();
+    for (const char* name : {"MinClientEdit", "MaxClientEdit"}) {
+      auto* edit = Child<QLineEdit>(form.get(), name);
+      edit->setText("99999999");
+      edit->end(false);
+      // Scrolled text would put a later digit at the left edge.
+      QVERIFY2(edit->cursorPositionAt(QPoint(edit->contentsRect().left() + 3, edit->height() / 2)) == 0,
+               name);
+      QVERIFY2(edit->width() >= 60, name);
+    }
   }
 
   void storedValuesReappearAfterRestart() {

@@ -2,8 +2,9 @@
 
 #include <QLabel>
 #include <QPalette>
+#include <algorithm>
 
-TStatusBar::TStatusBar(const QList<int>& widths, QWidget* parent) : QFrame(parent) {
+TStatusBar::TStatusBar(const QList<int>& widths, QWidget* parent) : QFrame(parent), designWidths_(widths) {
   // Panels sit at fixed places, without a layout: a narrow window cuts the
   // last panels off instead of growing to fit them.
   const int height = fontMetrics().height() + 4;
@@ -26,6 +27,17 @@ TStatusBar::TStatusBar(const QList<int>& widths, QWidget* parent) : QFrame(paren
 void TStatusBar::SetPanelText(int panel, const QString& text) {
   if (panel < 0 || panel >= PanelCount()) return;
   panels_[panel]->setText(text);
+  PlacePanels();
+}
+
+void TStatusBar::PlacePanels() {
+  int x = 0;
+  for (int i = 0; i < PanelCount(); ++i) {
+    QLabel* p = panels_[i];
+    const int width = i == 0 ? designWidths_[i] : std::max(designWidths_[i], p->sizeHint().width());
+    p->setGeometry(x, p->y(), width, p->height());
+    x += width + 2;
+  }
 }
 
 QString TStatusBar::PanelText(int panel) const {

@@ -1,5 +1,7 @@
 // A status line of panels with fixed widths in pixels; the space after the
-// last panel stays empty, as the operator knows it from the old program.
+// last panel stays empty, as the operator knows it from the old program. A
+// panel after the first whose text does not fit grows to it and moves the
+// later ones along; the first (a file name of any length) keeps its width.
 #pragma once
 
 #include <QColor>
@@ -23,5 +25,8 @@ class TStatusBar : public QFrame {
   void SetTextColor(const QColor& color);
 
  private:
+  void PlacePanels();
+
   QList<QLabel*> panels_;
+  QList<int> designWidths_;
 };
