@@ -235,6 +235,12 @@ class TestMainWindow : public QObject {
     }
     QCOMPARE(bar.PanelWidth(1), 150);
     QCOMPARE(bar.PanelWidth(2), 150);
+    // In the window's design width the file name panel makes room for the
+    // decimal separator.
+    bar.resize(788, bar.height());
+    bar.SetPanelText(2, "Десятичн. разделит.: <,>");
+    QVERIFY(bar.findChildren<QLabel*>()[2]->geometry().right() < 788);
+    QVERIFY(bar.PanelWidth(0) < 500);
 
     auto form = ShowForm();
     for (const char* name : {"MinClientEdit", "MaxClientEdit"}) {
