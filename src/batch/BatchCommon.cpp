@@ -1,6 +1,7 @@
 #include "batch/BatchCommon.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "deals/DealList.h"
 #include "profile/IniFile.h"
@@ -114,8 +115,14 @@ LoadOutcome LoadDeals(const Options& options, DealList& deals, StderrMessages& m
   }
   for (size_t i = 0; i < rules.size(); ++i) deals.ParseReplaceLine(rules[i], static_cast<int>(i) + 1);
 
-  const std::string formatFile =
-      options.Has("--format") ? options.Value("--format") : SettingsValue("ParamsFileName", "ParamsFileName");
+  // A file named on the command line is taken from the working folder, as
+  // any command-line file is; a stored name without a folder lies in the
+  // settings folder.
+  std::string formatFile = SettingsValue("ParamsFileName", "ParamsFileName");
+  if (options.Has("--format")) {
+    formatFile = options.Value("--format");
+    if (!IsBlank(formatFile)) formatFile = std::filesystem::absolute(formatFile).string();
+  }
   if (IsBlank(formatFile)) {
     ShowError(kNoFormatFileMessage);
   } else {
