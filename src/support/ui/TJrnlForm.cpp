@@ -4,9 +4,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
+#include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "support/ui/AppWindow.h"
 #include "support/ui/GeneralError.h"
