@@ -1,6 +1,7 @@
 #include "batch/BatchCommon.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "deals/DealList.h"
 #include "utils/Cp1251.h"
@@ -96,7 +97,14 @@ LoadOutcome LoadDeals(const Options& options, DealList& deals, StderrMessages& m
       return LoadOutcome::Refused;
     }
   }
-  if (options.Has("--format")) startup.paramsFileName = options.Value("--format");
+  // A file named on the command line is taken from the working folder, as
+  // any command-line file is; a stored name without a folder lies in the
+  // settings folder.
+  if (options.Has("--format")) {
+    startup.paramsFileName = options.Value("--format");
+    if (!IsBlank(startup.paramsFileName))
+      startup.paramsFileName = std::filesystem::absolute(startup.paramsFileName).string();
+  }
   deals.ParseReplaceLines(startup.replaceLines);
   deals.LoadStartFormat(startup.paramsFileName);
 

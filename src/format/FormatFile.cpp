@@ -6,6 +6,7 @@
 
 #include "profile/IniFile.h"
 #include "profile/ListSection.h"
+#include "support/AppPaths.h"
 #include "utils/Utils.h"
 
 namespace drs {
@@ -29,8 +30,13 @@ std::string JoinFormatRow(const FormatRow& row) {
   return item + ";";
 }
 
+std::string FormatFilePath(const std::string& fileName) {
+  if (fileName.find('/') != std::string::npos) return fileName;
+  return SettingsFolder() + "/" + fileName;
+}
+
 FormatParams ReadFormatParams(const std::string& fileName, int formatDefault) {
-  IniFile ini(fileName);
+  IniFile ini(FormatFilePath(fileName));
   FormatParams p;
   p.fieldSep = ini.ReadInteger(kIntValues, "FieldSep", 0);
   p.decSep = ini.ReadInteger(kIntValues, "DecSep", 0);
@@ -41,7 +47,7 @@ FormatParams ReadFormatParams(const std::string& fileName, int formatDefault) {
 }
 
 void WriteFormatParams(const std::string& fileName, const FormatParams& params) {
-  IniFile ini(fileName);
+  IniFile ini(FormatFilePath(fileName));
   ini.Edit([&](IniDocument& doc) {
     // A new file gets IntValues first; an existing one keeps its section order.
     doc.Write(kIntValues, "FieldSep", std::to_string(params.fieldSep));

@@ -35,6 +35,10 @@ struct FormatParams {
   std::vector<std::string> items;  // ExtFormat items as stored
 };
 
+// A format file named without a folder lies in the settings folder, as a
+// profile file named without a folder does.
+std::string FormatFilePath(const std::string& fileName);
+
 // A missing file reads as empty: every key takes its default, no items.
 // `formatDefault` is what a missing Format key gives.
 FormatParams ReadFormatParams(const std::string& fileName, int formatDefault = 0);

@@ -73,8 +73,10 @@ bool ValidateFormat(const StringGrid& grid, int formatKind, std::vector<std::str
   for (const auto& [code, name] : kRequired) {
     if (!ColumnHolds(codes, code)) run.Add(std::string("Отсутствует обязательное поле \"") + name + "\"");
   }
-  if (formatKind == 0 && !ColumnHolds(codes, "6")) run.Add("Отсутствует обязательное поле \"Номер сделки\"");
-  if (formatKind == 1 && !ColumnHolds(codes, "5")) run.Add("Отсутствует обязательное поле \"Номер заявки\"");
+  // The same kind rule as the active-format load: kind 0 needs the claim
+  // number (code 5), kind 1 the deal number (code 6), so a saved format loads.
+  if (formatKind == 0 && !ColumnHolds(codes, "5")) run.Add("Отсутствует обязательное поле \"Номер заявки\"");
+  if (formatKind == 1 && !ColumnHolds(codes, "6")) run.Add("Отсутствует обязательное поле \"Номер сделки\"");
 
   // A ";" inside a cell would split the stored row into other fields.
   for (int row = 1; row < grid.RowCount(); ++row) {

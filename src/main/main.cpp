@@ -1,13 +1,11 @@
 // drsprep: the main window and the journal window on one message loop.
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include "Version.h"
 #include "main/ui/TMMVBForm.h"
 #include "support/Messages.h"
 #include "support/ui/GuiMessageHandler.h"
+#include "support/ui/RussianUi.h"
 #include "support/ui/TJrnlForm.h"
 #include "utils/Utils.h"
 
@@ -15,11 +13,7 @@ int main(int argc, char* argv[]) {
   drs::SetRussianDateNames();
   QApplication app(argc, argv);
   QApplication::setApplicationVersion(QString::fromLatin1(drs::kVersion));
-  // Qt's own dialogs and context menus speak Russian when its translations are installed.
-  QTranslator qtTexts;
-  if (qtTexts.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtTexts);
+  drs::InstallRussianUi(app);
   // The journal window may stay open; the main window alone ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
   drs::GuiMessageHandler messages;

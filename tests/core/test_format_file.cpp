@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "format/FormatFile.h"
 #include "profile/IniFile.h"
+#include "support/AppPaths.h"
 #include "utils/Cp1251.h"
 
 namespace drs {
@@ -70,6 +71,26 @@ TEST(FormatFile, MissingFileGivesDefaults) {
   EXPECT_EQ(p.format, 2);
   EXPECT_EQ(p.lot, 100);
   EXPECT_TRUE(p.items.empty());
+}
+
+TEST(FormatFile, NameWithoutFolderLiesInTheSettingsFolder) {
+  TempDir dir;
+  const char* old = ::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+  FormatParams p;
+  p.lot = 7;
+  p.items = {"Счет;1;Да;1;70;;;;"};
+  WriteFormatParams("bare.ini", p);
+  const std::string inSettings = SettingsFolder() + "/bare.ini";
+  EXPECT_EQ(FormatFilePath("bare.ini"), inSettings);
+  EXPECT_EQ(FormatFilePath("./bare.ini"), "./bare.ini");
+  EXPECT_EQ(ReadFormatParams(inSettings).lot, 7);
+  EXPECT_EQ(ReadFormatParams("bare.ini").items, p.items);
+  if (old)
+    ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(FormatFile, ShorterFormatLeavesExactlyItsItems) {

@@ -58,8 +58,8 @@ TEST(ValidateFormat, NoRoleCodesByKind) {
     const char* extra;
   };
   for (const Case& c :
-       {Case{0, "Отсутствует обязательное поле \"Номер сделки\""},
-        Case{1, "Отсутствует обязательное поле \"Номер заявки\""}, Case{2, nullptr}, Case{-1, nullptr}}) {
+       {Case{0, "Отсутствует обязательное поле \"Номер заявки\""},
+        Case{1, "Отсутствует обязательное поле \"Номер сделки\""}, Case{2, nullptr}, Case{-1, nullptr}}) {
     Strings expected = common;
     if (c.extra) expected.push_back(c.extra);
     expected.push_back(kRule);
@@ -137,8 +137,9 @@ TEST(ValidateFormat, EveryCheckRunsOnTheBlankRow) {
   EXPECT_EQ(errors, expected);
 }
 
-TEST(ValidateFormat, KindRulesAndDuplicateRoles) {
-  // Kind 0 asks for code 6, kind 1 for code 5, kind 2 for neither.
+TEST(ValidateFormat, KindRulesAsTheLoadAsksAndDuplicateRoles) {
+  // Kind 0 asks for code 5, kind 1 for code 6, kind 2 for neither; a format
+  // that passes for its kind also loads as the active format.
   Strings only5 = kExample;
   only5.erase(only5.begin());  // drops the code 6 row (position 1)
   for (std::string& item : only5) {
@@ -147,10 +148,21 @@ TEST(ValidateFormat, KindRulesAndDuplicateRoles) {
     item = JoinFormatRow(row);
   }
   Strings errors;
-  EXPECT_TRUE(ValidateFormat(GridOf(only5), 1, errors));
+  EXPECT_TRUE(ValidateFormat(GridOf(only5), 0, errors));
   EXPECT_TRUE(ValidateFormat(GridOf(only5), 2, errors));
-  EXPECT_FALSE(ValidateFormat(GridOf(only5), 0, errors));
+  EXPECT_FALSE(ValidateFormat(GridOf(only5), 1, errors));
   EXPECT_EQ(errors[2], "Отсутствует обязательное поле \"Номер сделки\"");
+  Strings only6 = kExample;
+  only6.erase(only6.begin() + 1);  // drops the code 5 row (position 2)
+  for (std::string& item : only6) {
+    FormatRow row = SplitFormatRow(item);
+    if (std::stoi(row[kGridPos]) > 2) row[kGridPos] = std::to_string(std::stoi(row[kGridPos]) - 1);
+    item = JoinFormatRow(row);
+  }
+  errors.clear();
+  EXPECT_TRUE(ValidateFormat(GridOf(only6), 1, errors));
+  EXPECT_FALSE(ValidateFormat(GridOf(only6), 0, errors));
+  EXPECT_EQ(errors[2], "Отсутствует обязательное поле \"Номер заявки\"");
 
   // Two rows with one role: either satisfies the check.
   Strings twice = kExample;

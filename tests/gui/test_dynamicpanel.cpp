@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <QtTest>
 #include <memory>
+#include <utility>
 
 #include "support/ui/TDynamicPanel.h"
 
@@ -74,6 +75,34 @@ class TestDynamicPanel : public QObject {
   Q_OBJECT
 
  private slots:
+  // Through the window system, as the mouse does it: a tool strip laid out
+  // over the panel leaves the whole 3-pixel zone to the edge, and a press
+  // right where the last drag ended, without a move, starts the next drag.
+  void wholeEdgeZoneGrabbedEveryTime() {
+    for (int zoneY = 0; zoneY < TDynamicPanel::kEdge; ++zoneY) {
+      BottomHost h;
+      auto* strip = new QWidget(h.panel);
+      strip->setMouseTracking(true);
+      auto* lay = new QVBoxLayout(h.panel);
+      lay->setContentsMargins(0, 0, 0, 0);
+      lay->addWidget(strip);
+      lay->addStretch(1);
+      strip->setFixedHeight(30);
+      QCoreApplication::processEvents();
+      QWindow* win = h.host.windowHandle();
+      QPoint at(200, h.panel->y() + zoneY);
+      QTest::mouseMove(win, at);
+      QVERIFY2(h.panel->OverEdge(), QByteArray::number(zoneY));
+      for (auto [dy, height] : {std::pair{-30, 241}, {20, 221}, {-10, 231}}) {
+        QTest::mousePress(win, Qt::LeftButton, {}, at);
+        at += QPoint(0, dy);
+        QTest::mouseMove(win, at);
+        QTest::mouseRelease(win, Qt::LeftButton, {}, at);
+        QCOMPARE(h.panel->height(), height);
+      }
+    }
+  }
+
   void doubleClickCollapsesGraduallyAndBack() {
     BottomHost h;
     QSignalSpy steps(h.panel, &TDynamicPanel::sizeApplied);

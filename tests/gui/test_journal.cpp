@@ -2,7 +2,9 @@
 // names, deactivate + clear, the four buttons and the stored placement.
 #include <QDir>
 #include <QFile>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -13,6 +15,7 @@
 #include "support/JournalFile.h"
 #include "support/Messages.h"
 #include "support/ui/GuiMessageHandler.h"
+#include "support/ui/AppWindow.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
 #include "utils/Cp1251.h"
@@ -52,6 +55,31 @@ class TestJournal : public QObject {
     form.Journal1()->SetActive(false);
     QCOMPARE(JournalFile::ReadLines(file),
              (std::vector<std::string>{"Строка 2: первая", "Строка 7: вторая"}));
+  }
+
+  // Without a stored place the window opens beside the main window, not
+  // over it: right of it where it fits, else left of it.
+  void firstShowBesideTheMainWindow() {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case {
+      int mainLeft;
+      bool right;
+    };
+    for (const Case& c : {Case{screen.left(), true}, Case{screen.right() + 1 - 300, false}}) {
+      std::remove(SettingsFilePath().c_str());  // no stored place
+      QMainWindow main;
+      main.setGeometry(c.mainLeft, screen.top() + 50, 300, 200);
+      SetAppMainWindow(&main);
+      main.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&main));
+      TJrnlForm journal;
+      journal.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&journal));
+      const QRect m = main.frameGeometry(), j = journal.frameGeometry();
+      QVERIFY2(!m.intersects(j), c.right ? "right" : "left");
+      QCOMPARE(j.left() > m.left(), c.right);
+      SetAppMainWindow(nullptr);
+    }
   }
 
   void maxLinesDropsTheOldestOnScreenOnly() {

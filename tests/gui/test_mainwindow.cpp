@@ -217,6 +217,46 @@ class TestMainWindow : public QObject {
       QVERIFY2(groups.contains(QString::fromUtf8(text)), text);
   }
 
+  // Texts are read whole: a status panel grows to its text (the first keeps
+  // its width) and a bound edit shows all 8 digits; short texts keep the
+  // design widths.
+  void textsFitTheirPlaces() {
+    TStatusBar bar({500, 150, 150, 50});
+    bar.resize(1000, bar.height());
+    struct Case {
+      int panel;
+      const char* text;
+    };
+    for (const Case& c : {Case{1, "Разделитель полей:   <\t>"}, Case{2, "Десятичн. разделит.: <,>"},
+                          Case{1, "x"}, Case{2, "y"}}) {
+      bar.SetPanelText(c.panel, QString::fromUtf8(c.text));
+      const QList<QLabel*> panels = bar.findChildren<QLabel*>();
+      QVERIFY2(panels[c.panel]->sizeHint().width() <= bar.PanelWidth(c.panel), c.text);
+      QVERIFY2(bar.PanelWidth(c.panel) >= 150, c.text);
+      for (int i = 1; i < bar.PanelCount(); ++i)
+        QVERIFY2(panels[i]->x() >= panels[i - 1]->geometry().right(), c.text);
+    }
+    QCOMPARE(bar.PanelWidth(1), 150);
+    QCOMPARE(bar.PanelWidth(2), 150);
+    // In the window's design width the file name panel makes room for the
+    // decimal separator.
+    bar.resize(788, bar.height());
+    bar.SetPanelText(2, "Десятичн. разделит.: <,>");
+    QVERIFY(bar.findChildren<QLabel*>()[2]->geometry().right() < 788);
+    QVERIFY(bar.PanelWidth(0) < 500);
+
+    auto form = ShowForm();
+    for (const char* name : {"MinClientEdit", "MaxClientEdit"}) {
+      auto* edit = Child<QLineEdit>(form.get(), name);
+      edit->setText("99999999");
+      edit->end(false);
+      // Scrolled text would put a later digit at the left edge.
+      QVERIFY2(edit->cursorPositionAt(QPoint(edit->contentsRect().left() + 3, edit->height() / 2)) == 0,
+               name);
+      QVERIFY2(edit->width() >= 60, name);
+    }
+  }
+
   void storedValuesReappearAfterRestart() {
     {
       auto form = ShowForm();

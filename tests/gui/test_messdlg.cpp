@@ -1,6 +1,11 @@
 // The message dialog driven as the operator meets it: answers, Esc, the
 // close box, the details memo with its caret, the button strip, placement.
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +24,7 @@
 #include "support/ui/CenterButtons.h"
 #include "support/ui/GeneralError.h"
 #include "support/ui/GuiMessageHandler.h"
+#include "support/ui/RussianUi.h"
 #include "support/ui/TGradientCaption.h"
 #include "support/ui/TMessDlg.h"
 
@@ -93,6 +99,23 @@ class TestMessDlg : public QObject {
     QCOMPARE(title, QString("Вопрос"));
     CloseModal();
     QVERIFY(ShowExceptionInfo(engine, "Не могу открыть файл"));
+  }
+
+  // After the dialog the focus is back in the control that had it.
+  void focusComesBackAfterTheDialog() {
+    QMainWindow main;
+    auto* edit = new QLineEdit(&main);
+    main.setCentralWidget(edit);
+    SetAppMainWindow(&main);
+    main.show();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    edit->setFocus();
+    GuiMessageHandler gui;
+    ScopedMessageHandler installed(&gui);
+    PressModalButton("Да");
+    QVERIFY(AskQuestion("Продолжить?"));
+    QTRY_COMPARE(QApplication::focusWidget(), edit);
+    SetAppMainWindow(nullptr);
   }
 
   void kindsFixTitleButtonsAndColour() {
@@ -319,6 +342,20 @@ class TestMessDlg : public QObject {
 
  private:
   std::unique_ptr<QTemporaryDir> dir;
+
+  // Qt's own dialogs and the calendar speak Russian once the translations
+  // are installed (last: the translator stays for the process).
+  void qtOwnTextsInRussian() {
+    QVERIFY(InstallRussianUi(*qApp));
+    QFileDialog files(nullptr, "Выбор");
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    auto* box = files.findChild<QDialogButtonBox*>();
+    QVERIFY(box);
+    QCOMPARE(box->button(QDialogButtonBox::Cancel)->text(), QString("Отмена"));
+    QCalendarWidget calendar;
+    QCOMPARE(calendar.locale().standaloneMonthName(1), QString("январь"));
+    QCOMPARE(calendar.locale().dayName(1, QLocale::ShortFormat), QString("пн"));
+  }
 };
 
 QTEST_MAIN(TestMessDlg)

@@ -1,9 +1,12 @@
+#include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "engine/Query.h"
@@ -52,6 +55,23 @@ void MakeTable(const std::string& path, int rows) {
     q.SetString("BROCID", "BRK");
     q.ExecSQL();
   }
+}
+
+// What the table holds, one "CLIENTID TICKER" text a row.
+std::vector<std::string> Stored(const std::string& folder) {
+  TQuery q;
+  q.SetDatabaseName(folder);
+  q.SetSQL("select CLIENTID, TICKER from \"OUT\"");
+  q.Open();
+  std::vector<std::string> rows;
+  for (int64_t r = 0; r < q.RecordCount(); ++r)
+    rows.push_back(q.Row(r)[0].AsString() + " " + q.Row(r)[1].AsString());
+  return rows;
+}
+
+// Keys as the operator types them, each to the control that has the focus.
+void Type(const QString& text) {
+  for (QChar ch : text) QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
 }
 
 uint32_t CountIn(const std::string& path) {
@@ -181,6 +201,126 @@ class TestOutputView : public QObject {
     QCOMPARE(g->model()->rowCount(), 3);
     nav->Press(TDBNavigator::Last);
     QCOMPARE(view.OutDataSource()->CurrentRow(), 2);
+  }
+
+  // Text typed into the grid reaches the table through ✓ and ↻; × and a
+  // focus change drop what was not meant to be kept.
+  void typedEditsArePostedOrDropped() {
+    std::string out = (dir / "OUT.DBF").string();
+    struct Case {
+      const char* name;
+      std::function<void(OutputView&)> act;
+      std::vector<std::string> stored;  // rows after the act
+      int shown;                        // grid rows after the act
+    };
+    auto press = [](OutputView& v, TDBNavigator::Button b) {
+      QTest::mouseClick(v.DBNavigator1()->ButtonAt(b), Qt::LeftButton);
+    };
+    auto newRow = [press](OutputView& v) {
+      press(v, TDBNavigator::Insert);
+      v.RxDBGrid1()->setCurrentIndex(v.RxDBGrid1()->model()->index(1, 0));
+      Type("888");
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      Type("ZZZ");
+    };
+    auto editFirst = [](OutputView& v) {
+      v.RxDBGrid1()->setCurrentIndex(v.RxDBGrid1()->model()->index(0, 1));
+      Type("SBER");
+    };
+    const std::vector<Case> cases = {
+        {"new row, post",
+         [&](OutputView& v) {
+           newRow(v);
+           press(v, TDBNavigator::Post);
+         },
+         {"1001 GAZP", "888 ZZZ"},
+         2},
+        {"new row, refresh",
+         [&](OutputView& v) {
+           newRow(v);
+           press(v, TDBNavigator::Refresh);
+         },
+         {"1001 GAZP", "888 ZZZ"},
+         2},
+        {"new row, output refresh button",
+         [&](OutputView& v) {
+           newRow(v);
+           QTest::mouseClick(v.NewDealBtn(), Qt::LeftButton);
+         },
+         {"1001 GAZP", "888 ZZZ"},
+         2},
+        {"new row, cancel",
+         [&](OutputView& v) {
+           newRow(v);
+           press(v, TDBNavigator::Cancel);
+         },
+         {"1001 GAZP"},
+         1},
+        {"edit button, post",
+         [&](OutputView& v) {
+           v.RxDBGrid1()->setCurrentIndex(v.RxDBGrid1()->model()->index(0, 1));
+           press(v, TDBNavigator::Edit);
+           QVERIFY(v.DBNavigator1()->ButtonAt(TDBNavigator::Post)->isEnabled());
+           QVERIFY(v.DBNavigator1()->ButtonAt(TDBNavigator::Cancel)->isEnabled());
+           qobject_cast<QLineEdit*>(QApplication::focusWidget())->selectAll();
+           Type("LKOH");
+           press(v, TDBNavigator::Post);
+         },
+         {"1001 LKOH"},
+         1},
+        {"typed cell, post",
+         [&](OutputView& v) {
+           editFirst(v);
+           press(v, TDBNavigator::Post);
+         },
+         {"1001 SBER"},
+         1},
+        {"typed cell, refresh",
+         [&](OutputView& v) {
+           editFirst(v);
+           press(v, TDBNavigator::Refresh);
+         },
+         {"1001 SBER"},
+         1},
+        {"typed cell, cancel",
+         [&](OutputView& v) {
+           editFirst(v);
+           press(v, TDBNavigator::Cancel);
+         },
+         {"1001 GAZP"},
+         1},
+        {"unchanged new row, focus elsewhere",
+         [&](OutputView& v) {
+           press(v, TDBNavigator::Insert);
+           QCOMPARE(v.RxDBGrid1()->model()->rowCount(), 2);
+           v.OutFilenameEdit()->Edit()->setFocus();
+         },
+         {"1001 GAZP"},
+         1},
+    };
+    for (const Case& c : cases) {
+      fs::remove(out);
+      MakeTable(out, 1);
+      OutputView view;
+      view.OutFilenameEdit()->SetText(QString::fromStdString(out));
+      view.show();
+      QVERIFY(QTest::qWaitForWindowActive(&view));
+      QVERIFY(view.OpenOutputView(out));
+      view.RxDBGrid1()->setFocus();
+      QSignalSpy header(view.RxDBGrid1()->model(), &QAbstractItemModel::headerDataChanged);
+      c.act(view);
+      QCoreApplication::processEvents();
+      QVERIFY2(Stored(dir.string()) == c.stored, c.name);
+      TDBGrid* g = view.RxDBGrid1();
+      QVERIFY2(g->model()->rowCount() == c.shown, c.name);
+      QVERIFY2(!g->Editing(), c.name);
+      QVERIFY2(!view.DBNavigator1()->ButtonAt(TDBNavigator::Post)->isEnabled(), c.name);
+      // No "*" left on a row that is stored, and the indicator was told so.
+      for (int r = 0; r < g->model()->rowCount(); ++r)
+        QVERIFY2(g->model()->headerData(r, Qt::Vertical).toString() != "*", c.name);
+      if (c.stored.size() == 2 && QString(c.name).endsWith("post")) QVERIFY2(!header.isEmpty(), c.name);
+      QVERIFY2(rec.seen.empty(), c.name);
+    }
   }
 
   void navigatorFollowsFocusedGrid() {

@@ -1,7 +1,9 @@
 // The progress window driven as an export drives it: counter, gauge, bold
 // step and check marks, cancel, "Готово", the main window disabled, cascade
 // and the height cap.
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QScreen>
@@ -64,6 +66,25 @@ class TestProgress : public QObject {
     form.WaitDone();
     QVERIFY(!form.isVisible());
     QVERIFY(main->isEnabled());
+  }
+
+  // The window takes the focus from the main window it disables, so Enter
+  // presses "Готово"; the focus then goes back where it was.
+  void takesTheFocusSoEnterPressesDone() {
+    auto* edit = new QLineEdit(main.get());
+    main->setCentralWidget(edit);
+    QVERIFY(QTest::qWaitForWindowActive(main.get()));
+    edit->setFocus();
+    QCOMPARE(QApplication::focusWidget(), edit);
+    TProgressForm form(main.get(), "Экспорт", "шаг");
+    form.show();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form.CloseBtn()));
+    form.ShowProgress(0, 1, 1);
+    QCOMPARE(form.CloseBtn()->text(), QString("Готово"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(!form.isVisible());
+    QVERIFY(main->isEnabled());
+    QTRY_COMPARE(QApplication::focusWidget(), edit);
   }
 
   void withoutTotalTheBarIsHalfFull() {

@@ -4,11 +4,17 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <functional>
 #include <memory>
 
+#include <QFileDialog>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
 #include "deals/DealList.h"
 #include "format/FormatFile.h"
 #include "format/ui/MainWindowLink.h"
@@ -21,6 +27,8 @@
 #include "support/AppPaths.h"
 #include "support/DialogHelpers.h"
 #include "support/ui/TFilenameEdit.h"
+#include "support/ui/TJournal.h"
+#include "support/ui/TJrnlForm.h"
 
 using namespace drs;
 using Strings = std::vector<std::string>;
@@ -54,10 +62,18 @@ class FakeLink : public MainWindowLink {
   bool DealsShown() const override { return false; }
   void ReparseReplaceList(const std::vector<std::string>&) override { calls.push_back("Reparse"); }
   void OpenBtnClick() override { calls.push_back("OpenBtnClick"); }
-  void ShowJournal() override { calls.push_back("ShowJournal"); }
+  // A real journal window when a test gives one.
+  TJrnlForm* journal = nullptr;
+  void ShowJournal() override {
+    calls.push_back("ShowJournal");
+    if (journal) journal->show();
+  }
   void JournalClear() override { calls.push_back("JournalClear"); }
   void JournalSetActive(bool active) override { calls.push_back(active ? "Active" : "Inactive"); }
-  void JournalAddLine(const std::string& line) override { calls.push_back(line); }
+  void JournalAddLine(const std::string& line) override {
+    calls.push_back(line);
+    if (journal) journal->Journal1()->AddLine(line);
+  }
 };
 
 struct State {
@@ -195,7 +211,16 @@ class TestSetParams : public QObject {
     QCOMPARE(form_->Grid().RowCount(), 2);
     QCOMPARE(Cell(3, 0), std::string("Номер  в сетке"));
     QCOMPARE(View()->columnWidth(0), 200);
+    QCOMPARE(View()->columnWidth(5), 200);
     QCOMPARE(View()->columnWidth(6), 2);
+    // The other titles are read whole: their columns grow where needed.
+    for (int c = 1; c <= 4; ++c) {
+      const QString title = View()->model()->headerData(c, Qt::Horizontal).toString();
+      QVERIFY2(View()->columnWidth(c) >= (c == 2 ? 50 : 80), qPrintable(title));
+      QVERIFY2(
+          View()->horizontalHeader()->fontMetrics().horizontalAdvance(title) + 4 <= View()->columnWidth(c),
+          qPrintable(title));
+    }
     // Outside edit mode the menus change nothing.
     View()->setCurrentIndex(View()->model()->index(0, 2));
     form_->ChooseView(true);
@@ -456,6 +481,111 @@ class TestSetParams : public QObject {
     View()->setCurrentIndex(View()->model()->index(7, 1));
     QTest::keyClick(View(), Qt::Key_Down, Qt::ControlModifier);  // last row: nothing
     QCOMPARE(Cell(0, 8), original[7]);
+  }
+
+  // The journal that Save opens takes the mouse while the editor, modal to
+  // the main window, is open, and shows its lines whole.
+  void journalUsableOverTheModalEditor() {
+    WriteExample();
+    QWidget main;
+    main.resize(300, 200);
+    main.show();
+    TJrnlForm journal;
+    link_.journal = &journal;
+    link_.paramsFileName = FormatFile();
+    form_ = new TSetParamsForm(link_, &main);
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_));
+    Btn("EditFormatBtn")->click();
+    TypeInto(4, 2, "8о");
+    messages_->Answer(kAnswerYes);
+    messages_->Answer(kAnswerYes);
+    Btn("SaveBtn")->click();
+    QVERIFY(QTest::qWaitForWindowExposed(&journal));
+    QTRY_COMPARE(journal.Journal1()->horizontalScrollBar()->maximum(), 0);
+    QVERIFY(journal.width() > TJrnlForm::kDesignWidth);
+    // A click that goes through the window system, as the operator's does.
+    auto* close = journal.findChild<QPushButton*>("CloseBtn");
+    QTest::mouseClick(journal.windowHandle(), Qt::LeftButton, {},
+                      close->mapTo(&journal, close->rect().center()));
+    QTRY_VERIFY(!journal.isVisible());
+    QVERIFY(form_->isVisible());
+    form_->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    form_ = nullptr;
+  }
+
+  // Keys in the editor: Esc closes it only when nothing would be lost, and a
+  // typed character never moves the current row.
+  void keysNeverLoseWork() {
+    struct Case {
+      const char* name;
+      std::function<void()> act;
+      bool stays;
+    };
+    const std::vector<Case> cases = {
+        {"nothing changed", [] {}, false},
+        {"edit mode", [this] { Btn("EditFormatBtn")->click(); }, true},
+        {"typed cell",
+         [this] {
+           Btn("EditFormatBtn")->click();
+           TypeInto(0, 2, "X");
+         },
+         true},
+        {"row moved in view mode",
+         [this] {
+           View()->setFocus();
+           QTest::keyClick(View(), Qt::Key_Down, Qt::ControlModifier);
+         },
+         true},
+        {"changes undone",
+         [this] {
+           Btn("EditFormatBtn")->click();
+           TypeInto(0, 2, "X");
+           Btn("UndoBtn")->click();
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+      WriteExample();
+      Open(FormatFile());
+      QVERIFY(QTest::qWaitForWindowActive(form_));
+      c.act();
+      QPointer<TSetParamsForm> alive = form_;
+      form_ = nullptr;
+      QTest::keyClick(alive->windowHandle(), Qt::Key_Escape);
+      QCoreApplication::processEvents();
+      const bool stays = alive && alive->isVisible();
+      if (alive) alive->close();
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      QVERIFY2(stays == c.stays, c.name);
+    }
+
+    // "9" starts only row 7's file number: the row stays where it was.
+    WriteExample();
+    Open(FormatFile());
+    View()->setFocus();
+    View()->setCurrentIndex(View()->model()->index(0, 1));
+    QTest::keyClick(View(), Qt::Key_9);
+    QCOMPARE(form_->Grid().CurrentRow(), 1);
+    QCOMPARE(View()->currentIndex().row(), 0);
+  }
+
+  // The browse button names a file that does not exist yet.
+  void browseNamesANewFile() {
+    Open("");
+    const QString fresh = QString::fromStdString(config_.filePath("new.ini").toStdString());
+    bool anyFile = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      anyFile = dialog->fileMode() == QFileDialog::AnyFile;
+      dialog->selectFile(fresh);
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    FileEdit()->Browse();
+    QVERIFY(anyFile);
+    QCOMPARE(FileEdit()->Text(), fresh);
   }
 
   void storedSettingsComeBackWithBlankName() {

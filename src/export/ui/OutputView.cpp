@@ -95,6 +95,8 @@ void OutputView::AttachGrid(TDBGrid* grid, TDataSource* source) {
 }
 
 void OutputView::NewDealBtnClick() {
+  // Typed text is written before the view is read again.
+  if (source_->Active() && !grid_->PostEdits()) return;
   OpenOutputView(fileEdit_->Text().toStdString());
   emit recordCountShown(RecordCount());
 }

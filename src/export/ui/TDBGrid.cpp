@@ -1,5 +1,6 @@
 #include "export/ui/TDBGrid.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QLocale>
 #include <cmath>
@@ -84,7 +85,11 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), columnModel_(new ColumnM
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   verticalHeader()->setVisible(true);  // the row indicator
+  connect(qApp, &QApplication::focusChanged, this, &TDBGrid::FocusChanged);
 }
+
+// The focus moves while the widget tree is torn down.
+TDBGrid::~TDBGrid() { disconnect(qApp, nullptr, this, nullptr); }
 
 void TDBGrid::SetDataSource(TDataSource* source) {
   if (source_) disconnect(source_, nullptr, this, nullptr);
@@ -101,6 +106,12 @@ void TDBGrid::SetDataSource(TDataSource* source) {
       Rebind();
     });
     connect(source_, &QAbstractItemModel::dataChanged, this, [this] { viewport()->update(); });
+    // The row indicator: a posted row loses its "*".
+    connect(source_, &QAbstractItemModel::headerDataChanged, columnModel_,
+            [this](Qt::Orientation o, int first, int last) {
+              emit columnModel_->headerDataChanged(o, first, last);
+              if (o == Qt::Vertical) verticalHeader()->viewport()->update();
+            });
     connect(source_, &TDataSource::currentRowChanged, this, [this](int row) {
       if (row < 0 || row == currentIndex().row()) return;
       QModelIndex at = model()->index(row, std::max(0, currentIndex().column()));
@@ -146,6 +157,51 @@ QString TDBGrid::FormatNumber(double value, const QString& format) {
 void TDBGrid::focusInEvent(QFocusEvent* event) {
   QTableView::focusInEvent(event);
   emit focused();
+}
+
+bool TDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  const bool was = Editing();
+  const bool opened = QTableView::edit(index, trigger, event);
+  if (!was && Editing()) emit editingChanged(true);
+  return opened;
+}
+
+void TDBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  const bool was = Editing();
+  QTableView::closeEditor(editor, hint);
+  if (was && !Editing()) emit editingChanged(false);
+}
+
+void TDBGrid::CommitEdit() {
+  if (!Editing()) return;
+  if (QWidget* editor = indexWidget(currentIndex())) {
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+  }
+}
+
+void TDBGrid::CancelEdit() {
+  if (!Editing()) return;
+  if (QWidget* editor = indexWidget(currentIndex()))
+    closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
+bool TDBGrid::PostEdits() {
+  CommitEdit();
+  if (!source_ || !source_->Inserting()) return true;
+  if (source_->PendingEmpty()) {
+    source_->Cancel();
+    return true;
+  }
+  return source_->Post();
+}
+
+// A new row left unchanged is dropped when the focus goes to another control
+// of the window.
+void TDBGrid::FocusChanged(QWidget* old, QWidget* now) {
+  auto inside = [this](QWidget* w) { return w && (w == this || isAncestorOf(w)); };
+  if (!inside(old) || inside(now) || !now || now->window() != window()) return;
+  if (source_ && source_->Inserting() && source_->PendingEmpty()) source_->Cancel();
 }
 
 void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

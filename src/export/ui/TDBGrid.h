@@ -24,6 +24,8 @@ class TDBGrid : public QTableView {
   Q_OBJECT
  public:
   explicit TDBGrid(QWidget* parent = nullptr);
+  ~TDBGrid() override;
+  using QTableView::edit;
 
   void SetDataSource(TDataSource* source);
   TDataSource* DataSource() const { return source_; }
@@ -38,16 +40,31 @@ class TDBGrid : public QTableView {
 
   static QString FormatNumber(double value, const QString& format);
 
+  // A cell's in-place editor is open.
+  bool Editing() const { return state() == QAbstractItemView::EditingState; }
+  // Writes the open editor's text into its cell and closes it.
+  void CommitEdit();
+  // Closes the open editor, its text dropped.
+  void CancelEdit();
+  // Commits the open editor, then posts a new row that was filled in (one
+  // left empty is dropped). False when the row could not be written.
+  bool PostEdits();
+
  signals:
   void focused();
+  // An in-place editor was opened or closed.
+  void editingChanged(bool editing);
 
  protected:
   void focusInEvent(QFocusEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
  private:
   class ColumnModel;
   void Rebind();
+  void FocusChanged(QWidget* old, QWidget* now);
 
   TDataSource* source_ = nullptr;
   ColumnModel* columnModel_;

@@ -32,8 +32,10 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
 
 void TDBNavigator::SetDataSource(TDataSource* source, TDBGrid* grid) {
   if (source_) disconnect(source_, nullptr, this, nullptr);
+  if (grid_) disconnect(grid_, nullptr, this, nullptr);
   source_ = source;
   grid_ = grid;
+  if (grid_) connect(grid_, &TDBGrid::editingChanged, this, [this] { UpdateButtons(); });
   if (source_) {
     connect(source_, &TDataSource::stateChanged, this, [this] { UpdateButtons(); });
     connect(source_, &TDataSource::currentRowChanged, this, [this] { UpdateButtons(); });
@@ -71,12 +73,16 @@ void TDBNavigator::Press(Button b) {
       if (grid_ && grid_->currentIndex().isValid()) grid_->edit(grid_->currentIndex());
       break;
     case Post:
+      if (grid_) grid_->CommitEdit();
       source_->Post();
       break;
     case Cancel:
+      if (grid_) grid_->CancelEdit();
       source_->Cancel();
       break;
     case Refresh:
+      // Typed text is written first; a row that cannot be written stays.
+      if (grid_ && !grid_->PostEdits()) break;
       source_->Refresh();
       break;
     default:
@@ -97,8 +103,9 @@ void TDBNavigator::UpdateButtons() {
   buttons_[Insert]->setEnabled(live && !source_->Inserting());
   buttons_[Delete]->setEnabled(live && count > 0);
   buttons_[Edit]->setEnabled(live && count > 0);
-  buttons_[Post]->setEnabled(live && source_->Inserting());
-  buttons_[Cancel]->setEnabled(live && source_->Inserting());
+  const bool changing = live && (source_->Inserting() || (grid_ && grid_->Editing()));
+  buttons_[Post]->setEnabled(changing);
+  buttons_[Cancel]->setEnabled(changing);
   buttons_[Refresh]->setEnabled(active);
 }
 

@@ -93,15 +93,20 @@ void TDataSource::SetCurrentRow(int row) {
   if (row == current_) return;
   // Leaving a new row that was never filled drops it.
   if (pending_ && current_ == count - 1 && row != current_) {
-    bool empty = true;
-    for (const auto& v : *pending_) empty = empty && v.isEmpty();
-    if (empty) {
+    if (PendingEmpty()) {
       Cancel();
       if (row >= rowCount()) row = rowCount() - 1;
     }
   }
   current_ = row;
   emit currentRowChanged(current_);
+}
+
+bool TDataSource::PendingEmpty() const {
+  if (!pending_) return false;
+  for (const auto& v : *pending_)
+    if (!v.isEmpty()) return false;
+  return true;
 }
 
 void TDataSource::First() { SetCurrentRow(0); }

@@ -38,6 +38,8 @@ class TDataSource : public QAbstractTableModel {
   bool Post();
   void Cancel();
   bool Inserting() const { return pending_.has_value(); }
+  // The row being inserted has no value typed into it.
+  bool PendingEmpty() const;
   // Asks first; true when the row was removed.
   bool Delete();
   void Refresh();

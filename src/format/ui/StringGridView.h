@@ -66,6 +66,8 @@ class StringGridView : public QTableView {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // No jump to a row by its first letters: a typed key never moves the row.
+  void keyboardSearch(const QString&) override {}
   void paintEvent(QPaintEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;

@@ -12,6 +12,7 @@
 #include "format/ui/MainWindowLink.h"
 #include "support/Messages.h"
 #include "support/SettingsFile.h"
+#include "support/ui/AppWindow.h"
 #include "support/ui/GeneralError.h"
 #include "support/ui/WindowStore.h"
 
@@ -75,6 +76,8 @@ std::vector<std::string> TReplaceForm::Lines() const {
 }
 
 void TReplaceForm::showEvent(QShowEvent* event) {
+  // Without a kept place, beside the main window rather than over its buttons.
+  if (!event->spontaneous() && !store_->HasPlacement()) PlaceBesideAppWindow(this);
   QWidget::showEvent(event);
   if (event->spontaneous()) return;
   RunGuarded([this] {

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QShowEvent>
@@ -23,6 +24,8 @@
 #include "support/Messages.h"
 #include "support/ui/GeneralError.h"
 #include "support/ui/TFilenameEdit.h"
+#include "support/ui/TJrnlForm.h"
+#include "support/ui/TextFit.h"
 #include "support/ui/WindowStore.h"
 #include "utils/Utils.h"
 
@@ -88,6 +91,8 @@ TSetParamsForm::TSetParamsForm(MainWindowLink& link, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setModal(true);
+  // Blocks the main window only: the journal that Save opens stays usable.
+  setWindowModality(Qt::WindowModal);
   resize(590, 480);
   BuildLayout();
 
@@ -156,6 +161,7 @@ void TSetParamsForm::BuildLayout() {
   FN_Editor = new TFilenameEdit(tools);
   FN_Editor->setObjectName("FN_Editor");
   FN_Editor->SetFilter("Файлы настроек (*.ini *.INI);;Все файлы (*)");
+  FN_Editor->SetDialogKind(TFilenameEdit::DialogKind::Save);  // a new file may be named
   tl->addWidget(FN_Editor);
   root->addWidget(tools);
 
@@ -207,6 +213,7 @@ void TSetParamsForm::BuildLayout() {
   connect(AddStrBtn, &QToolButton::clicked, this, Guarded([this] { AddRow(); }));
 
   connect(SG_Format, &StringGridView::cellTextEdited, this, [this] { SetModifiedMarks(); });
+  connect(SG_Format, &StringGridView::rowMoved, this, [this] { rowsMoved_ = true; });
   connect(SG_Format, &StringGridView::focusReceived, this, [this] { ApplyDisplaySetting(); });
   connect(SG_Format, &StringGridView::gridClicked, this, [this] { ApplyDisplaySetting(); });
   connect(SG_Format, &StringGridView::currentCellChanged, this, [this](int col, int) {
@@ -237,10 +244,22 @@ void TSetParamsForm::showEvent(QShowEvent* event) {
   });
 }
 
+void TSetParamsForm::keyPressEvent(QKeyEvent* event) {
+  // Esc closes the window only when nothing would be lost.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && HoldsChanges()) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
 void TSetParamsForm::ResetGridTitles() {
   SetFormatTitles(grid_);
   for (int c = 0; c < kFormatColumns; ++c) {
-    SG_Format->setColumnWidth(c, kFormatGridColumns[static_cast<size_t>(c)].width);
+    const auto& column = kFormatGridColumns[static_cast<size_t>(c)];
+    // A title wider than its column widens it; the role code column stays hidden.
+    const int title = TextWidth(SG_Format->horizontalHeader(), QString::fromUtf8(column.title)) + 8;
+    SG_Format->setColumnWidth(c, c == kRoleCode ? column.width : std::max(column.width, title));
   }
   SetFixedCols(1);
 }
@@ -268,6 +287,7 @@ void TSetParamsForm::SetModifiedMarks() {
 
 void TSetParamsForm::PaintNormal() {
   modified_ = false;
+  rowsMoved_ = false;
   model_->SetCellColour(QColor());
   SG_Format->setPalette(QPalette());
   SG_Format->viewport()->update();
@@ -394,6 +414,7 @@ void TSetParamsForm::SaveFormat() {
       link_.JournalClear();
       link_.JournalSetActive(true);
       for (const std::string& line : FormatErrorJournal(errors)) link_.JournalAddLine(line);
+      if (TJrnlForm* journal = TJrnlForm::Instance()) journal->WidenToLines();
     }
     return;
   }

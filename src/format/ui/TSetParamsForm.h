@@ -45,6 +45,8 @@ class TSetParamsForm : public QDialog {
 
   bool EditMode() const { return editMode_; }
   bool Modified() const { return modified_; }
+  // Edit mode, typed changes or moved rows that a close would lose.
+  bool HoldsChanges() const { return editMode_ || modified_ || rowsMoved_; }
   StringGrid& Grid() { return grid_; }
   StringGridView* GridView() const { return SG_Format; }
   QMenu* ViewMenu() const { return PM_View; }
@@ -52,6 +54,7 @@ class TSetParamsForm : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildLayout();
@@ -68,6 +71,7 @@ class TSetParamsForm : public QDialog {
   StringGrid grid_;
   bool editMode_ = false;
   bool modified_ = false;
+  bool rowsMoved_ = false;
 
   TEditCombo* CB_FieldSep = nullptr;
   TEditCombo* CB_DecSep = nullptr;

@@ -31,16 +31,20 @@
 #include "main/ui/DealGridModel.h"
 #include "main/ui/TRadioGroup.h"
 #include "main/ui/TStatusBar.h"
+#include "profile/IniFile.h"
+#include "profile/ListSection.h"
 #include "support/AppPaths.h"
 #include "support/Messages.h"
 #include "support/SettingsFile.h"
 #include "support/ui/AppWindow.h"
+#include "support/ui/FocusReturn.h"
 #include "support/ui/GeneralError.h"
 #include "support/ui/TDynamicPanel.h"
 #include "support/ui/TFilenameEdit.h"
 #include "support/ui/TJournal.h"
 #include "support/ui/TJrnlForm.h"
 #include "support/ui/TProgressForm.h"
+#include "support/ui/TextFit.h"
 #include "support/ui/WindowStore.h"
 #include "utils/Utils.h"
 
@@ -229,13 +233,13 @@ void TMMVBForm::BuildUpperPanel(QWidget* panel) {
   MinClientEdit = new QLineEdit(SelectGroup);
   MinClientEdit->setObjectName(QStringLiteral("MinClientEdit"));
   MinClientEdit->setMaxLength(8);
-  MinClientEdit->setFixedWidth(60);
+  MinClientEdit->setFixedWidth(drs::EditWidthFor(MinClientEdit, QStringLiteral("99999999"), 60));  // 8 digits
   grid->addWidget(MinClientEdit);
   grid->addWidget(Label(SelectGroup, "По счет \nклиента..."));
   MaxClientEdit = new QLineEdit(SelectGroup);
   MaxClientEdit->setObjectName(QStringLiteral("MaxClientEdit"));
   MaxClientEdit->setMaxLength(8);
-  MaxClientEdit->setFixedWidth(60);
+  MaxClientEdit->setFixedWidth(drs::EditWidthFor(MaxClientEdit, QStringLiteral("99999999"), 60));  // 8 digits
   grid->addWidget(MaxClientEdit);
   NotSelBtn = ToolButton(SelectGroup, "NotSelBtn", QStyle::SP_DialogNoButton, "Не отмеченные сделки");
   grid->addWidget(NotSelBtn);
@@ -501,6 +505,7 @@ void TMMVBForm::SetParamsBtnClick() {
   auto* editor = new drs::TSetParamsForm(*this, this);
   editor->setAttribute(Qt::WA_DeleteOnClose);
   setParamsForm_ = editor;
+  drs::FocusReturn back;
   editor->exec();
 }
 

@@ -2,10 +2,12 @@
 
 #include <QLabel>
 #include <QPalette>
+#include <algorithm>
+#include <numeric>
 
 namespace drs {
 
-TStatusBar::TStatusBar(const QList<int>& widths, QWidget* parent) : QFrame(parent) {
+TStatusBar::TStatusBar(const QList<int>& widths, QWidget* parent) : QFrame(parent), designWidths_(widths) {
   // Panels sit at fixed places, without a layout: a narrow window cuts the
   // last panels off instead of growing to fit them.
   const int height = fontMetrics().height() + 4;
@@ -28,6 +30,30 @@ TStatusBar::TStatusBar(const QList<int>& widths, QWidget* parent) : QFrame(paren
 void TStatusBar::SetPanelText(int panel, const QString& text) {
   if (panel < 0 || panel >= PanelCount()) return;
   panels_[panel]->setText(text);
+  PlacePanels();
+}
+
+void TStatusBar::PlacePanels() {
+  QList<int> widths;
+  int end = 0;  // right end of the last panel with a text
+  for (int i = 0; i < PanelCount(); ++i) {
+    QLabel* p = panels_[i];
+    widths.push_back(i == 0 ? designWidths_[i] : std::max(designWidths_[i], p->sizeHint().width()));
+    const int right = std::accumulate(widths.begin(), widths.end(), 0) + 2 * i;
+    if (!p->text().isEmpty()) end = right;
+  }
+  // The first panel gives room to the texts after it that the bar would cut.
+  if (PanelCount() > 1 && end > width()) widths[0] = std::max(kFirstPanelMin, widths[0] - (end - width()));
+  int x = 0;
+  for (int i = 0; i < PanelCount(); ++i) {
+    panels_[i]->setGeometry(x, panels_[i]->y(), widths[i], panels_[i]->height());
+    x += widths[i] + 2;
+  }
+}
+
+void TStatusBar::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  PlacePanels();
 }
 
 QString TStatusBar::PanelText(int panel) const {

@@ -1,5 +1,8 @@
 // A status line of panels with fixed widths in pixels; the space after the
-// last panel stays empty, as the operator knows it from the old program.
+// last panel stays empty, as the operator knows it from the old program. A
+// panel after the first whose text does not fit grows to it and moves the
+// later ones along; the first (a file name of any length) gives up room when
+// the bar would cut the texts after it.
 #pragma once
 
 #include <QColor>
@@ -24,8 +27,15 @@ class TStatusBar : public QFrame {
   int PanelWidth(int panel) const;
   void SetTextColor(const QColor& color);
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  static constexpr int kFirstPanelMin = 150;
+  void PlacePanels();
+
   QList<QLabel*> panels_;
+  QList<int> designWidths_;
 };
 
 }  // namespace drs

@@ -12,4 +12,8 @@ namespace drs {
 void SetAppMainWindow(QWidget* window);
 QWidget* AppMainWindow();
 
+// Puts a window that has no stored place beside the main window (right of
+// it, else left of it, else at the screen's right edge), on the screen.
+void PlaceBesideAppWindow(QWidget* window);
+
 }  // namespace drs

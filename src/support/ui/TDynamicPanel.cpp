@@ -1,6 +1,7 @@
 #include "support/ui/TDynamicPanel.h"
 
 #include <qdrawutil.h>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
@@ -20,6 +21,15 @@ void TSizable::SetSizeMin(int value) {
 
 TDynamicPanel::TDynamicPanel(QWidget* parent, Dock dock) : QFrame(parent), sizable_(this), dock_(dock) {
   setMouseTracking(true);
+  SetAlign(dock);
+}
+
+void TDynamicPanel::SetAlign(Dock dock) {
+  dock_ = dock;
+  // The children's layout leaves the free edge's zone to the panel, so the
+  // whole zone can be grabbed.
+  setContentsMargins(dock == Dock::Right ? kEdge : 0, dock == Dock::Bottom ? kEdge : 0,
+                     dock == Dock::Left ? kEdge : 0, dock == Dock::Top ? kEdge : 0);
 }
 
 TDynamicPanel::~TDynamicPanel() {
@@ -245,37 +255,52 @@ void TDynamicPanel::showEvent(QShowEvent* event) {
 
 // Mouse handling, shared by the panel and its scroll box.
 
-void TDynamicPanel::HandleMove(QWidget* under, const QPoint& pos, const QPoint& global, bool scrollBox) {
+void TDynamicPanel::HandleMove(QWidget* under, const QPoint& viewPos, const QPoint& global, bool scrollBox) {
   if (!sizable_.Resizable()) return;
   const int e = scrollBox ? kEdge - scroll_->y() : kEdge;
   const int min = sizable_.SizeMin();
+  QPoint pos = viewPos;
+  if (dragging_) {
+    switch (dock_) {
+      case Dock::Top:
+        ApplySize(std::max(Size() + global.y() - last_.y(), min));
+        last_.setY(global.y());
+        break;
+      case Dock::Bottom:
+        // The panel's top moves with the edge: measure from the press.
+        ApplySize(std::max(dragStartSize_ + last_.y() - global.y(), min));
+        break;
+      case Dock::Left:
+        ApplySize(std::max(Size() + global.x() - last_.x(), min));
+        last_.setX(global.x());
+        break;
+      case Dock::Right:
+        ApplySize(std::max(dragStartSize_ + last_.x() - global.x(), min));
+        break;
+      default:
+        break;
+    }
+    // Place the panel now, so the edge test below sees where the edge went
+    // and a press right after the release starts the next drag.
+    if (QWidget* p = parentWidget(); p && p->layout()) p->layout()->activate();
+    pos = under->mapFromGlobal(global);
+  }
   bool over = false;
   Qt::CursorShape shape = Qt::SizeVerCursor;
   switch (dock_) {
     case Dock::Top:
       over = pos.y() > under->height() - e - 1;
-      if (dragging_) {
-        ApplySize(std::max(Size() + global.y() - last_.y(), min));
-        last_.setY(global.y());
-      }
       break;
     case Dock::Bottom:
       over = pos.y() < e;
-      // The panel's top moves with the edge: measure from the press.
-      if (dragging_) ApplySize(std::max(dragStartSize_ + last_.y() - global.y(), min));
       break;
     case Dock::Left:
       shape = Qt::SizeHorCursor;
       over = pos.x() > under->width() - e - 1;
-      if (dragging_) {
-        ApplySize(std::max(Size() + global.x() - last_.x(), min));
-        last_.setX(global.x());
-      }
       break;
     case Dock::Right:
       shape = Qt::SizeHorCursor;
       over = pos.x() < e;
-      if (dragging_) ApplySize(std::max(dragStartSize_ + last_.x() - global.x(), min));
       break;
     default:
       break;

@@ -48,7 +48,7 @@ class TDynamicPanel : public QFrame {
   ~TDynamicPanel() override;
 
   Dock Align() const { return dock_; }
-  void SetAlign(Dock dock) { dock_ = dock; }
+  void SetAlign(Dock dock);
   TSizable& Sizable() { return sizable_; }
   const TSizable& Sizable() const { return sizable_; }
 

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QToolButton>
 
+#include "support/ui/FocusReturn.h"
+
 namespace drs {
 
 namespace {
@@ -41,6 +43,7 @@ void TFilenameEdit::Browse() {
   if (Hook()) {
     chosen = Hook()(this);
   } else {
+    FocusReturn back;
     QFileDialog dialog(this, title_);
     dialog.setNameFilter(filter_);
     dialog.setOption(QFileDialog::DontUseNativeDialog);

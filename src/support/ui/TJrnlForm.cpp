@@ -3,9 +3,13 @@
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "support/ui/AppWindow.h"
 #include "support/ui/GeneralError.h"
 #include "support/ui/TGradientCaption.h"
 #include "support/ui/TJournal.h"
@@ -81,6 +85,33 @@ void TJrnlForm::ShowList(const std::string& heading, const std::vector<std::stri
   journal_->AddLine(kRule);
   for (const std::string& item : items) journal_->AddLine(item);
   journal_->AddLine(kRule);
+}
+
+void TJrnlForm::showEvent(QShowEvent* event) {
+  // The store has restored a kept place by now; without one, the first show
+  // puts the window beside the main window instead of over it.
+  if (!placed_ && !event->spontaneous()) {
+    placed_ = true;
+    if (!store_->HasPlacement()) PlaceBesideAppWindow(this);
+  }
+  QWidget::showEvent(event);
+}
+
+void TJrnlForm::WidenToLines() {
+  int longest = 0;
+  for (const std::string& line : journal_->Lines())
+    longest = std::max(longest, journal_->fontMetrics().horizontalAdvance(QString::fromStdString(line)));
+  const int margins = 2 * int(journal_->document()->documentMargin()) + 4;
+  const int missing = longest + margins - journal_->viewport()->width();
+  if (missing <= 0) return;
+  int width = this->width() + missing;
+  if (QScreen* s = screen()) width = std::min(width, s->availableGeometry().width());
+  resize(width, height());
+  if (QScreen* s = screen()) {
+    const QRect avail = s->availableGeometry();
+    if (frameGeometry().right() > avail.right())
+      move(std::max(avail.left(), avail.right() + 1 - frameGeometry().width()), y());
+  }
 }
 
 }  // namespace drs

@@ -18,6 +18,7 @@
 
 #include "support/ui/AppWindow.h"
 #include "support/ui/CenterButtons.h"
+#include "support/ui/FocusReturn.h"
 #include "support/ui/TGradientCaption.h"
 #include "support/ui/WindowStore.h"
 
@@ -225,6 +226,7 @@ TMessDlg::TMessDlg(const MessageRequest& request, QWidget* owner) : QDialog(owne
 TMessDlg::~TMessDlg() = default;
 
 int TMessDlg::Execute(const MessageRequest& request) {
+  FocusReturn back;
   TMessDlg dialog(request, AppMainWindow());
   dialog.exec();
   return dialog.Answer();

@@ -181,6 +181,10 @@ void TProgressForm::showEvent(QShowEvent* event) {
          s.y() + ProgressWindowOrigin(s.height(), height(), Count()));
   }
   startMs_ = NowMs();
+  // The window takes the focus from the main window it disables, so Enter
+  // reaches its button.
+  activateWindow();
+  raise();
   closeBtn_->setFocus();
 }
 
@@ -188,6 +192,7 @@ void TProgressForm::hideEvent(QHideEvent* event) {
   QDialog::hideEvent(event);
   if (event->spontaneous()) return;
   ReleaseMainWindow();
+  focusBack_.Restore();
   emit hidden();
 }
 
@@ -211,6 +216,10 @@ void TProgressForm::SetDoneForm() {
   done_ = true;
   closeBtn_->setText(QStringLiteral("Готово"));
   closeBtn_->setDefault(true);
+  if (isVisible()) {
+    activateWindow();
+    closeBtn_->setFocus();
+  }
 }
 
 void TProgressForm::ShowProgress(int stepIndex, long long position, long long total) {

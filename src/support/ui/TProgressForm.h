@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/Progress.h"
+#include "support/ui/FocusReturn.h"
 
 class QLabel;
 class QPushButton;
@@ -98,6 +99,7 @@ class TProgressForm : public QDialog {
   qint64 startMs_ = 0;
   bool done_ = false;
   QPointer<QWidget> disabledMain_;
+  FocusReturn focusBack_;  // the control that had the focus before the window
   ProgressGauge gauge_;
   int gaugeRedraws_ = 0;
 };
