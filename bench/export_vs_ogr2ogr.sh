@@ -7,12 +7,13 @@
 # rows as ogr2ogr writes). Prints the times and the ratios. The turnovers
 # are timed by bench_export.
 #   bench/export_vs_ogr2ogr.sh [drsprep-batch] [deals]
+# GEN names the report generator (default: drs_gen_report in the build folder).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 batch=${1:-$here/../build/src/batch/drsprep-batch}
 deals=${2:-1000000}
-gen=$here/../../shared/tools/gen_report.py
-[ -f "$gen" ] || gen=/work/shared/tools/gen_report.py
+gen=${GEN:-$(find "$here/../build" -name drs_gen_report -type f -perm -u+x | head -n 1)}
+[ -n "$gen" ] || { echo "drs_gen_report is missing (build it, or set GEN)"; exit 1; }
 for tool in ogr2ogr python3; do
   command -v $tool >/dev/null || { echo "$tool is missing"; exit 1; }
 done
@@ -23,7 +24,7 @@ mkdir -p "$XDG_CONFIG_HOME/drsprep" "$work/ogr" "$work/cwd"
 : > "$XDG_CONFIG_HOME/drsprep/drsprep.INI"
 : > "$work/empty.txt"
 
-python3 "$gen" "$work/r.txt" --deals "$deals" --format-out "$work/f.ini" >/dev/null
+$gen "$work/r.txt" --deals "$deals" --seed 1 --format-out "$work/f.ini" >/dev/null
 # The report's fields: deal, order, time, board, account, security, buy/sell,
 # price, lots. The .csvt gives ogr2ogr the types and widths.
 ln -s "$work/r.txt" "$work/r.csv"
