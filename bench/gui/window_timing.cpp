@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
   QScrollBar* bar = grid->verticalScrollBar();
   qint64 worst = 0;
   for (int k = 0; k <= 20; ++k) {
-    const int value = k == 20 ? bar->maximum() : static_cast<int>(static_cast<long long>(bar->maximum()) * k / 20);
+    const int value =
+        k == 20 ? bar->maximum() : static_cast<int>(static_cast<long long>(bar->maximum()) * k / 20);
     const qint64 t0 = clock_.nsecsElapsed();
     bar->setValue(value);
     grid->viewport()->repaint();

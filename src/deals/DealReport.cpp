@@ -33,11 +33,20 @@ std::string ProcessAccount(std::string_view field) {
   return account;
 }
 
+void ReportLines::Clear() {
+  std::string().swap(text_);
+  std::vector<Span>().swap(spans_);
+  amendedFrom_ = 0;
+}
+
 void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) {
   text_ = std::move(utf8Text);
   spans_.clear();
   const CharSet seps = MakeCharSet(std::string_view(&fieldSep, 1));
   const size_t size = text_.size();
+  // One span per line end, counted first: a growing vector would hold its
+  // old and new storage at once.
+  spans_.reserve(static_cast<size_t>(std::count(text_.begin(), text_.end(), '\n')) + 1);
   std::vector<std::string> amended;  // lines that got a "?" account
   std::vector<size_t> amendedAt;
   size_t pos = 0;
@@ -69,11 +78,30 @@ void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) 
     }
     pos = next;
   }
+  amendedFrom_ = text_.size();
   for (size_t i = 0; i < amended.size(); ++i) {
     spans_[amendedAt[i]] = {text_.size(), amended[i].size()};
     text_.append(amended[i]);
   }
 }
+
+namespace {
+
+bool IsAscii(std::string_view bytes) {
+  const char* data = bytes.data();
+  const size_t n = bytes.size();
+  size_t i = 0;
+  uint64_t any = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    any |= word;
+  }
+  for (; i < n; ++i) any |= static_cast<unsigned char>(data[i]);
+  return (any & 0x8080808080808080ULL) == 0;
+}
+
+}  // namespace
 
 std::string DecodeReport(std::string_view bytes) {
   std::string out;
@@ -111,9 +139,17 @@ bool ReadReport(const std::string& path, char fieldSep, int clientIdField, Repor
   // A UTF-8 byte-order mark (an editor's doing) would otherwise stick to the
   // first field of the first deal, and with the account there unmark it.
   std::string_view body(bytes);
-  if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
-  std::string text = DecodeReport(body);
-  std::string().swap(bytes);
+  const bool mark = body.substr(0, 3) == "\xEF\xBB\xBF";
+  if (mark) body.remove_prefix(3);
+  std::string text;
+  if (IsAscii(body)) {
+    // Nothing to decode: the bytes are the text, without a second copy.
+    if (mark) bytes.erase(0, 3);
+    text = std::move(bytes);
+  } else {
+    text = DecodeReport(body);
+    std::string().swap(bytes);
+  }
   lines.Parse(std::move(text), fieldSep, clientIdField);
   return true;
 }
@@ -127,7 +163,7 @@ struct ColumnPlan {
 
 }  // namespace
 
-bool FillDealGrid(const ReportLines& lines, const ActiveFormat& format, DealGrid& grid,
+bool FillDealGrid(ReportLines& lines, const ActiveFormat& format, DealGrid& grid,
                   const std::function<bool(int)>& keep, std::string& error) {
   grid.SetRowCount(1);
   if (lines.Count() == 0) return true;
@@ -158,14 +194,17 @@ bool FillDealGrid(const ReportLines& lines, const ActiveFormat& format, DealGrid
   const size_t maxFields = static_cast<size_t>(std::min(maxField, 4096));
   std::vector<size_t> starts(maxFields + 2);
   std::vector<size_t> ends(maxFields + 2);
+  std::vector<std::string_view> cells(static_cast<size_t>(grid.ColCount()));
+  std::string account;
 
-  size_t textBytes = 0;
-  for (size_t i = 0; i < lines.Count(); ++i) textBytes += lines.Line(i).size();
-  grid.Reserve(lines.Count(), textBytes);
-
-  for (size_t i = 0; i < lines.Count(); ++i) {
+  // The rows are packed into the report's own text as it is read: each row's
+  // cells are no longer than its line, and the lines before it are done.
+  const size_t count = lines.Count();
+  grid.BeginPacking(lines.TakeText(), count);
+  const std::string_view text = grid.PackingText();
+  for (size_t i = 0; i < count; ++i) {
     if (keep && !keep(static_cast<int>(i + 1))) continue;
-    std::string_view line = lines.Line(i);
+    const std::string_view line = text.substr(lines.Offset(i), lines.Length(i));
     // Field boundaries up to the last field the plan needs, in one scan.
     size_t found = 0;
     size_t pos = 0;
@@ -187,15 +226,21 @@ bool FillDealGrid(const ReportLines& lines, const ActiveFormat& format, DealGrid
       FieldSpan span = FindField(line, seps, n);  // beyond the scanned fields
       return line.substr(span.begin, span.length);
     };
-    int row = grid.AppendRow();
+    for (std::string_view& cell : cells) cell = {};
     for (const ColumnPlan& p : plan) {
       if (p.field == 0) {
-        grid.SetCell(p.col, row, ProcessAccount(field(format.clientIdField)));
+        account = ProcessAccount(field(format.clientIdField));
+        cells[static_cast<size_t>(p.col)] = account;
       } else {
-        grid.SetCell(p.col, row, field(p.field));
+        cells[static_cast<size_t>(p.col)] = field(p.field);
       }
     }
+    // An amended line is a copy at the end of the text: its row goes aside.
+    const size_t limit = lines.Amended(i) ? 0 : lines.Offset(i) + line.size();
+    grid.AppendPackedRow(cells.data(), limit);
   }
+  grid.EndPacking();
+  lines.Clear();
   return true;
 }
 
