@@ -1,5 +1,7 @@
 #include "deals/DealReport.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -85,24 +87,6 @@ void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) 
   }
 }
 
-namespace {
-
-bool IsAscii(std::string_view bytes) {
-  const char* data = bytes.data();
-  const size_t n = bytes.size();
-  size_t i = 0;
-  uint64_t any = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, data + i, 8);
-    any |= word;
-  }
-  for (; i < n; ++i) any |= static_cast<unsigned char>(data[i]);
-  return (any & 0x8080808080808080ULL) == 0;
-}
-
-}  // namespace
-
 std::string DecodeReport(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 8);
@@ -128,28 +112,77 @@ std::string DecodeReport(std::string_view bytes) {
   return out;
 }
 
+void DecodeReportInPlace(std::string& bytes) {
+  // The UTF-8 text of each byte from 0x80, and so the decoded size.
+  static const std::vector<std::string> kHigh = [] {
+    std::vector<std::string> table;
+    for (int b = 0x80; b <= 0xFF; ++b) table.push_back(Cp1251ToUtf8(std::string(1, static_cast<char>(b))));
+    return table;
+  }();
+  const size_t n = bytes.size();
+  size_t decoded = n;
+  bool ascii = true;
+  for (size_t i = 0; i < n;) {
+    uint64_t word;
+    if (i + 8 <= n && (std::memcpy(&word, bytes.data() + i, 8), (word & 0x8080808080808080ULL) == 0)) {
+      i += 8;
+      continue;
+    }
+    const unsigned char c = static_cast<unsigned char>(bytes[i++]);
+    if (c < 0x80) continue;
+    ascii = false;
+    decoded += kHigh[c - 0x80].size() - 1;
+  }
+  if (ascii) return;
+  if (decoded > bytes.capacity()) {
+    bytes = DecodeReport(bytes);
+    return;
+  }
+  // From the end backwards: the decoded text is never shorter, so no byte is
+  // overwritten before it is read.
+  size_t src = bytes.size();
+  size_t dst = decoded;
+  bytes.resize(decoded);
+  char* data = bytes.data();
+  while (src > 0) {
+    size_t run = src;
+    while (run >= 8) {
+      uint64_t word;
+      std::memcpy(&word, data + run - 8, 8);
+      if (word & 0x8080808080808080ULL) break;
+      run -= 8;
+    }
+    while (run > 0 && static_cast<unsigned char>(data[run - 1]) < 0x80) --run;
+    dst -= src - run;
+    if (dst != run) std::memmove(data + dst, data + run, src - run);
+    src = run;
+    if (src == 0) break;
+    const std::string& utf8 = kHigh[static_cast<unsigned char>(data[src - 1]) - 0x80];
+    dst -= utf8.size();
+    std::memcpy(data + dst, utf8.data(), utf8.size());
+    --src;
+  }
+}
+
 bool ReadReport(const std::string& path, char fieldSep, int clientIdField, ReportLines& lines,
                 std::string& error) {
   std::string bytes;
   std::string reason;
+  // Room to decode in place; pages never written cost no memory.
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    const size_t size = static_cast<size_t>(st.st_size);
+    bytes.reserve(size + size / 2 + 4096);
+  }
   if (!ReadFileBytes(path, bytes, &reason)) {
     error = "Ошибка чтения файла " + path + ": " + reason;
     return false;
   }
   // A UTF-8 byte-order mark (an editor's doing) would otherwise stick to the
   // first field of the first deal, and with the account there unmark it.
-  std::string_view body(bytes);
-  const bool mark = body.substr(0, 3) == "\xEF\xBB\xBF";
-  if (mark) body.remove_prefix(3);
-  std::string text;
-  if (IsAscii(body)) {
-    // Nothing to decode: the bytes are the text, without a second copy.
-    if (mark) bytes.erase(0, 3);
-    text = std::move(bytes);
-  } else {
-    text = DecodeReport(body);
-    std::string().swap(bytes);
-  }
+  if (std::string_view(bytes).substr(0, 3) == "\xEF\xBB\xBF") bytes.erase(0, 3);
+  DecodeReportInPlace(bytes);
+  std::string text = std::move(bytes);
   lines.Parse(std::move(text), fieldSep, clientIdField);
   return true;
 }

@@ -51,6 +51,10 @@ class ReportLines {
 // 1251 bytes to UTF-8, quick on the long ASCII stretches of a report.
 std::string DecodeReport(std::string_view bytes);
 
+// DecodeReport of `bytes`, written over them when their capacity holds the
+// decoded text (no second copy of a report), else through a copy.
+void DecodeReportInPlace(std::string& bytes);
+
 // Reads and decodes the report file. False with a message text when it
 // cannot be read.
 bool ReadReport(const std::string& path, char fieldSep, int clientIdField, ReportLines& lines,

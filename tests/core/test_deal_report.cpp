@@ -64,6 +64,14 @@ TEST(DecodeReportTest, MatchesTheCodecOnMixedText) {
       "12345678abc;" + Utf8ToCp1251("Счет№ ёЁ") + "zzzzzzzzzzzzzzzz" + std::string("\x98\xFF\x80", 3) + "end";
   EXPECT_EQ(DecodeReport(bytes), Cp1251ToUtf8(bytes));
   EXPECT_EQ(DecodeReport(""), "");
+  // In place with room to spare, and through a copy without it.
+  for (size_t room : {bytes.size() * 3, bytes.size()}) {
+    std::string text;
+    text.reserve(room);
+    text = bytes;
+    DecodeReportInPlace(text);
+    EXPECT_EQ(text, Cp1251ToUtf8(bytes)) << room;
+  }
 }
 
 class FillTest : public ::testing::Test {
