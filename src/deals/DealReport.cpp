@@ -48,7 +48,13 @@ void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) 
   const size_t size = text_.size();
   // One span per line end, counted first: a growing vector would hold its
   // old and new storage at once.
-  spans_.reserve(static_cast<size_t>(std::count(text_.begin(), text_.end(), '\n')) + 1);
+  size_t ends = 1;
+  const char* const stop = text_.data() + text_.size();
+  for (const char* at = text_.data(); at < stop; ++at, ++ends) {
+    at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(stop - at)));
+    if (!at) break;
+  }
+  spans_.reserve(ends);
   std::vector<std::string> amended;  // lines that got a "?" account
   std::vector<size_t> amendedAt;
   size_t pos = 0;
