@@ -73,11 +73,18 @@ FloatResult TextToFloat(std::string_view text, char sep, float& value) {
   size_t e = text.size();
   while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
   while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
-  std::string plain;
-  plain.reserve(e - b);
+  // The digits as from_chars reads them; never longer than the text.
+  char local[64];
+  std::string heap;
+  char* plain = local;
+  if (e - b > sizeof local) {
+    heap.resize(e - b);
+    plain = heap.data();
+  }
+  size_t n = 0;
   size_t i = b;
   if (i < e && (text[i] == '+' || text[i] == '-')) {
-    if (text[i] == '-') plain += '-';
+    if (text[i] == '-') plain[n++] = '-';
     ++i;
   }
   bool digits = false;
@@ -86,31 +93,31 @@ FloatResult TextToFloat(std::string_view text, char sep, float& value) {
     char c = text[i];
     if (c >= '0' && c <= '9') {
       digits = true;
-      plain += c;
+      plain[n++] = c;
     } else if (c == sep && !point) {
       point = true;
-      plain += '.';
+      plain[n++] = '.';
     } else {
       break;
     }
   }
   if (!digits) return FloatResult::ConvertError;
   if (i < e && (text[i] == 'e' || text[i] == 'E')) {
-    plain += 'e';
+    plain[n++] = 'e';
     ++i;
-    if (i < e && (text[i] == '+' || text[i] == '-')) plain += text[i++];
+    if (i < e && (text[i] == '+' || text[i] == '-')) plain[n++] = text[i++];
     bool expDigits = false;
     for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i) {
       expDigits = true;
-      plain += text[i];
+      plain[n++] = text[i];
     }
     if (!expDigits) return FloatResult::ConvertError;
   }
   if (i != e) return FloatResult::ConvertError;
   double d = 0;
-  auto [ptr, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), d);
+  auto [ptr, ec] = std::from_chars(plain, plain + n, d);
   if (ec == std::errc::result_out_of_range) return FloatResult::OutOfRange;
-  if (ec != std::errc() || ptr != plain.data() + plain.size()) return FloatResult::ConvertError;
+  if (ec != std::errc() || ptr != plain + n) return FloatResult::ConvertError;
   // A value beyond single precision would be stored as infinity.
   if (std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) return FloatResult::OutOfRange;
   value = static_cast<float>(d);

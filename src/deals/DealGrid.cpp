@@ -1,94 +1,127 @@
 #include "deals/DealGrid.h"
 
-#include <algorithm>
-#include <limits>
+#include <sys/mman.h>
+#include <unistd.h>
 
-#include "utils/Errors.h"
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace drs {
 
 namespace {
 constexpr int kDefaultColWidth = 64;
-}
+constexpr size_t kMaxPackedRow = UINT16_MAX;
 
-DealGrid::DealGrid() : header_(1), widths_(1, kDefaultColWidth), cells_(1) {}
+// Gives the whole pages of the text's unused capacity back to the system;
+// the text and its capacity stay (such pages read as zeros when used again).
+void ReleaseUnusedPages(std::string& text) {
+  const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const uintptr_t data = reinterpret_cast<uintptr_t>(text.data());
+  const uintptr_t begin = (data + text.size() + 1 + page - 1) & ~(page - 1);  // past the final zero
+  const uintptr_t end = (data + text.capacity()) & ~(page - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+}
+}  // namespace
+
+DealGrid::DealGrid() : header_(1), widths_(1, kDefaultColWidth), rows_(1, 0), ends_(1, 0) {}
+
+std::vector<std::string_view> DealGrid::RowCells(int row) const {
+  std::vector<std::string_view> cells(static_cast<size_t>(colCount_));
+  for (int c = 0; c < colCount_; ++c) cells[static_cast<size_t>(c)] = Cell(c, row);
+  return cells;
+}
 
 void DealGrid::SetColCount(int count) {
   count = std::max(count, 1);
   if (count == colCount_) return;
-  std::vector<Span> cells(static_cast<size_t>(rowCount_ - 1) * static_cast<size_t>(count));
-  int keep = std::min(count, colCount_);
-  for (int r = 1; r < rowCount_; ++r) {
-    for (int c = 0; c < keep; ++c) {
-      cells[static_cast<size_t>(r - 1) * static_cast<size_t>(count) + static_cast<size_t>(c)] =
-          cells_[static_cast<size_t>(r - 1) * static_cast<size_t>(colCount_) + static_cast<size_t>(c)];
-    }
+  // Rare (a format load empties the grid first): every row is stored anew.
+  std::vector<std::vector<std::string>> old(rows_.size());
+  for (size_t r = 0; r < rows_.size(); ++r) {
+    for (int c = 0; c < std::min(count, colCount_); ++c)
+      old[r].emplace_back(Cell(c, static_cast<int>(r) + 1));
+    old[r].resize(static_cast<size_t>(count));
   }
-  cells_.swap(cells);
   colCount_ = count;
   header_.resize(static_cast<size_t>(count));
   widths_.resize(static_cast<size_t>(count), kDefaultColWidth);
+  ends_.assign(rows_.size() * static_cast<size_t>(count), 0);
+  side_.clear();
+  wide_.clear();
+  std::vector<std::string_view> cells(static_cast<size_t>(count));
+  for (size_t r = 0; r < rows_.size(); ++r) {
+    for (size_t c = 0; c < cells.size(); ++c) cells[c] = old[r][c];
+    StoreRow(r, cells.data(), 0);
+  }
 }
 
 void DealGrid::SetRowCount(int count) {
   count = std::max(count, 1);
-  cells_.resize(static_cast<size_t>(count - 1) * static_cast<size_t>(colCount_));
-  rowCount_ = count;
-  if (count == 1) {
-    arena_.clear();
-    liveBytes_ = 0;
+  const size_t rows = static_cast<size_t>(count - 1);
+  rows_.resize(rows, 0);
+  ends_.resize(rows * static_cast<size_t>(colCount_), 0);
+  if (rows == 0) {
+    std::string().swap(text_);
+    std::string().swap(side_);
+    wide_.clear();
+    written_ = 0;
   }
 }
 
 int DealGrid::AppendRow() {
-  cells_.resize(cells_.size() + static_cast<size_t>(colCount_));
-  return rowCount_++;
+  rows_.push_back(0);
+  ends_.resize(ends_.size() + static_cast<size_t>(colCount_), 0);
+  return RowCount() - 1;
 }
 
-std::string_view DealGrid::Cell(int col, int row) const {
-  if (col < 0 || col >= colCount_ || row < 0 || row >= rowCount_) return {};
-  if (row == 0) return header_[static_cast<size_t>(col)];
-  const Span& s =
-      cells_[static_cast<size_t>(row - 1) * static_cast<size_t>(colCount_) + static_cast<size_t>(col)];
-  return std::string_view(arena_).substr(s.offset, s.length);
+void DealGrid::StoreRow(size_t index, const std::string_view* cells, size_t limit) {
+  const size_t cols = static_cast<size_t>(colCount_);
+  size_t total = 0;
+  for (size_t c = 0; c < cols; ++c) total += cells[c].size();
+  uint16_t* ends = &ends_[index * cols];
+  if (total > kMaxPackedRow) {
+    std::vector<std::string> row;
+    for (size_t c = 0; c < cols; ++c) {
+      row.emplace_back(cells[c]);
+      ends[c] = 0;
+    }
+    rows_[index] = kWide | wide_.size();
+    wide_.push_back(std::move(row));
+    return;
+  }
+  // The cells may lie in either store: gathered first, then written.
+  scratch_.clear();
+  for (size_t c = 0; c < cols; ++c) {
+    scratch_.append(cells[c]);
+    ends[c] = static_cast<uint16_t>(scratch_.size());
+  }
+  if (written_ + total <= limit) {
+    std::memcpy(text_.data() + written_, scratch_.data(), total);
+    rows_[index] = written_;
+    written_ += total;
+  } else {
+    rows_[index] = kSide | side_.size();
+    side_.append(scratch_);
+  }
 }
 
 void DealGrid::SetCell(int col, int row, std::string_view text) {
-  if (col < 0 || col >= colCount_ || row < 0 || row >= rowCount_) return;
+  if (col < 0 || col >= colCount_ || row < 0 || row >= RowCount()) return;
   if (row == 0) {
     header_[static_cast<size_t>(col)] = std::string(text);
     return;
   }
-  Span& s = cells_[static_cast<size_t>(row - 1) * static_cast<size_t>(colCount_) + static_cast<size_t>(col)];
-  if (text.size() <= s.length) {
-    // Shorter or equal texts are written in place.
-    std::copy(text.begin(), text.end(), arena_.begin() + s.offset);
-    liveBytes_ -= s.length - text.size();
-    s.length = static_cast<uint32_t>(text.size());
+  if (Cell(col, row) == text) return;
+  const size_t index = static_cast<size_t>(row - 1);
+  if (rows_[index] & kWide) {
+    wide_[rows_[index] & kOffset][static_cast<size_t>(col)] = std::string(text);
     return;
   }
-  if (arena_.size() + text.size() > std::numeric_limits<uint32_t>::max()) {
-    CompactIfWasteful();
-    if (arena_.size() + text.size() > std::numeric_limits<uint32_t>::max()) {
-      throw EInOutError("Недостаточно памяти: файл сделок слишком велик");
-    }
-  }
-  liveBytes_ += text.size() - s.length;
-  s.offset = static_cast<uint32_t>(arena_.size());
-  s.length = static_cast<uint32_t>(text.size());
-  arena_.append(text);
-}
-
-void DealGrid::CompactIfWasteful() {
-  if (liveBytes_ * 2 > arena_.size()) return;
-  std::string packed;
-  packed.reserve(liveBytes_);
-  for (Span& s : cells_) {
-    uint32_t offset = static_cast<uint32_t>(packed.size());
-    packed.append(arena_, s.offset, s.length);
-    s.offset = offset;
-  }
-  arena_.swap(packed);
+  std::vector<std::string_view> cells = RowCells(row);
+  const std::string copy(text);  // `text` may be a cell of this grid
+  cells[static_cast<size_t>(col)] = copy;
+  // Gathered into scratch before side_ grows, so the views stay valid.
+  StoreRow(index, cells.data(), 0);
 }
 
 int DealGrid::ColWidth(int col) const {
@@ -99,9 +132,24 @@ void DealGrid::SetColWidth(int col, int width) {
   if (col >= 0 && col < colCount_) widths_[static_cast<size_t>(col)] = width;
 }
 
-void DealGrid::Reserve(size_t rows, size_t textBytes) {
-  cells_.reserve(rows * static_cast<size_t>(colCount_));
-  arena_.reserve(textBytes);
+void DealGrid::BeginPacking(std::string text, size_t rows) {
+  SetRowCount(1);
+  text_ = std::move(text);
+  written_ = 0;
+  rows_.reserve(rows);
+  ends_.reserve(rows * static_cast<size_t>(colCount_));
+}
+
+int DealGrid::AppendPackedRow(const std::string_view* cells, size_t limit) {
+  rows_.push_back(0);
+  ends_.resize(ends_.size() + static_cast<size_t>(colCount_));
+  StoreRow(rows_.size() - 1, cells, std::min(limit, text_.size()));
+  return RowCount() - 1;
+}
+
+void DealGrid::EndPacking() {
+  text_.resize(written_);
+  ReleaseUnusedPages(text_);  // a report's separators and hidden fields
 }
 
 }  // namespace drs

@@ -1,5 +1,7 @@
 #include "deals/DealReport.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -33,11 +35,26 @@ std::string ProcessAccount(std::string_view field) {
   return account;
 }
 
+void ReportLines::Clear() {
+  std::string().swap(text_);
+  std::vector<Span>().swap(spans_);
+  amendedFrom_ = 0;
+}
+
 void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) {
   text_ = std::move(utf8Text);
   spans_.clear();
   const CharSet seps = MakeCharSet(std::string_view(&fieldSep, 1));
   const size_t size = text_.size();
+  // One span per line end, counted first: a growing vector would hold its
+  // old and new storage at once.
+  size_t ends = 1;
+  const char* const stop = text_.data() + text_.size();
+  for (const char* at = text_.data(); at < stop; ++at, ++ends) {
+    at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(stop - at)));
+    if (!at) break;
+  }
+  spans_.reserve(ends);
   std::vector<std::string> amended;  // lines that got a "?" account
   std::vector<size_t> amendedAt;
   size_t pos = 0;
@@ -69,6 +86,7 @@ void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) 
     }
     pos = next;
   }
+  amendedFrom_ = text_.size();
   for (size_t i = 0; i < amended.size(); ++i) {
     spans_[amendedAt[i]] = {text_.size(), amended[i].size()};
     text_.append(amended[i]);
@@ -100,20 +118,77 @@ std::string DecodeReport(std::string_view bytes) {
   return out;
 }
 
+void DecodeReportInPlace(std::string& bytes) {
+  // The UTF-8 text of each byte from 0x80, and so the decoded size.
+  static const std::vector<std::string> kHigh = [] {
+    std::vector<std::string> table;
+    for (int b = 0x80; b <= 0xFF; ++b) table.push_back(Cp1251ToUtf8(std::string(1, static_cast<char>(b))));
+    return table;
+  }();
+  const size_t n = bytes.size();
+  size_t decoded = n;
+  bool ascii = true;
+  for (size_t i = 0; i < n;) {
+    uint64_t word;
+    if (i + 8 <= n && (std::memcpy(&word, bytes.data() + i, 8), (word & 0x8080808080808080ULL) == 0)) {
+      i += 8;
+      continue;
+    }
+    const unsigned char c = static_cast<unsigned char>(bytes[i++]);
+    if (c < 0x80) continue;
+    ascii = false;
+    decoded += kHigh[c - 0x80].size() - 1;
+  }
+  if (ascii) return;
+  if (decoded > bytes.capacity()) {
+    bytes = DecodeReport(bytes);
+    return;
+  }
+  // From the end backwards: the decoded text is never shorter, so no byte is
+  // overwritten before it is read.
+  size_t src = bytes.size();
+  size_t dst = decoded;
+  bytes.resize(decoded);
+  char* data = bytes.data();
+  while (src > 0) {
+    size_t run = src;
+    while (run >= 8) {
+      uint64_t word;
+      std::memcpy(&word, data + run - 8, 8);
+      if (word & 0x8080808080808080ULL) break;
+      run -= 8;
+    }
+    while (run > 0 && static_cast<unsigned char>(data[run - 1]) < 0x80) --run;
+    dst -= src - run;
+    if (dst != run) std::memmove(data + dst, data + run, src - run);
+    src = run;
+    if (src == 0) break;
+    const std::string& utf8 = kHigh[static_cast<unsigned char>(data[src - 1]) - 0x80];
+    dst -= utf8.size();
+    std::memcpy(data + dst, utf8.data(), utf8.size());
+    --src;
+  }
+}
+
 bool ReadReport(const std::string& path, char fieldSep, int clientIdField, ReportLines& lines,
                 std::string& error) {
   std::string bytes;
   std::string reason;
+  // Room to decode in place; pages never written cost no memory.
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    const size_t size = static_cast<size_t>(st.st_size);
+    bytes.reserve(size + size / 2 + 4096);
+  }
   if (!ReadFileBytes(path, bytes, &reason)) {
     error = "Ошибка чтения файла " + path + ": " + reason;
     return false;
   }
   // A UTF-8 byte-order mark (an editor's doing) would otherwise stick to the
   // first field of the first deal, and with the account there unmark it.
-  std::string_view body(bytes);
-  if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
-  std::string text = DecodeReport(body);
-  std::string().swap(bytes);
+  if (std::string_view(bytes).substr(0, 3) == "\xEF\xBB\xBF") bytes.erase(0, 3);
+  DecodeReportInPlace(bytes);
+  std::string text = std::move(bytes);
   lines.Parse(std::move(text), fieldSep, clientIdField);
   return true;
 }
@@ -128,7 +203,7 @@ struct ColumnPlan {
 
 }  // namespace
 
-bool FillDealGrid(const ReportLines& lines, const ActiveFormat& format, DealGrid& grid,
+bool FillDealGrid(ReportLines& lines, const ActiveFormat& format, DealGrid& grid,
                   const std::function<bool(int)>& keep, std::string& error) {
   grid.SetRowCount(1);
   if (lines.Count() == 0) return true;
@@ -159,14 +234,17 @@ bool FillDealGrid(const ReportLines& lines, const ActiveFormat& format, DealGrid
   const size_t maxFields = static_cast<size_t>(std::min(maxField, 4096));
   std::vector<size_t> starts(maxFields + 2);
   std::vector<size_t> ends(maxFields + 2);
+  std::vector<std::string_view> cells(static_cast<size_t>(grid.ColCount()));
+  std::string account;
 
-  size_t textBytes = 0;
-  for (size_t i = 0; i < lines.Count(); ++i) textBytes += lines.Line(i).size();
-  grid.Reserve(lines.Count(), textBytes);
-
-  for (size_t i = 0; i < lines.Count(); ++i) {
+  // The rows are packed into the report's own text as it is read: each row's
+  // cells are no longer than its line, and the lines before it are done.
+  const size_t count = lines.Count();
+  grid.BeginPacking(lines.TakeText(), count);
+  const std::string_view text = grid.PackingText();
+  for (size_t i = 0; i < count; ++i) {
     if (keep && !keep(static_cast<int>(i + 1))) continue;
-    std::string_view line = lines.Line(i);
+    const std::string_view line = text.substr(lines.Offset(i), lines.Length(i));
     // Field boundaries up to the last field the plan needs, in one scan.
     size_t found = 0;
     size_t pos = 0;
@@ -188,15 +266,21 @@ bool FillDealGrid(const ReportLines& lines, const ActiveFormat& format, DealGrid
       FieldSpan span = FindField(line, seps, n);  // beyond the scanned fields
       return line.substr(span.begin, span.length);
     };
-    int row = grid.AppendRow();
+    for (std::string_view& cell : cells) cell = {};
     for (const ColumnPlan& p : plan) {
       if (p.account) {
-        grid.SetCell(p.col, row, ProcessAccount(field(format.clientIdField)));
+        account = ProcessAccount(field(format.clientIdField));
+        cells[static_cast<size_t>(p.col)] = account;
       } else {
-        grid.SetCell(p.col, row, field(p.field));
+        cells[static_cast<size_t>(p.col)] = field(p.field);
       }
     }
+    // An amended line is a copy at the end of the text: its row goes aside.
+    const size_t limit = lines.Amended(i) ? 0 : lines.Offset(i) + line.size();
+    grid.AppendPackedRow(cells.data(), limit);
   }
+  grid.EndPacking();
+  lines.Clear();
   return true;
 }
 

@@ -29,6 +29,14 @@ class ReportLines {
   std::string_view Line(size_t index) const {
     return std::string_view(text_).substr(spans_[index].offset, spans_[index].length);
   }
+  // Where the line lies in the text (TakeText): a line that got a "?" is a
+  // copy behind all the others.
+  size_t Offset(size_t index) const { return spans_[index].offset; }
+  size_t Length(size_t index) const { return spans_[index].length; }
+  bool Amended(size_t index) const { return spans_[index].offset >= amendedFrom_; }
+  // The text all lines lie in; the lines stay until Clear.
+  std::string TakeText() { return std::move(text_); }
+  void Clear();
 
  private:
   struct Span {
@@ -37,10 +45,15 @@ class ReportLines {
   };
   std::string text_;
   std::vector<Span> spans_;
+  size_t amendedFrom_ = 0;  // lines from here on are amended copies
 };
 
 // 1251 bytes to UTF-8, quick on the long ASCII stretches of a report.
 std::string DecodeReport(std::string_view bytes);
+
+// DecodeReport of `bytes`, written over them when their capacity holds the
+// decoded text (no second copy of a report), else through a copy.
+void DecodeReportInPlace(std::string& bytes);
 
 // Reads and decodes the report file. False with a message text when it
 // cannot be read.
@@ -49,9 +62,10 @@ bool ReadReport(const std::string& path, char fieldSep, int clientIdField, Repor
 
 // Fills the grid's deal rows (the header row stays) from the lines for which
 // `keep(lineNumber)` holds (numbers from 1; every line when not set), in
-// order, as the format places the fields. False with the message when the
-// format's field numbers cannot be used; the grid then holds no deal rows.
-bool FillDealGrid(const ReportLines& lines, const ActiveFormat& format, DealGrid& grid,
+// order, as the format places the fields. The lines' text becomes the grid's
+// store, so `lines` is left empty. False with the message when the format's
+// field numbers cannot be used; the grid then holds no deal rows.
+bool FillDealGrid(ReportLines& lines, const ActiveFormat& format, DealGrid& grid,
                   const std::function<bool(int)>& keep, std::string& error);
 
 }  // namespace drs

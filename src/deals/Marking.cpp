@@ -99,6 +99,25 @@ int CompareAccounts(std::string_view a, std::string_view b) {
   return std::string_view(Utf8ToCp1251(a)).compare(Utf8ToCp1251(b));
 }
 
+namespace {
+
+// CompareAccounts(ComparableAccount(account), bound) for a bound already
+// comparable, without building the padded text for ASCII accounts.
+int CompareWithBound(std::string_view account, const std::string& bound) {
+  if (!IsAscii(account) || !IsAscii(bound)) return CompareAccounts(ComparableAccount(account), bound);
+  if (!account.empty() && account.back() == '/') account.remove_suffix(1);
+  const size_t pad = account.size() < kAccountWidth ? kAccountWidth - account.size() : 0;
+  const size_t length = pad + account.size();
+  for (size_t i = 0; i < length && i < bound.size(); ++i) {
+    const unsigned char a = static_cast<unsigned char>(i < pad ? '0' : account[i - pad]);
+    const unsigned char b = static_cast<unsigned char>(bound[i]);
+    if (a != b) return a < b ? -1 : 1;
+  }
+  return length < bound.size() ? -1 : length > bound.size() ? 1 : 0;
+}
+
+}  // namespace
+
 void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists& lists,
                  const std::string& minBound, const std::string& maxBound, MarkedRows& marks,
                  AccountList* unmarked) {
@@ -126,7 +145,7 @@ void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists&
         if (unmarked) unmarked->Add(std::string(code));
         continue;
       }
-      if (CompareAccounts(ComparableAccount(cell), low) >= 0) marks.Mark(r);
+      if (CompareWithBound(cell, low) >= 0) marks.Mark(r);
     }
   }
 
@@ -135,7 +154,7 @@ void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists&
     for (int r = 1; r < rows; ++r) {
       std::string_view cell = grid.Cell(col, r);
       if (IsBlank(cell) || !StartsWithDigit(cell)) continue;
-      if (CompareAccounts(ComparableAccount(cell), high) > 0) {
+      if (CompareWithBound(cell, high) > 0) {
         if (marks.Unmark(r) && unmarked) unmarked->AddUnique(std::string(cell));
       } else if (!hasMin) {
         marks.Mark(r);

@@ -171,7 +171,9 @@ ExportBuildError ExportLines::Build(bool squeezeOrders) {
     return lot;
   };
 
-  lines_.reserve(static_cast<size_t>(marks.Count()));
+  // One line per marked deal without the order squeeze; with it, far fewer
+  // may come, and the room for all would stay unused.
+  if (!squeezeOrders) lines_.reserve(static_cast<size_t>(marks.Count()));
   for (int row = nextMarked(0); row != 0;) {
     const ParsedNumber price = ParseNumber(grid.Cell(format.costCol, row), format.decSepChar);
     const ParsedNumber firstLots = ParseNumber(grid.Cell(format.shareCntCol, row), format.decSepChar);
@@ -225,7 +227,8 @@ ExportBuildError ExportLines::Build(bool squeezeOrders) {
 ExportBuildError ExportLines::SqueezeClients() {
   const size_t n = lines_.size();
   // Groups by key in an open-addressing table of line indexes: no node per
-  // key, which matters for hundreds of thousands of lines.
+  // key, which matters for hundreds of thousands of lines. A probe with an
+  // equal hash compares the cells of the group's first line.
   size_t capacity = 16;
   while (capacity < 2 * n) capacity <<= 1;
   constexpr uint32_t kEmpty = UINT32_MAX;
@@ -233,11 +236,12 @@ ExportBuildError ExportLines::SqueezeClients() {
   std::vector<uint32_t> group(n);
   std::vector<uint32_t> first;  // first line of each group, in order of appearance
   std::vector<size_t> groupHash;
-  std::vector<ClientKey> groupKey;  // beside the hash, so a probe reads no grid cell
   const ClientKeyHash hash;
+  auto keyOf = [this](const ExportLine& line) {
+    return ClientKey{Account(line), Ticker(line), OperCode(line)};
+  };
   for (size_t i = 0; i < n; ++i) {
-    const ExportLine& line = lines_[i];
-    const ClientKey key{Account(line), Ticker(line), OperCode(line)};
+    const ClientKey key = keyOf(lines_[i]);
     const size_t h = hash(key);
     size_t slot = h & (capacity - 1);
     for (;;) {
@@ -247,35 +251,39 @@ ExportBuildError ExportLines::SqueezeClients() {
         group[i] = static_cast<uint32_t>(first.size());
         first.push_back(static_cast<uint32_t>(i));
         groupHash.push_back(h);
-        groupKey.push_back(key);
         break;
       }
-      if (groupHash[g] == h && groupKey[g] == key) {
+      if (groupHash[g] == h && keyOf(lines_[first[g]]) == key) {
         group[i] = g;
         break;
       }
       slot = (slot + 1) & (capacity - 1);
     }
   }
+  std::vector<uint32_t>().swap(slots);
+  std::vector<size_t>().swap(groupHash);
   // Sums start with the group's first line; the others are added from the
   // last towards the second, which fixes the rounding of the result.
-  std::vector<double> amount(first.size()), total(first.size());
+  struct Sum {
+    double amount, total;
+  };
+  std::vector<Sum> sums(first.size());
   for (size_t g = 0; g < first.size(); ++g) {
     const ExportLine& line = lines_[first[g]];
-    amount[g] = line.price * line.quantity;
-    total[g] = line.quantity;
+    sums[g] = {line.price * line.quantity, line.quantity};
   }
   for (size_t i = n; i-- > 0;) {
     const uint32_t g = group[i];
     if (first[g] == i) continue;
-    amount[g] += lines_[i].price * lines_[i].quantity;
-    total[g] += lines_[i].quantity;
+    sums[g].amount += lines_[i].price * lines_[i].quantity;
+    sums[g].total += lines_[i].quantity;
   }
-  std::vector<ExportLine> squeezed;
-  squeezed.reserve(first.size());
+  // The result goes in place: group g's first line is line g or a later one,
+  // so no line still to be read is overwritten.
   for (size_t g = 0; g < first.size(); ++g) {
-    const ExportLine& line = lines_[first[g]];
-    if (total[g] == 0) {
+    const ExportLine line = lines_[first[g]];
+    const Sum& sum = sums[g];
+    if (sum.total == 0) {
       std::string message = "Суммарное количество ЦБ " + std::string(Ticker(line)) + " по счету " +
                             std::string(Account(line)) + " (операция \"" + std::string(OperCode(line)) +
                             "\", строка " + std::to_string(line.row) +
@@ -283,14 +291,14 @@ ExportBuildError ExportLines::SqueezeClients() {
       lines_.clear();
       return {ExportBuildError::Kind::ZeroQuantity, message};
     }
-    const double price = amount[g] / total[g];
-    if (!std::isfinite(price) || !std::isfinite(total[g])) {
+    const double price = sum.amount / sum.total;
+    if (!std::isfinite(price) || !std::isfinite(sum.total)) {
       lines_.clear();
       return NumberFormatError();
     }
-    squeezed.push_back({line.row, RoundFixed(price, 3), RoundFixed(total[g], 1)});
+    lines_[g] = {line.row, RoundFixed(price, 3), RoundFixed(sum.total, 1)};
   }
-  lines_ = std::move(squeezed);
+  lines_.resize(first.size());
   return {};
 }
 

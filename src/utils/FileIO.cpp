@@ -101,21 +101,28 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err
       if (error) *error = "Это не обычный файл";
       return false;
     }
-    if (st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+    // Read straight into the result: no copy through a buffer.
+    if (st.st_size > 0) bytes.resize(static_cast<size_t>(st.st_size));
   }
+  size_t got = 0;
   char buf[1 << 16];
   for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    // Past the expected size (a file that grew) through the small buffer.
+    const bool direct = got < bytes.size();
+    ssize_t n = direct ? ::read(fd, bytes.data() + got, bytes.size() - got) : ::read(fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
       int err = errno;
       ::close(fd);
+      bytes.resize(got);
       SetError(error, err);
       return false;
     }
     if (n == 0) break;
-    bytes.append(buf, static_cast<size_t>(n));
+    if (!direct) bytes.append(buf, static_cast<size_t>(n));
+    got += static_cast<size_t>(n);
   }
+  bytes.resize(got);  // a file that shrank meanwhile
   ::close(fd);
   return true;
 }

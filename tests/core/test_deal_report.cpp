@@ -64,6 +64,14 @@ TEST(DecodeReportTest, MatchesTheCodecOnMixedText) {
       "12345678abc;" + Utf8ToCp1251("Счет№ ёЁ") + "zzzzzzzzzzzzzzzz" + std::string("\x98\xFF\x80", 3) + "end";
   EXPECT_EQ(DecodeReport(bytes), Cp1251ToUtf8(bytes));
   EXPECT_EQ(DecodeReport(""), "");
+  // In place with room to spare, and through a copy without it.
+  for (size_t room : {bytes.size() * 3, bytes.size()}) {
+    std::string text;
+    text.reserve(room);
+    text = bytes;
+    DecodeReportInPlace(text);
+    EXPECT_EQ(text, Cp1251ToUtf8(bytes)) << room;
+  }
 }
 
 class FillTest : public ::testing::Test {
@@ -142,6 +150,36 @@ TEST_F(FillTest, FarFieldNumbersAndTabSeparator) {
   ASSERT_TRUE(FillDealGrid(lines, format, grid, nullptr, error));
   EXPECT_EQ(grid.Cell(0, 1), "ACC");
   EXPECT_EQ(grid.Cell(2, 1), "5000");
+}
+
+TEST_F(FillTest, RowsPackedIntoTheTextKeepEveryCellThroughLaterChanges) {
+  // Column 3 shows field 1 again, so a row may need more room than its line.
+  format.entries[2][kFileFieldNo] = "1";
+  const std::string wide(70000, 'w');
+  ReportLines lines;
+  lines.Parse("12345;b;007\r\n1;;\r\n" + wide + ";x;5\r\nabc;d;E/F\r\n", ';', format.clientIdField);
+  ASSERT_TRUE(FillDealGrid(lines, format, grid, nullptr, error));
+  EXPECT_EQ(lines.Count(), 0u);
+  const std::vector<std::vector<std::string>> expected = {
+      {"7", "12345", "12345"}, {"?", "1", "1"}, {"5", wide, wide}, {"E/", "abc", "abc"}};
+  ASSERT_EQ(grid.RowCount(), 5);
+  for (int r = 1; r <= 4; ++r)
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(grid.Cell(c, r), expected[r - 1][c]) << r << "," << c;
+  // A longer text, a cell's own text and a shorter one; the neighbours stay.
+  grid.SetCell(0, 1, "a much longer account");
+  grid.SetCell(1, 4, grid.Cell(1, 4).substr(1));
+  grid.SetCell(2, 3, "short");
+  EXPECT_EQ(grid.Cell(0, 1), "a much longer account");
+  EXPECT_EQ(grid.Cell(1, 1), "12345");
+  EXPECT_EQ(grid.Cell(2, 1), "12345");
+  EXPECT_EQ(grid.Cell(1, 4), "bc");
+  EXPECT_EQ(grid.Cell(2, 4), "abc");
+  EXPECT_EQ(grid.Cell(1, 3), wide);
+  EXPECT_EQ(grid.Cell(2, 3), "short");
+  grid.SetColCount(2);
+  EXPECT_EQ(grid.Cell(0, 1), "a much longer account");
+  EXPECT_EQ(grid.Cell(1, 3), wide);
+  EXPECT_EQ(grid.Cell(2, 1), "");
 }
 
 TEST(ReadReportTest, UnreadableFileGivesAMessage) {

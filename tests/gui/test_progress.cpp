@@ -87,6 +87,35 @@ class TestProgress : public QObject {
     QTRY_COMPARE(QApplication::focusWidget(), edit);
   }
 
+  void messagesGoThroughByTimeNotByReport() {
+    TProgressForm form(main.get(), "", " Экспорт данных");
+    form.show();
+    form.ShowProgress(0, 1, 1000);  // the first report shows at once
+    QCOMPARE(form.CountLabel()->text(), QString("( 1 / 1000 )"));
+    now = TProgressForm::kMessagePassMs - 1;
+    form.ShowProgress(0, 2, 1000);
+    QCOMPARE(form.CountLabel()->text(), QString("( 1 / 1000 )"));
+    QCOMPARE(form.Gauge().Percent(), 0);
+    now = 1000 + TProgressForm::kMessagePassMs;  // 1 s after the start and due
+    form.ShowProgress(0, 500, 1000);
+    QCOMPARE(form.CountLabel()->text(), QString("( 500 / 1000 )"));
+    QCOMPARE(form.DateTimeLabel()->text(), QString("1 сек."));
+    form.ShowProgress(0, 501, 1000);  // not due, yet a cancel is seen at once
+    form.CloseBtn()->click();
+    QVERIFY_THROWS_EXCEPTION(EProgressTerminate, form.ShowProgress(0, 502, 1000));
+    QCOMPARE(form.CountLabel()->text(), QString("( 502 / 1000 )"));
+
+    TProgressForm last(main.get(), "", "x");
+    last.show();
+    for (int i = 1; i <= 7; ++i) last.ShowProgress(0, i, -1);  // no total: never due by position
+    QCOMPARE(last.CountLabel()->text(), QString("( 1 )"));
+    QTimer::singleShot(0, [&] {
+      QCOMPARE(last.CountLabel()->text(), QString("( 7 )"));  // WaitDone shows the last report
+      last.CloseBtn()->click();
+    });
+    last.WaitDone();
+  }
+
   void withoutTotalTheBarIsHalfFull() {
     TProgressForm form(main.get(), "", "шаг");
     QCOMPARE(form.windowTitle(), QString("Процесс..."));

@@ -181,6 +181,7 @@ void TProgressForm::showEvent(QShowEvent* event) {
          s.y() + ProgressWindowOrigin(s.height(), height(), Count()));
   }
   startMs_ = NowMs();
+  lastPassMs_ = -1;
   // The window takes the focus from the main window it disables, so Enter
   // reaches its button.
   activateWindow();
@@ -223,21 +224,30 @@ void TProgressForm::SetDoneForm() {
 }
 
 void TProgressForm::ShowProgress(int stepIndex, long long position, long long total) {
-  const std::string counter = ProgressCounterText(position, total);
-  countLabel_->setText(QString::fromStdString(counter));
+  position_ = position;
+  total_ = total;
+  counterPending_ = true;
   if (gauge_.Set(position, total)) {
     bar_->repaint();
     ++gaugeRedraws_;
   }
-  if (stepIndex < 0 || stepIndex >= static_cast<int>(stepList_.size())) return;
+  if (stepIndex < 0 || stepIndex >= static_cast<int>(stepList_.size())) {
+    ShowCounter();
+    return;
+  }
   Step& step = stepList_[static_cast<size_t>(stepIndex)];
-  if (!isVisible()) throw EProgressTerminate(step.text, counter, position);
+  if (!isVisible()) {
+    ShowCounter();
+    throw EProgressTerminate(step.text, ProgressCounterText(position, total), position);
+  }
+  bool due = position == total;
   if (stepIndex != currentStep_) {
     QFont f = step.label->font();
     f.setBold(true);
     step.label->setFont(f);
     step.label->adjustSize();
     currentStep_ = stepIndex;
+    due = true;
   }
   if (position == total) {
     if (!step.check) {
@@ -253,11 +263,23 @@ void TProgressForm::ShowProgress(int stepIndex, long long position, long long to
     step.label->setFont(f);
     if (stepIndex == static_cast<int>(stepList_.size()) - 1) SetDoneForm();
   }
+  // Pending messages go through by time, not at every report: a repaint and
+  // a round trip to the display per deal would cost more than the deal.
+  const qint64 now = NowMs();
+  if (!due && lastPassMs_ >= 0 && now - lastPassMs_ >= 0 && now - lastPassMs_ < kMessagePassMs) return;
+  ShowCounter();
   QCoreApplication::processEvents();
-  dateTimeLabel_->setText(QString::fromStdString(ElapsedTimeText(NowMs() - startMs_)));
+  lastPassMs_ = NowMs();
+  dateTimeLabel_->setText(QString::fromStdString(ElapsedTimeText(lastPassMs_ - startMs_)));
+}
+
+void TProgressForm::ShowCounter() {
+  counterPending_ = false;
+  countLabel_->setText(QString::fromStdString(ProgressCounterText(position_, total_)));
 }
 
 void TProgressForm::WaitDone() {
+  if (counterPending_) ShowCounter();  // the last report's counter, exactly
   closeBtn_->setEnabled(true);
   SetDoneForm();
   if (!isVisible()) return;

@@ -30,6 +30,8 @@ class TProgressForm : public QDialog {
   static constexpr int kDesignHeight = 103;
   static constexpr int kBottomStrip = 77;
   static const char* const kDesignStepText;
+  // Pending window messages are let through at most this often while running.
+  static constexpr qint64 kMessagePassMs = 50;
 
   // `steps` holds at least one text; a blank caption keeps "Процесс...".
   TProgressForm(QWidget* owner, const QString& caption, const std::vector<std::string>& steps);
@@ -78,6 +80,7 @@ class TProgressForm : public QDialog {
   void Build(const QString& caption, const std::vector<std::string>& steps);
   void SetDoneForm();
   void ReleaseMainWindow();
+  void ShowCounter();
 
   struct Step {
     std::string text;
@@ -97,6 +100,10 @@ class TProgressForm : public QDialog {
   std::vector<Step> stepList_;
   int currentStep_ = -1;
   qint64 startMs_ = 0;
+  qint64 lastPassMs_ = -1;  // when messages last went through; -1 before the first report
+  long long position_ = 0;
+  long long total_ = 0;
+  bool counterPending_ = false;  // the label does not show the last report yet
   bool done_ = false;
   QPointer<QWidget> disabledMain_;
   FocusReturn focusBack_;  // the control that had the focus before the window
