@@ -164,15 +164,19 @@ bool DbfFile::BeginWrite() {
       EndWrite();
       return false;
     }
-    // Another writer may have appended or cleared while we waited.
-    unsigned char h[12];
-    if (::pread(fd_, h, sizeof h, 0) != ssize_t(sizeof h))
-      Fail("изменен другой программой: заголовок не читается");
-    if (Le32(h + 4) != count_ || Le16(h + 8) != headerLength_ || Le16(h + 10) != recordLength_ ||
-        size < CountedEnd())
-      ReadHeader();
-    else
-      size_ = size;
+    // Another writer may have appended or cleared while we waited: every
+    // writer changes the size with the count, so a file just as we left it
+    // keeps our header.
+    if (size != size_ || size != CountedEnd()) {
+      unsigned char h[12];
+      if (::pread(fd_, h, sizeof h, 0) != ssize_t(sizeof h))
+        Fail("изменен другой программой: заголовок не читается");
+      if (Le32(h + 4) != count_ || Le16(h + 8) != headerLength_ || Le16(h + 10) != recordLength_ ||
+          size < CountedEnd())
+        ReadHeader();
+      else
+        size_ = size;
+    }
     // Bytes of unfinished records (a killed writer, a full disk) go before
     // anything is written, so no reader ever takes them for records.
     if (outermost && ahead_ == 0 && size_ > CountedEnd()) {
