@@ -1,6 +1,7 @@
 #include "engine/DbfFile.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,6 +91,18 @@ void TodayBytes(unsigned char out[3]) {
 
 }  // namespace
 
+RecordCopy::RecordCopy(size_t size) : size_(size) {
+  if (size == 0) return;
+  void* m = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (m == MAP_FAILED) throw std::bad_alloc();
+  ::madvise(m, size, MADV_HUGEPAGE);
+  data_ = static_cast<char*>(m);
+}
+
+RecordCopy::~RecordCopy() {
+  if (data_) ::munmap(data_, size_);
+}
+
 DbfFile::~DbfFile() {
   if (fd_ >= 0) ::close(fd_);
 }
@@ -164,15 +177,19 @@ bool DbfFile::BeginWrite() {
       EndWrite();
       return false;
     }
-    // Another writer may have appended or cleared while we waited.
-    unsigned char h[12];
-    if (::pread(fd_, h, sizeof h, 0) != ssize_t(sizeof h))
-      Fail("изменен другой программой: заголовок не читается");
-    if (Le32(h + 4) != count_ || Le16(h + 8) != headerLength_ || Le16(h + 10) != recordLength_ ||
-        size < CountedEnd())
-      ReadHeader();
-    else
-      size_ = size;
+    // Another writer may have appended or cleared while we waited: every
+    // writer changes the size with the count, so a file just as we left it
+    // keeps our header.
+    if (size != size_ || size != CountedEnd()) {
+      unsigned char h[12];
+      if (::pread(fd_, h, sizeof h, 0) != ssize_t(sizeof h))
+        Fail("изменен другой программой: заголовок не читается");
+      if (Le32(h + 4) != count_ || Le16(h + 8) != headerLength_ || Le16(h + 10) != recordLength_ ||
+          size < CountedEnd())
+        ReadHeader();
+      else
+        size_ = size;
+    }
     // Bytes of unfinished records (a killed writer, a full disk) go before
     // anything is written, so no reader ever takes them for records.
     if (outermost && ahead_ == 0 && size_ > CountedEnd()) {
@@ -374,24 +391,28 @@ void DbfFile::Remember(off_t end) {
   if (end > size_) size_ = end;
 }
 
-std::shared_ptr<const std::string> DbfFile::Records() {
+std::shared_ptr<const RecordCopy> DbfFile::Records() {
   if (records_ && recordsVersion_ == version_) return records_;
   records_.reset();
-  auto all = std::make_shared<std::string>();
-  ReadRecords(0, count_, *all);
-  records_ = std::move(all);
+  auto copy = std::make_shared<RecordCopy>(size_t(count_) * recordLength_);
+  ReadRecords(0, count_, copy->data());
+  records_ = std::move(copy);
   recordsVersion_ = version_;
   return records_;
 }
 
 void DbfFile::ReadRecords(uint32_t first, uint32_t n, std::string& buf) const {
-  size_t bytes = size_t(n) * recordLength_;
-  buf.resize(bytes);
-  off_t at = off_t(headerLength_) + off_t(first) * recordLength_;
+  buf.resize(size_t(n) * recordLength_);
+  ReadRecords(first, n, buf.data());
+}
+
+void DbfFile::ReadRecords(uint32_t first, uint32_t n, char* out) const {
+  const size_t bytes = size_t(n) * recordLength_;
+  const off_t at = off_t(headerLength_) + off_t(first) * recordLength_;
   LockRead();
   size_t done = 0;
   while (done < bytes) {
-    ssize_t r = ::pread(fd_, buf.data() + done, bytes - done, at + off_t(done));
+    ssize_t r = ::pread(fd_, out + done, bytes - done, at + off_t(done));
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) {
       const int err = errno;

@@ -29,6 +29,24 @@ struct DbfField {
   uint16_t codePage = 1251;  // of the text in C fields: 1251 or 866
 };
 
+// Records copied out of a file into memory of their own: anonymous pages,
+// huge ones where the kernel gives them, so copying a big table costs little
+// and nothing another program does to the file can reach the copy.
+class RecordCopy {
+ public:
+  explicit RecordCopy(size_t size);
+  ~RecordCopy();
+  RecordCopy(const RecordCopy&) = delete;
+  RecordCopy& operator=(const RecordCopy&) = delete;
+  char* data() { return data_; }
+  const char* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+};
+
 class DbfFile {
  public:
   // Opens and checks the file; throws EDBEngineError naming it when it is
@@ -64,9 +82,10 @@ class DbfFile {
 
   // Every counted record, read once per file version under a shared lock:
   // a consistent picture for readers that visit records out of order.
-  std::shared_ptr<const std::string> Records();
+  std::shared_ptr<const RecordCopy> Records();
   // Reads records [first, first + n) into buf (n * RecordLength bytes).
   void ReadRecords(uint32_t first, uint32_t n, std::string& buf) const;
+  void ReadRecords(uint32_t first, uint32_t n, char* out) const;
 
   // Writes changed records in place, then the header date.
   void WriteRecords(const std::vector<std::pair<uint32_t, std::string>>& records);
@@ -131,7 +150,7 @@ class DbfFile {
   int writeLocks_ = 0;
   mutable Lock lockHeld_ = kNone;  // as set on the file
 
-  std::shared_ptr<const std::string> records_;
+  std::shared_ptr<const RecordCopy> records_;
   uint64_t recordsVersion_ = ~uint64_t(0);
 
   struct Index {

@@ -51,9 +51,9 @@ struct DbfVtab : sqlite3_vtab {
 
 struct DbfCursor : sqlite3_vtab_cursor {
   std::shared_ptr<DbfFile> file;
-  uint32_t count = 0;                          // records when the scan began
-  std::shared_ptr<const std::string> records;  // all of them, when visited out of order
-  std::vector<uint32_t> list;                  // records to visit when not scanning all
+  uint32_t count = 0;                         // records when the scan began
+  std::shared_ptr<const RecordCopy> records;  // all of them, when visited out of order
+  std::vector<uint32_t> list;                 // records to visit when not scanning all
   bool useList = false;
   size_t listPos = 0;
   uint32_t record = 0;  // current record number (from 0)
