@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   drs::ScopedMessageHandler scoped(&messages);
   clock_.start();
 
-  TMMVBForm form;
+  drs::TMMVBForm form;
   drs::SetAppMainWindow(&form);
   form.show();
   QApplication::processEvents();
