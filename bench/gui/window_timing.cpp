@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
   form.findChild<drs::TFilenameEdit*>("InFilenameEdit")->SetText(QString::fromLocal8Bit(argv[1]));
   form.findChild<QLineEdit*>("MinClientEdit")->setText("0");
   form.findChild<QLineEdit*>("MaxClientEdit")->setText("99999999");
-  form.findChild<TRadioGroup*>("WriteModeRadioGroup")->SetItemIndex(0);
+  form.findChild<drs::TRadioGroup*>("WriteModeRadioGroup")->SetItemIndex(0);
   form.findChild<QCheckBox*>("SqueeseClaineCheckBox")->setChecked(true);
   form.findChild<QCheckBox*>("SqueeseClientCheckBox")->setChecked(false);
   form.findChild<drs::TFilenameEdit*>("OutFilenameEdit")
