@@ -15,14 +15,16 @@ set(CPACK_PACKAGE_VENDOR "drsprep")
 set(CPACK_PACKAGE_CONTACT "drsprep maintainers <drsprep@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Deal file for the settlement system from the exchange's deal report")
 set(CPACK_PACKAGE_DESCRIPTION
-    "drsprep loads the exchange's daily deal report, marks the broker's clients and exports\n"
-    "their deals into the settlement system's dBASE deal table, with turnovers.\n"
-    "drsprep-batch runs the same steps from the command line.")
+    "drsprep loads the exchange's daily deal report, marks the broker's clients and exports
+their deals into the settlement system's dBASE deal table, with turnovers.
+drsprep-batch runs the same steps from the command line.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY drsprep)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt's own dialogs and menus in Russian.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+if(DRS_BUILD_GUI)
+  # Qt's own dialogs and menus in Russian.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+endif()
 include(CPack)
