@@ -130,9 +130,9 @@ TEST_F(FillTest, FieldNumberThatIsNotAnIntegerStopsFilling) {
 }
 
 TEST_F(FillTest, FieldNumberBelowOneGivesTheEmptyText) {
-  ReportLines lines;
-  lines.Parse("1;2;ACC;4\r\n", ';', format.clientIdField);
   for (const char* number : {"0", "-1"}) {
+    ReportLines lines;  // the fill takes the lines' text
+    lines.Parse("1;2;ACC;4\r\n", ';', format.clientIdField);
     format.entries[2][kFileFieldNo] = number;
     ASSERT_TRUE(FillDealGrid(lines, format, grid, nullptr, error));
     EXPECT_EQ(grid.Cell(0, 1), "ACC");
