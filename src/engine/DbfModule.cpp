@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -22,6 +21,7 @@
 #include "utils/Cp1251.h"
 #include "utils/Cp866.h"
 #include "utils/TextCase.h"
+#include "utils/Utils.h"
 
 namespace drs {
 
@@ -926,13 +926,6 @@ sqlite3_module MakeModule() {
 }
 
 }  // namespace
-
-bool ValidDate(int y, int m, int d) {
-  return y >= 1 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= 31 &&
-         std::chrono::year_month_day(std::chrono::year(y), std::chrono::month(unsigned(m)),
-                                     std::chrono::day(unsigned(d)))
-             .ok();
-}
 
 void RegisterDbfModule(sqlite3* db) {
   static const sqlite3_module module = MakeModule();

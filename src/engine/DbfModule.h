@@ -21,7 +21,5 @@ std::string ResolveTableFile(const std::string& folder, const std::string& name)
 // exactly that name when there is one, else the one file of the folder
 // whose name differs only in letter case; with several, none is taken.
 std::string ResolveNamedFile(const std::string& path);
-// A calendar date of the years 1..9999.
-bool ValidDate(int year, int month, int day);
 
 }  // namespace drs

@@ -11,6 +11,7 @@
 #include "engine/DbfModule.h"
 #include "utils/Errors.h"
 #include "utils/TextCase.h"
+#include "utils/Utils.h"
 
 namespace drs {
 

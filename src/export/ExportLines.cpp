@@ -10,6 +10,7 @@
 #include "deals/DealGrid.h"
 #include "deals/Marking.h"
 #include "deals/ReplaceList.h"
+#include "utils/Utils.h"
 
 namespace drs {
 
@@ -108,11 +109,7 @@ bool ParseTradeDate(std::string_view text, int& year, int& month, int& day) {
   day = parts[0];
   month = parts[1];
   year = parts[2];
-  if (year < 1 || month < 1 || month > 12 || day < 1) return false;
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  const int last = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-  return day <= last;
+  return ValidDate(year, month, day);
 }
 
 std::string_view ExportLines::Account(const ExportLine& line) const {

@@ -1,6 +1,8 @@
 #include "utils/Utils.h"
 
 #include <unistd.h>
+
+#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <system_error>
@@ -209,5 +211,13 @@ void SetRussianDateNames() {
 }
 
 const DateNames& CurrentDateNames() { return Names(); }
+
+bool ValidDate(int year, int month, int day) {
+  using namespace std::chrono;
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= 31 &&
+         year_month_day(std::chrono::year(year), std::chrono::month(unsigned(month)),
+                        std::chrono::day(unsigned(day)))
+             .ok();
+}
 
 }  // namespace drs

@@ -62,6 +62,9 @@ size_t ByteOffsetOfChar(std::string_view text, size_t index);
 // The first n characters.
 std::string LeftChars(std::string_view text, size_t n);
 
+// A calendar date of the years 1..9999: the one calendar check.
+bool ValidDate(int year, int month, int day);
+
 // Russian date names, set once at start (SetRussianDateNames).
 struct DateNames {
   std::array<std::string, 7> shortDays;  // Sunday first
