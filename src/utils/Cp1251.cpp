@@ -37,28 +37,27 @@ const DecodeTable& Decoder() {
   return table;
 }
 
-const std::unordered_map<char32_t, unsigned char>& Encoder() {
-  static const std::unordered_map<char32_t, unsigned char> map = [] {
-    std::unordered_map<char32_t, unsigned char> m;
-    for (int b = 0x80; b < 0x100; ++b)
-      m.emplace(kHigh[static_cast<size_t>(b - 0x80)], static_cast<unsigned char>(b));
-    return m;
-  }();
-  return map;
+const UpperHalfEncoder& Encoder() {
+  static const UpperHalfEncoder encoder(kHigh);
+  return encoder;
 }
 
-bool EncodeOne(char32_t cp, unsigned char& byte) {
+}  // namespace
+
+UpperHalfEncoder::UpperHalfEncoder(const std::array<char16_t, 128>& high) {
+  for (size_t i = 0; i < high.size(); ++i) bytes_.emplace(high[i], static_cast<unsigned char>(0x80 + i));
+}
+
+bool UpperHalfEncoder::Encode(char32_t cp, unsigned char& byte) const {
   if (cp < 0x80) {
     byte = static_cast<unsigned char>(cp);
     return true;
   }
-  auto it = Encoder().find(cp);
-  if (it == Encoder().end()) return false;
+  auto it = bytes_.find(cp);
+  if (it == bytes_.end()) return false;
   byte = it->second;
   return true;
 }
-
-}  // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -129,7 +128,7 @@ std::string Utf8ToCp1251(std::string_view text) {
     }
     char32_t cp = NextCodePoint(text, pos);
     unsigned char byte;
-    out += EncodeOne(cp, byte) ? static_cast<char>(byte) : '?';
+    out += Encoder().Encode(cp, byte) ? static_cast<char>(byte) : '?';
   }
   return out;
 }
@@ -139,7 +138,7 @@ bool FitsCp1251(std::string_view text) {
   while (pos < text.size()) {
     char32_t cp = NextCodePoint(text, pos);
     unsigned char byte;
-    if (!EncodeOne(cp, byte)) return false;
+    if (!Encoder().Encode(cp, byte)) return false;
   }
   return true;
 }

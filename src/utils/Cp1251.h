@@ -2,8 +2,10 @@
 // the program text is UTF-8.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace drs {
 
@@ -19,5 +21,17 @@ bool FitsCp1251(std::string_view text);
 // U+FFFD and advances by one byte.
 char32_t NextCodePoint(std::string_view text, size_t& pos);
 void AppendUtf8(std::string& out, char32_t cp);
+
+// The byte of a character in a code page whose bytes below 0x80 are ASCII,
+// given the code points of its bytes 0x80..0xFF (1251 and 866 alike).
+class UpperHalfEncoder {
+ public:
+  explicit UpperHalfEncoder(const std::array<char16_t, 128>& high);
+  // False when the code page has no byte for the character.
+  bool Encode(char32_t cp, unsigned char& byte) const;
+
+ private:
+  std::unordered_map<char32_t, unsigned char> bytes_;
+};
 
 }  // namespace drs

@@ -1,7 +1,6 @@
 #include "utils/Cp866.h"
 
 #include <array>
-#include <unordered_map>
 
 #include "utils/Cp1251.h"
 
@@ -23,24 +22,9 @@ constexpr std::array<char16_t, 128> kHigh = {
     0x0457, 0x040E, 0x045E, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x2116, 0x00A4, 0x25A0, 0x00A0,
 };
 
-const std::unordered_map<char32_t, char>& Encoder() {
-  static const std::unordered_map<char32_t, char> map = [] {
-    std::unordered_map<char32_t, char> m;
-    for (int b = 0x80; b < 0x100; ++b) m.emplace(kHigh[size_t(b - 0x80)], static_cast<char>(b));
-    return m;
-  }();
-  return map;
-}
-
-bool EncodeOne(char32_t cp, char& byte) {
-  if (cp < 0x80) {
-    byte = static_cast<char>(cp);
-    return true;
-  }
-  auto it = Encoder().find(cp);
-  if (it == Encoder().end()) return false;
-  byte = it->second;
-  return true;
+const UpperHalfEncoder& Encoder() {
+  static const UpperHalfEncoder encoder(kHigh);
+  return encoder;
 }
 
 }  // namespace
@@ -55,16 +39,16 @@ std::string Cp866ToUtf8(std::string_view bytes) {
 std::string Utf8ToCp866(std::string_view text) {
   std::string out;
   for (size_t pos = 0; pos < text.size();) {
-    char byte;
-    out += EncodeOne(NextCodePoint(text, pos), byte) ? byte : '?';
+    unsigned char byte;
+    out += Encoder().Encode(NextCodePoint(text, pos), byte) ? static_cast<char>(byte) : '?';
   }
   return out;
 }
 
 bool FitsCp866(std::string_view text) {
   for (size_t pos = 0; pos < text.size();) {
-    char byte;
-    if (!EncodeOne(NextCodePoint(text, pos), byte)) return false;
+    unsigned char byte;
+    if (!Encoder().Encode(NextCodePoint(text, pos), byte)) return false;
   }
   return true;
 }
