@@ -30,57 +30,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/Connection.h"
+#include "engine/DbValue.h"
 #include "engine/EDBEngineError.h"
 #include "engine/SqlName.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
+#include "engine/SqlText.h"
+#include "engine/SqliteHandle.h"
 
 namespace drs {
 
-// One value of a result row.
-struct DbValue {
-  enum class Kind : uint8_t { Null, Integer, Float, Text };
-  Kind kind = Kind::Null;
-  int64_t integer = 0;
-  double number = 0;
-  std::string text;
-
-  static DbValue Null() { return {}; }
-  static DbValue Int(int64_t v) {
-    DbValue d;
-    d.kind = Kind::Integer;
-    d.integer = v;
-    return d;
-  }
-  static DbValue Float(double v) {
-    DbValue d;
-    d.kind = Kind::Float;
-    d.number = v;
-    return d;
-  }
-  static DbValue Text(std::string v) {
-    DbValue d;
-    d.kind = Kind::Text;
-    d.text = std::move(v);
-    return d;
-  }
-
-  bool IsNull() const { return kind == Kind::Null; }
-  // Integers in decimal, floats with up to 15 significant digits ("." as
-  // the decimal point), null as "".
-  std::string AsString() const;
-  // Text is read as a number ("" and text that is no number give 0).
-  double AsFloat() const;
-};
-
-// What a result column holds, from the table's field type.
-enum class FieldKind : uint8_t { Text, Integer, Float, Date, Logical, Other };
-
-struct FieldInfo {
-  std::string name;
-  FieldKind kind = FieldKind::Other;
-};
+class LiveResult;
 
 class TQuery {
  public:
@@ -103,14 +62,14 @@ class TQuery {
   // the query, regenerates the text and drops the prepared statement.
   void SetSQL(const std::string& text);
   void SetSQL(const std::vector<std::string>& lines);
-  const std::string& SQLTemplate() const { return template_; }
+  const std::string& SQLTemplate() const { return sql_.Template(); }
   // Macros %NAME in the template; each holds "0=0" until set.
   void SetMacro(const std::string& name, const std::string& value);
   std::string MacroValue(const std::string& name) const;
   // Replaces the macros of the template by their values.
   void RegenerateSQL();
   // The statement as it will be prepared.
-  const std::string& Text() const { return text_; }
+  const std::string& Text() const { return sql_.Text(); }
 
   // Named parameters :NAME, bound by name without regard to case. Values
   // stay bound across executions until changed.
@@ -169,21 +128,9 @@ class TQuery {
   void Refresh();
 
  private:
-  struct Param {
-    std::string name;
-    DbValue value;
-    bool set = false;
-  };
-  struct Live;
-
-  void ResetConnection();
+  // Closes the query and drops its prepared statement.
+  void DropStatement();
   void EnsurePrepared();
-  sqlite3_stmt* PrepareText(const std::string& text);
-  // `borrow`: text is bound without a copy; only for a statement stepped to
-  // its end before any parameter can change (ExecSQL).
-  void BindAll(sqlite3_stmt* stmt, const std::vector<int>& slots, bool borrow = false);
-  std::vector<int> SlotsFor(sqlite3_stmt* stmt);
-  Param& ParamSlot(const std::string& name);
   void ReadCurrentRow();
   void StepCursor();
   void LoadAllRows();
@@ -193,18 +140,12 @@ class TQuery {
   [[noreturn]] void FailStatement(int rc, const std::string& message) const;
 
   std::string database_;
-  std::string template_;
-  std::string text_;
-  std::map<std::string, std::string> macros_;      // folded name -> value
-  std::map<std::string, std::string> tableFiles_;  // folded table name -> file
-  std::vector<Param> params_;
+  SqlText sql_;
   bool requestLive_ = false;
 
-  sqlite3* db_ = nullptr;
-  std::string connectedFolder_;  // folder the connection's tables resolve in
-  std::string connectedName_;    // the database name it was resolved from
-  size_t lastSlot_ = 0;          // parameters are mostly set in order
-  sqlite3_stmt* stmt_ = nullptr;
+  // Declared in the order they are made; statements go before their connection.
+  Connection connection_;
+  StatementHandle stmt_;
   std::vector<int> stmtSlots_;  // parameter slot per statement parameter
   bool active_ = false;
   bool eof_ = true;
@@ -212,7 +153,8 @@ class TQuery {
   std::vector<DbValue> current_;
   std::optional<int64_t> recordCount_;
   std::optional<std::vector<std::vector<DbValue>>> rows_;
-  std::unique_ptr<Live> live_;
+  std::unique_ptr<LiveResult> live_;
+  int64_t livePos_ = 0;  // the cursor's row of a live result
 };
 
 }  // namespace drs

@@ -1,0 +1,65 @@
+// A statement's text: the template with its %NAME macros, the text made
+// from them, and the values of its named parameters :NAME.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/DbValue.h"
+
+struct sqlite3_stmt;
+
+namespace drs {
+
+// Parameter and column names compare without regard to case.
+bool SameName(const std::string& a, const std::string& b);
+
+// The statement that counts the rows of select `text` (its final ORDER BY
+// left out when nothing follows it: order never changes the count, and
+// sorting is the dear part of it).
+std::string CountStatement(const std::string& text);
+
+class SqlText {
+ public:
+  void SetTemplate(const std::string& text) { template_ = text; }
+  const std::string& Template() const { return template_; }
+  // Macros %NAME in the template; each holds "0=0" until set.
+  void SetMacro(const std::string& name, const std::string& value);
+  std::string MacroValue(const std::string& name) const;
+  // Replaces the macros of the template by their values (never inside
+  // quotes); true when that changed the text.
+  bool Regenerate();
+  // The statement as it will be prepared.
+  const std::string& Text() const { return text_; }
+
+  // Named parameters; values stay set until changed.
+  void SetString(const std::string& name, const std::string& value);
+  void SetFloat(const std::string& name, double value);
+  void SetDate(const std::string& name, int year, int month, int day);
+  void SetDate(const std::string& name, const std::string& text);
+  void SetNull(const std::string& name);
+
+  // The parameter slot of each parameter of a prepared statement, in order.
+  std::vector<int> SlotsFor(sqlite3_stmt* stmt);
+  // Binds the values; a parameter without a value fails (the statement is
+  // reset). `borrow`: text is bound without a copy, only for a statement
+  // stepped to its end before any value can change.
+  void Bind(sqlite3_stmt* stmt, const std::vector<int>& slots, bool borrow = false) const;
+
+ private:
+  struct Param {
+    std::string name;
+    DbValue value;
+    bool set = false;
+  };
+  Param& ParamSlot(const std::string& name);
+
+  std::string template_;
+  std::string text_;
+  std::map<std::string, std::string> macros_;  // folded name -> value
+  std::vector<Param> params_;
+  size_t lastSlot_ = 0;  // parameters are mostly set in order
+};
+
+}  // namespace drs
