@@ -1,4 +1,8 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <ctime>
+#include <functional>
 
 #include "engine_fixture.h"
 #include "utils/Errors.h"
@@ -312,4 +316,78 @@ TEST_F(EngineTest, RowCountsOfOrderedStatementsWithAndWithoutLimit) {
   q.Open();
   EXPECT_EQ(q.RecordCount(), 4);
   EXPECT_EQ(q.AsString(0) + q.AsString(1), "1001GAZP");
+}
+
+// A statement that fails half-way (on its second row) throws, leaves the
+// table as it was and unlocked, and leaves no file open once its query is gone.
+TEST_F(EngineTest, AStatementFailingHalfWayLeavesNothingBehind) {
+  Insert({{"1001", "GAZP", 1, 10, 5}, {"1002", "SBER", 0, 20, 6}, {"1003", "LKOH", 1, 30, 7}});
+  const std::string before = ReadAll(out);
+  auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+  // abs() of the least integer is an error SQLite finds only when it gets there.
+  const std::string second = "abs(case when rowid = 2 then -9223372036854775807 - 1 else 1 end)";
+  struct Case {
+    const char* what;
+    std::string sql;
+    bool live;
+    std::function<void(TQuery&)> run;
+  } cases[] = {
+      {"cursor", "select clientid, " + second + " from DEALS", false,
+       [](TQuery& q) {
+         q.Open();
+         q.Next();
+       }},
+      {"all rows", "select clientid, " + second + " from DEALS", false,
+       [](TQuery& q) {
+         q.Open();
+         q.Row(2);
+       }},
+      {"count", "select clientid from DEALS where " + second + " > 0 order by clientid", false,
+       [](TQuery& q) {
+         q.Open();
+         q.RecordCount();
+       }},
+      {"update", "update DEALS set QTY = " + second, false, [](TQuery& q) { q.ExecSQL(); }},
+      {"insert", "insert into DEALS (CLIENTID, QTY) select CLIENTID, " + second + " from DEALS", false,
+       [](TQuery& q) { q.ExecSQL(); }},
+      {"live edit", "select CLIENTID,QTY from DEALS", true,
+       [](TQuery& q) {
+         q.Open();
+         q.SetCell(1, 1, "1e400");
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto files = openFiles();
+    {
+      TQuery q;
+      q.SetDatabaseName(dir.string());
+      q.SetRequestLive(c.live);
+      q.SetSQL(c.sql);
+      EXPECT_THROW(c.run(q), EDBEngineError);
+      EXPECT_EQ(ReadAll(out), before);
+      int fd = ::open(out.c_str(), O_RDWR);
+      ASSERT_GE(fd, 0);
+      struct flock fl {};
+      fl.l_type = F_WRLCK;
+      fl.l_whence = SEEK_SET;
+      EXPECT_EQ(::fcntl(fd, F_OFD_SETLK, &fl), 0) << "the table is still locked";
+      ::close(fd);
+    }
+    EXPECT_EQ(openFiles(), files);
+  }
+}
+// Tying a table to another file drops what the connection made for the old one.
+TEST_F(EngineTest, ATableTiedToAnotherFileReadsTheNewFile) {
+  Insert({{"1001", "GAZP", 1, 10, 5}});
+  const std::string other = (dir / "other.txt").string();
+  CreateOutputTable(other);
+  TQuery q;
+  q.SetDatabaseName(dir.string());
+  q.SetSQL("select count(*) from T");
+  for (const auto& [file, rows] : {std::pair{out, 1.0}, {other, 0.0}, {out, 1.0}}) {
+    q.SetTableFile("T", file);
+    q.Open();
+    EXPECT_EQ(q.AsFloat(0), rows) << file;
+  }
 }
