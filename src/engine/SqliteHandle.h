@@ -22,8 +22,8 @@ struct StatementFinalizer {
 using DbHandle = std::unique_ptr<sqlite3, SqliteCloser>;
 using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
-// Resets a statement when the scope ends, so a cursor left on a row (and
-// the table's read it holds) never outlives a failure.
+// Resets a statement when the scope ends, so one that failed half-way is
+// ready to run again whichever way the scope was left.
 class StatementReset {
  public:
   explicit StatementReset(sqlite3_stmt* st) : st_(st) {}
