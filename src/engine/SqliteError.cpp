@@ -10,8 +10,12 @@
 namespace drs {
 
 std::string EngineMessage(const std::string& raw, const std::string& statement) {
+  // The engine's own messages are Russian; SQLite's are English, though the
+  // names they quote may be Cyrillic, and begin with a Latin word.
+  bool russian = false;
   for (unsigned char c : raw)
-    if (c >= 0x80) return raw;
+    if (c >= 0x80) russian = true;
+  if (russian && static_cast<unsigned char>(raw[0]) >= 0x80) return raw;
   static const std::pair<std::regex, const char*> kKnown[] = {
       {std::regex("no such column: (.*)"), "Нет такого поля: $1"},
       {std::regex("table (.*) has no column named (.*)"), "В таблице $1 нет поля $2"},
@@ -28,14 +32,11 @@ std::string EngineMessage(const std::string& raw, const std::string& statement) 
       {std::regex("out of memory"), "Недостаточно памяти"},
       {std::regex("interrupted"), "Запрос прерван"},
   };
-  std::string msg = "Ошибка выполнения запроса";
-  for (const auto& [pattern, text] : kKnown) {
-    if (std::regex_match(raw, pattern)) {
-      msg = std::regex_replace(raw, pattern, text);
-      break;
-    }
-  }
-  return msg + "\nЗапрос: " + statement;
+  for (const auto& [pattern, text] : kKnown)
+    if (std::regex_match(raw, pattern))
+      return std::regex_replace(raw, pattern, text) + "\nЗапрос: " + statement;
+  if (russian) return raw;
+  return "Ошибка выполнения запроса\nЗапрос: " + statement;
 }
 
 void ThrowStatementError(int rc, const std::string& raw, const std::string& statement) {

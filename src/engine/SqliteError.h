@@ -6,7 +6,8 @@
 namespace drs {
 
 // The message of a failure: the engine's own (Russian already) as it
-// stands; SQLite's put into Russian and followed by "Запрос: <statement>".
+// stands; SQLite's (English, whatever names it quotes) put into Russian and
+// followed by "Запрос: <statement>".
 std::string EngineMessage(const std::string& raw, const std::string& statement);
 
 // Throws EDBEngineError for a statement that failed with result code `rc`:

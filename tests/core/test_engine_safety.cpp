@@ -226,9 +226,11 @@ TEST_F(EngineTest, ForeignColumnTypesAndMessages) {
   EXPECT_EQ(bytes.substr(289 + 97 + 25, 12), "0           ");
   EXPECT_EQ(bytes.substr(289 + 37, 12), "2.5         ");
 
-  for (const std::string& sql : {std::string("insert into DEALS (NOPE) values (1)"),
-                                 std::string("insert into DEALS (CLIENTID) values (1, 2)"),
-                                 std::string("select NOPE from DEALS"), std::string("selec 1")}) {
+  for (const std::string& sql :
+       {std::string("insert into DEALS (NOPE) values (1)"),
+        std::string("insert into DEALS (CLIENTID) values (1, 2)"), std::string("select NOPE from DEALS"),
+        std::string("selec 1"), std::string("select ЦЕНА from DEALS"),
+        std::string("insert into DEALS (ЦЕНА) values (1)")}) {
     const std::string e = ErrorOf([&] {
       TQuery q;
       q.SetDatabaseName(dir.string());
