@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "engine/DbfModule.h"
+#include "engine/TablePath.h"
 #include "utils/Errors.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"
