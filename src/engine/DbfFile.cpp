@@ -173,6 +173,24 @@ void DbfFile::EndWrite() {
   }
 }
 
+bool DbfFile::Replace(const std::string& path, const std::string& bytes, std::string* error) {
+  // Never opened through a link (the rename replaces the link, not its
+  // target) nor blocking on a device or pipe.
+  std::unique_ptr<DbfFile> old(new DbfFile);
+  old->path_ = path;
+  old->fd_ = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  try {
+    // A file nobody can write has no writer to wait for.
+    if (old->fd_ >= 0 && ::fstat(old->fd_, &st) == 0 && S_ISREG(st.st_mode)) old->SetLock(kWrite);
+  } catch (const EDBEngineError& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+  // The lock goes with the descriptor, after the rename.
+  return WriteFileAtomic(path, bytes, error);
+}
+
 void DbfFile::Fail(const std::string& what) const { throw EDBEngineError("Файл " + path_ + " " + what); }
 
 std::shared_ptr<DbfFile> DbfFile::Open(const std::string& path) {

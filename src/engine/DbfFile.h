@@ -60,6 +60,12 @@ class DbfFile {
   // file was removed or replaced meanwhile: Acquire the new one.
   bool BeginWrite();
   void EndWrite();
+  // Writes `bytes` as the whole file at `path` (a new file, renamed over
+  // the old). An existing table is replaced only under its exclusive lock
+  // (waiting as BeginWrite does), so a writer still at work on it is never
+  // between its records and its count; it then finds the file replaced.
+  // False with the reason in `error` (when given).
+  static bool Replace(const std::string& path, const std::string& bytes, std::string* error = nullptr);
   // How long a writer waits for another program's lock.
   static std::chrono::milliseconds LockWait();
   static void SetLockWait(std::chrono::milliseconds wait);
