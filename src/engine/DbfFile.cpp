@@ -76,7 +76,10 @@ void DbfFile::SetLock(Lock lock) const {
   struct flock fl {};
   fl.l_type = static_cast<short>(lock == kWrite ? F_WRLCK : lock == kRead ? F_RDLCK : F_UNLCK);
   fl.l_whence = SEEK_SET;
-  const auto deadline = std::chrono::steady_clock::now() + LockWait();
+  // The clock is read only once the lock is found taken: a free lock costs
+  // the one call that every autocommit statement makes twice.
+  std::chrono::steady_clock::time_point deadline{};
+  bool waiting = false;
   int cmd = F_OFD_SETLK;
   while (::fcntl(fd_, cmd, &fl) != 0) {
     const int err = errno;
@@ -87,7 +90,9 @@ void DbfFile::SetLock(Lock lock) const {
     if (err == EINTR) continue;
     // A file system without locks: go on as a single user would.
     if (err == ENOLCK || err == EOPNOTSUPP) break;
-    if ((err != EAGAIN && err != EACCES) || std::chrono::steady_clock::now() >= deadline)
+    const auto now = std::chrono::steady_clock::now();
+    if (!waiting) deadline = now + LockWait(), waiting = true;
+    if ((err != EAGAIN && err != EACCES) || now >= deadline)
       throw EDBEngineError("Таблица " + path_ + " занята другой программой: " +
                            (err == EAGAIN || err == EACCES
                                 ? "не удалось получить доступ за " +
