@@ -8,6 +8,7 @@
 #include "engine/EDBEngineError.h"
 #include "engine/SqlName.h"
 #include "engine/SqliteError.h"
+#include "engine/TablePath.h"
 #include "utils/TextCase.h"
 
 namespace drs {

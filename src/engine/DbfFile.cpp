@@ -5,28 +5,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
-#include <ctime>
 #include <map>
 #include <mutex>
 #include <new>
 #include <thread>
 
 #include "engine/EDBEngineError.h"
-#include "utils/Cp1251.h"
-#include "utils/Cp866.h"
 #include "utils/FileIO.h"
 
 namespace drs {
 
 namespace {
-
-uint32_t Le32(const unsigned char* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
 
 int64_t MtimeNs(const struct stat& st) {
   return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
@@ -56,39 +48,6 @@ void PWriteAll(int fd, const char* data, size_t n, off_t at, const std::string& 
 
 std::atomic<int64_t> lockWaitMs{5000};
 
-// The code page that the language driver byte names; 0 for one whose text
-// we cannot read or write.
-uint16_t CodePageOf(unsigned char driver) {
-  switch (driver) {
-    case 0x00:
-    case 0xC9:
-      return 1251;
-    case 0x26:
-    case 0x65:
-      return 866;
-    default:
-      return 0;
-  }
-}
-
-// Today's date as the header holds it (year - 1900, month, day); local time
-// is worked out again only when the minute changes, and every time zone's
-// midnight falls on a minute boundary.
-void TodayBytes(unsigned char out[3]) {
-  thread_local std::time_t minute = -1;
-  thread_local unsigned char bytes[3];
-  std::time_t now = std::time(nullptr);
-  if (now / 60 != minute) {
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    bytes[0] = static_cast<unsigned char>(tm.tm_year % 256);
-    bytes[1] = static_cast<unsigned char>(tm.tm_mon + 1);
-    bytes[2] = static_cast<unsigned char>(tm.tm_mday);
-    minute = now / 60;
-  }
-  std::memcpy(out, bytes, 3);
-}
-
 }  // namespace
 
 RecordCopy::RecordCopy(size_t size) : size_(size) {
@@ -117,7 +76,10 @@ void DbfFile::SetLock(Lock lock) const {
   struct flock fl {};
   fl.l_type = static_cast<short>(lock == kWrite ? F_WRLCK : lock == kRead ? F_RDLCK : F_UNLCK);
   fl.l_whence = SEEK_SET;
-  const auto deadline = std::chrono::steady_clock::now() + LockWait();
+  // The clock is read only once the lock is found taken: a free lock costs
+  // the one call that every autocommit statement makes twice.
+  std::chrono::steady_clock::time_point deadline{};
+  bool waiting = false;
   int cmd = F_OFD_SETLK;
   while (::fcntl(fd_, cmd, &fl) != 0) {
     const int err = errno;
@@ -128,7 +90,9 @@ void DbfFile::SetLock(Lock lock) const {
     if (err == EINTR) continue;
     // A file system without locks: go on as a single user would.
     if (err == ENOLCK || err == EOPNOTSUPP) break;
-    if ((err != EAGAIN && err != EACCES) || std::chrono::steady_clock::now() >= deadline)
+    const auto now = std::chrono::steady_clock::now();
+    if (!waiting) deadline = now + LockWait(), waiting = true;
+    if ((err != EAGAIN && err != EACCES) || now >= deadline)
       throw EDBEngineError("Таблица " + path_ + " занята другой программой: " +
                            (err == EAGAIN || err == EACCES
                                 ? "не удалось получить доступ за " +
@@ -184,8 +148,8 @@ bool DbfFile::BeginWrite() {
       unsigned char h[12];
       if (::pread(fd_, h, sizeof h, 0) != ssize_t(sizeof h))
         Fail("изменен другой программой: заголовок не читается");
-      if (Le32(h + 4) != count_ || Le16(h + 8) != headerLength_ || Le16(h + 10) != recordLength_ ||
-          size < CountedEnd())
+      if (DbfGet32(h + kDbfCountAt) != count_ || DbfGet16(h + 8) != headerLength_ ||
+          DbfGet16(h + 10) != recordLength_ || size < CountedEnd())
         ReadHeader();
       else
         size_ = size;
@@ -212,6 +176,24 @@ void DbfFile::EndWrite() {
   } catch (const EDBEngineError&) {
     // Unlocking never waits; a failure leaves the lock to the descriptor's close.
   }
+}
+
+bool DbfFile::Replace(const std::string& path, const std::string& bytes, std::string* error) {
+  // Never opened through a link (the rename replaces the link, not its
+  // target) nor blocking on a device or pipe.
+  std::unique_ptr<DbfFile> old(new DbfFile);
+  old->path_ = path;
+  old->fd_ = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  try {
+    // A file nobody can write has no writer to wait for.
+    if (old->fd_ >= 0 && ::fstat(old->fd_, &st) == 0 && S_ISREG(st.st_mode)) old->SetLock(kWrite);
+  } catch (const EDBEngineError& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+  // The lock goes with the descriptor, after the rename.
+  return WriteFileAtomic(path, bytes, error);
 }
 
 void DbfFile::Fail(const std::string& what) const { throw EDBEngineError("Файл " + path_ + " " + what); }
@@ -320,64 +302,16 @@ void DbfFile::ReadHeader() {
   ino_ = st.st_ino;
   size_ = st.st_size;
   mtimeNs_ = MtimeNs(st);
-  if (st.st_size < 33) Fail("не является таблицей dBASE (слишком короткий)");
-
-  unsigned char h[32];
-  if (::pread(fd_, h, 32, 0) != 32) Fail("не читается: " + SystemErrorText(errno));
-  // dBASE III and its memo variant; FoxPro and later layouts are refused.
-  if ((h[0] & 0x07) != 0x03 || (h[0] & 0x70) != 0)
-    Fail("не является таблицей dBASE III (версия " + std::to_string(h[0]) + ")");
-  const uint16_t codePage = CodePageOf(h[29]);
-  if (codePage == 0) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", h[29]);
-    Fail("записан в кодировке, которую программа не поддерживает (байт языка " + std::string(hex) +
-         "); таблица не изменена");
-  }
-  count_ = Le32(h + 4);
-  headerLength_ = Le16(h + 8);
-  recordLength_ = Le16(h + 10);
-  if (headerLength_ < 33 || off_t(headerLength_) > st.st_size)
-    Fail("повреждён: длина заголовка " + std::to_string(headerLength_) + " не соответствует размеру файла");
-
-  std::string desc(headerLength_ - 32, '\0');
-  if (::pread(fd_, desc.data(), desc.size(), 32) != ssize_t(desc.size()))
-    Fail("не читается: " + SystemErrorText(errno));
-  size_t pos = 0;
-  uint32_t offset = 1;
-  while (true) {
-    if (pos >= desc.size()) Fail("повреждён: нет конца описания полей");
-    if (static_cast<unsigned char>(desc[pos]) == 0x0D) break;
-    if (pos + 32 > desc.size()) Fail("повреждён: нет конца описания полей");
-    const auto* d = reinterpret_cast<const unsigned char*>(desc.data() + pos);
-    DbfField f;
-    size_t nameLen = 0;
-    while (nameLen < 11 && d[nameLen] != 0) ++nameLen;
-    const std::string_view rawName(reinterpret_cast<const char*>(d), nameLen);
-    f.name = codePage == 866 ? Cp866ToUtf8(rawName) : Cp1251ToUtf8(rawName);
-    f.type = static_cast<char>(d[11]);
-    if (f.type >= 'a' && f.type <= 'z') f.type = static_cast<char>(f.type - 'a' + 'A');
-    f.length = d[16];
-    f.decimals = d[17];
-    f.codePage = codePage;
-    if (f.name.empty()) Fail("повреждён: поле " + std::to_string(fields_.size() + 1) + " без имени");
-    if (f.length == 0) Fail("повреждён: поле " + f.name + " нулевой длины");
-    f.offset = offset;
-    offset += f.length;
-    fields_.push_back(std::move(f));
-    pos += 32;
-  }
-  if (fields_.empty()) Fail("не содержит ни одного поля");
-  if (offset != recordLength_)
-    Fail("повреждён: длина записи в заголовке (" + std::to_string(recordLength_) +
-         ") не равна сумме длин полей (" + std::to_string(offset) + ")");
-  // Bytes past the last counted record (an end-of-file mark, a record cut
-  // off by a crash) are ignored; fewer bytes than counted is a damaged file.
-  off_t needed = off_t(headerLength_) + off_t(count_) * recordLength_;
-  if (needed > st.st_size)
-    Fail("повреждён: заголовок указывает " + std::to_string(count_) +
-         " записей, а в файле место только для " +
-         std::to_string((st.st_size - headerLength_) / recordLength_));
+  DbfHeader header;
+  const std::string fault = header.Read(uint64_t(st.st_size), [&](uint64_t at, size_t n, void* out) {
+    if (::pread(fd_, out, n, off_t(at)) != ssize_t(n)) Fail("не читается: " + SystemErrorText(errno));
+  });
+  if (!fault.empty()) Fail(fault);
+  count_ = header.count;
+  headerLength_ = header.headerLength;
+  recordLength_ = header.recordLength;
+  fields_ = std::move(header.fields);
+  const off_t needed = CountedEnd();
   // A count that the file holds only as a hole (a sparse file) was never
   // written: such records would cost minutes and gigabytes to walk.
   const off_t hole = ::lseek(fd_, headerLength_, SEEK_HOLE);
@@ -427,10 +361,10 @@ void DbfFile::ReadRecords(uint32_t first, uint32_t n, char* out) const {
 
 void DbfFile::WriteHeader() {
   // Update date and record count in one write (bytes 1..7).
-  unsigned char h[7];
-  TodayBytes(h);
-  for (int i = 0; i < 4; ++i) h[3 + i] = static_cast<unsigned char>(count_ >> (8 * i));
-  PWriteAll(fd_, reinterpret_cast<const char*>(h), sizeof h, 1, path_);
+  unsigned char h[kDbfCountAt + 4];
+  DbfToday(h + kDbfDateAt);
+  DbfPut32(h + kDbfCountAt, count_);
+  PWriteAll(fd_, reinterpret_cast<const char*>(h) + kDbfDateAt, sizeof h - kDbfDateAt, kDbfDateAt, path_);
 }
 
 void DbfFile::WriteRecords(const std::vector<std::pair<uint32_t, std::string>>& records) {
@@ -476,8 +410,8 @@ void DbfFile::DropAhead() {
   // Cut back to the records the file counts now; a count that grew behind
   // our back (another writer) keeps its records.
   unsigned char c[4];
-  if (::pread(fd_, c, 4, 4) != 4 || Le32(c) < count_) return;
-  off_t end = off_t(headerLength_) + off_t(Le32(c)) * recordLength_;
+  if (::pread(fd_, c, 4, 4) != 4 || DbfGet32(c) < count_) return;
+  off_t end = off_t(headerLength_) + off_t(DbfGet32(c)) * recordLength_;
   if (::ftruncate(fd_, end) == 0) size_ = end;
 }
 
@@ -501,20 +435,6 @@ uint32_t DbfFile::LiveCount() const {
       if (buf[size_t(i) * recordLength_] != '*') ++live;
   }
   return live;
-}
-
-std::string DbfFile::FieldText(const DbfField& f, const char* record) {
-  const char* p = record + f.offset;
-  size_t n = f.length;
-  while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
-  bool ascii = true;
-  for (size_t i = 0; i < n; ++i)
-    if (static_cast<unsigned char>(p[i]) >= 0x80) {
-      ascii = false;
-      break;
-    }
-  if (ascii) return std::string(p, n);
-  return f.codePage == 866 ? Cp866ToUtf8(std::string_view(p, n)) : Cp1251ToUtf8(std::string_view(p, n));
 }
 
 const std::vector<uint32_t>* DbfFile::Lookup(int field, const std::string& key) {

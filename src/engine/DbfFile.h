@@ -18,16 +18,9 @@
 #include <unordered_map>
 #include <vector>
 
-namespace drs {
+#include "engine/DbfFormat.h"
 
-struct DbfField {
-  std::string name;     // UTF-8
-  char type = 'C';      // C N F D L, anything else is read as text
-  uint32_t offset = 0;  // in the record, after the deletion flag
-  uint8_t length = 0;
-  uint8_t decimals = 0;
-  uint16_t codePage = 1251;  // of the text in C fields: 1251 or 866
-};
+namespace drs {
 
 // Records copied out of a file into memory of their own: anonymous pages,
 // huge ones where the kernel gives them, so copying a big table costs little
@@ -67,6 +60,12 @@ class DbfFile {
   // file was removed or replaced meanwhile: Acquire the new one.
   bool BeginWrite();
   void EndWrite();
+  // Writes `bytes` as the whole file at `path` (a new file, renamed over
+  // the old). An existing table is replaced only under its exclusive lock
+  // (waiting as BeginWrite does), so a writer still at work on it is never
+  // between its records and its count; it then finds the file replaced.
+  // False with the reason in `error` (when given).
+  static bool Replace(const std::string& path, const std::string& bytes, std::string* error = nullptr);
   // How long a writer waits for another program's lock.
   static std::chrono::milliseconds LockWait();
   static void SetLockWait(std::chrono::milliseconds wait);
@@ -113,7 +112,7 @@ class DbfFile {
 
   // Field text of one record (C: trailing blanks cut, decoded from the
   // table's code page).
-  static std::string FieldText(const DbfField& f, const char* record);
+  static std::string FieldText(const DbfField& f, const char* record) { return DbfFieldText(f, record); }
 
  private:
   DbfFile() = default;

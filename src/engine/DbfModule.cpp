@@ -1,28 +1,24 @@
 #include "engine/DbfModule.h"
 
-#include <dirent.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstring>
-#include <deque>
+#include <cstdlib>
 #include <map>
 #include <memory>
-#include <unordered_map>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/DbfFile.h"
+#include "engine/DbfFormat.h"
 #include "engine/EDBEngineError.h"
+#include "engine/RecordOrder.h"
 #include "engine/SqlName.h"
-#include "utils/Cp1251.h"
-#include "utils/Cp866.h"
 #include "utils/TextCase.h"
-#include "utils/Utils.h"
 
+// The module's methods follow in the order of sqlite3_module, after the
+// helpers they share.
 namespace drs {
 
 namespace {
@@ -76,430 +72,48 @@ std::string ErrorText(const std::exception& e) {
 
 constexpr size_t kAheadBytes = 1 << 20;
 
-std::string_view Trim(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\0')) --e;
-  return s.substr(b, e - b);
-}
-
-bool ParseDouble(std::string_view text, double& v) {
-  std::string dotted;
-  if (text.find(',') != std::string_view::npos) {
-    dotted.assign(text);
-    for (char& c : dotted)
-      if (c == ',') c = '.';
-    text = dotted;
+// The value as the field codec takes it; text stays where SQLite holds it.
+DbfValue ValueOf(sqlite3_value* v) {
+  DbfValue out;
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+      break;
+    case SQLITE_INTEGER:
+      out.kind = DbfValue::Int;
+      out.i = sqlite3_value_int64(v);
+      break;
+    case SQLITE_FLOAT:
+      out.kind = DbfValue::Real;
+      out.d = sqlite3_value_double(v);
+      break;
+    default: {
+      out.kind = DbfValue::Text;
+      const unsigned char* t = sqlite3_value_text(v);
+      if (t) out.text = std::string_view(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v)));
+    }
   }
-  const char* b = text.data();
-  const char* e = b + text.size();
-  if (b != e && *b == '+') ++b;
-  auto r = std::from_chars(b, e, v);
-  return r.ec == std::errc() && r.ptr == e && std::isfinite(v);
+  return out;
 }
 
-bool Digits(std::string_view s) {
-  for (char c : s)
-    if (c < '0' || c > '9') return false;
-  return !s.empty();
-}
-
-int Number(std::string_view s) {
-  int v = 0;
-  for (char c : s) v = v * 10 + (c - '0');
-  return v;
-}
-
-// "YYYYMMDD", "YYYY-MM-DD" or "DD.MM.YYYY" as the eight bytes YYYYMMDD.
-bool DateBytes(std::string_view t, char out[8]) {
-  int y, m, d;
-  if (t.size() == 8 && Digits(t)) {
-    y = Number(t.substr(0, 4)), m = Number(t.substr(4, 2)), d = Number(t.substr(6, 2));
-  } else if (t.size() == 10 && t[4] == '-' && t[7] == '-' && Digits(t.substr(0, 4)) &&
-             Digits(t.substr(5, 2)) && Digits(t.substr(8, 2))) {
-    y = Number(t.substr(0, 4)), m = Number(t.substr(5, 2)), d = Number(t.substr(8, 2));
-  } else if (t.size() == 10 && t[2] == '.' && t[5] == '.' && Digits(t.substr(0, 2)) &&
-             Digits(t.substr(3, 2)) && Digits(t.substr(6, 4))) {
-    d = Number(t.substr(0, 2)), m = Number(t.substr(3, 2)), y = Number(t.substr(6, 4));
-  } else {
-    return false;
-  }
-  if (!ValidDate(y, m, d)) return false;
-  auto put = [](char* p, int v, int width) {
-    for (int i = width - 1; i >= 0; --i, v /= 10) p[i] = char('0' + v % 10);
-  };
-  put(out, y, 4);
-  put(out + 4, m, 2);
-  put(out + 6, d, 2);
-  return true;
-}
-
-// `d` with `decimals` places exactly as to_chars(fixed) writes it, without
-// its cost: the scaled value is rounded to an integer unless it lies so near
-// a half that the product's rounding error could tip it (then false, and
-// the caller formats it the slow way).
-bool QuickFixed(double d, int decimals, char* out, size_t& n) {
-  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  if (decimals < 0 || decimals > 15) return false;
-  double p = std::fabs(d) * kPow10[decimals];
-  if (!(p < 1e15)) return false;
-  double whole = std::floor(p);
-  // Twice the spacing of doubles near p, at least (p < 2^50).
-  double margin = p * 0x1p-51;
-  if (std::fabs(p - whole - 0.5) <= margin) return false;
-  uint64_t v = uint64_t(whole) + (p - whole > 0.5 ? 1 : 0);
-  n = 0;
-  if (d < 0 && v != 0) out[n++] = '-';
-  char digits[24];
-  int len = 0;
-  for (; v > 0 || len <= decimals; v /= 10) digits[len++] = char('0' + v % 10);
-  for (int i = len - 1; i >= 0; --i) {
-    out[n++] = digits[i];
-    if (i == decimals && decimals > 0) out[n++] = '.';
-  }
-  return true;
-}
-
-// The value's text as SQLite holds it; no copy.
-std::string_view ValueView(sqlite3_value* v) {
+// The text of an SQL value, for lookups by a field's text.
+std::string ValueText(sqlite3_value* v) {
   const unsigned char* t = sqlite3_value_text(v);
-  return t ? std::string_view(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v)))
-           : std::string_view();
-}
-
-std::string ValueText(sqlite3_value* v) { return std::string(ValueView(v)); }
-
-bool Ascii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
-// Writes one value into its place in the record; a value that does not fit
-// its field is refused, never cut. Works in place, without heap copies, for
-// the usual values (numbers, ASCII text, dates).
-// A value that does not fit its field: the next row may well fit.
-EDBEngineError RowError(const std::string& message) {
-  return EDBEngineError(message, EDBEngineError::Scope::Row);
-}
-
-void EncodeField(const DbfField& f, sqlite3_value* v, char* dst) {
-  char* p = dst + f.offset;
-  std::memset(p, ' ', f.length);
-  int type = sqlite3_value_type(v);
-  if (type == SQLITE_NULL) {
-    if (f.type == 'L') *p = '?';
-    return;
-  }
-  switch (f.type) {
-    case 'N':
-    case 'F': {
-      char b[400];
-      std::string_view digits;
-      if (type == SQLITE_INTEGER && f.decimals == 0) {
-        auto r = std::to_chars(b, b + sizeof b, sqlite3_value_int64(v));
-        digits = std::string_view(b, size_t(r.ptr - b));
-      } else {
-        // Numbers go into numeric fields without a detour through text.
-        double d = 0;
-        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
-          d = sqlite3_value_double(v);
-        } else {
-          std::string_view text = ValueView(v), t = Trim(text);
-          if (t.empty()) return;
-          if (!ParseDouble(t, d))
-            throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является числом");
-        }
-        if (!std::isfinite(d)) throw RowError("Значение поля " + f.name + " не является числом");
-        size_t n = 0;
-        if (QuickFixed(d, int(f.decimals), b, n)) {
-          digits = std::string_view(b, n);
-        } else {
-          auto r = std::to_chars(b, b + sizeof b, d, std::chars_format::fixed, int(f.decimals));
-          if (r.ec != std::errc()) throw RowError("Число не помещается в поле " + f.name);
-          digits = std::string_view(b, size_t(r.ptr - b));
-        }
-        // A negative value that rounds to zero is written as zero.
-        if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string_view::npos)
-          digits.remove_prefix(1);
-      }
-      if (digits.size() > f.length)
-        throw RowError("Число " + std::string(digits) + " не помещается в поле " + f.name + " (N " +
-                       std::to_string(f.length) + "." + std::to_string(f.decimals) + ")");
-      std::memcpy(p + f.length - digits.size(), digits.data(), digits.size());
-      return;
-    }
-    case 'D': {
-      std::string_view text = ValueView(v), t = Trim(text);
-      if (t.empty()) return;
-      char bytes[8];
-      if (f.length != 8 || !DateBytes(t, bytes))
-        throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является датой");
-      std::memcpy(p, bytes, 8);
-      return;
-    }
-    case 'L': {
-      std::string text = ValueText(v);
-      std::string t = FoldCase(std::string(Trim(text)));
-      if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
-        *p = sqlite3_value_double(v) != 0 ? 'T' : 'F';
-      else if (t == "t" || t == "y" || t == "1" || t == "да" || t == "true")
-        *p = 'T';
-      else if (t == "f" || t == "n" || t == "0" || t == "нет" || t == "false")
-        *p = 'F';
-      else if (t.empty())
-        *p = '?';
-      else
-        throw RowError("Значение \"" + text + "\" поля " + f.name + " не является логическим");
-      return;
-    }
-    default: {
-      // A number is written as its plain text: 1, not 1.0.
-      char num[32];
-      std::string_view text;
-      if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
-        const double d = sqlite3_value_double(v);
-        auto r = type == SQLITE_INTEGER ? std::to_chars(num, num + sizeof num, sqlite3_value_int64(v))
-                 : d == std::trunc(d) && std::fabs(d) < 1e15
-                     ? std::to_chars(num, num + sizeof num, int64_t(d))
-                     : std::to_chars(num, num + sizeof num, d);
-        text = std::string_view(num, size_t(r.ptr - num));
-      } else {
-        text = ValueView(v);
-      }
-      auto tooLong = [&] {
-        return RowError("Значение \"" + std::string(text) + "\" длиннее поля " + f.name + " (" +
-                        std::to_string(f.length) + " знаков)");
-      };
-      // ASCII text is its own 1251 encoding.
-      if (Ascii(text)) {
-        if (text.size() > f.length) throw tooLong();
-        std::memcpy(p, text.data(), text.size());
-        return;
-      }
-      const bool dos = f.codePage == 866;
-      if (dos ? !FitsCp866(text) : !FitsCp1251(text))
-        throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name +
-                       " содержит знаки вне кодировки " + std::to_string(f.codePage));
-      std::string bytes = dos ? Utf8ToCp866(text) : Utf8ToCp1251(text);
-      if (bytes.size() > f.length) throw tooLong();
-      std::memcpy(p, bytes.data(), bytes.size());
-    }
-  }
-}
-
-// One field's value as the table gives it to SQLite. Text points into the
-// record unless it had to be decoded or reshaped; the value must stay where
-// it was read into.
-struct FieldValue {
-  enum Kind : uint8_t { Null, Int, Real, Text };
-  Kind kind = Null;
-  int64_t i = 0;
-  double d = 0;
-  std::string_view text;
-  char iso[10];
-  std::string decoded;
-};
-
-void ReadField(const DbfField& f, const char* record, FieldValue& v) {
-  const char* p = record + f.offset;
-  v.kind = FieldValue::Null;
-  switch (f.type) {
-    case 'N':
-    case 'F': {
-      std::string_view t = Trim(std::string_view(p, f.length));
-      if (t.empty()) return;
-      if (f.decimals == 0) {
-        const char* b = t.data();
-        if (*b == '+') ++b;
-        auto r = std::from_chars(b, t.data() + t.size(), v.i);
-        if (r.ec == std::errc() && r.ptr == t.data() + t.size()) {
-          v.kind = FieldValue::Int;
-          return;
-        }
-      }
-      if (ParseDouble(t, v.d)) v.kind = FieldValue::Real;
-      return;
-    }
-    case 'D': {
-      std::string_view t = Trim(std::string_view(p, f.length));
-      if (t.empty()) return;
-      v.kind = FieldValue::Text;
-      v.text = t;
-      if (t.size() == 8 && Digits(t)) {
-        const char iso[10] = {t[0], t[1], t[2], t[3], '-', t[4], t[5], '-', t[6], t[7]};
-        std::memcpy(v.iso, iso, 10);
-        v.text = std::string_view(v.iso, 10);
-      }
-      return;
-    }
-    case 'L': {
-      char c = *p;
-      if (c == 'T' || c == 't' || c == 'Y' || c == 'y') v.kind = FieldValue::Int, v.i = 1;
-      if (c == 'F' || c == 'f' || c == 'N' || c == 'n') v.kind = FieldValue::Int, v.i = 0;
-      return;
-    }
-    default: {
-      size_t n = f.length;
-      while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
-      v.kind = FieldValue::Text;
-      // ASCII needs no decoding: taken from the record itself.
-      if (Ascii(std::string_view(p, n))) {
-        v.text = std::string_view(p, n);
-      } else {
-        v.decoded = DbfFile::FieldText(f, record);
-        v.text = v.decoded;
-      }
-    }
-  }
+  return t ? std::string(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v))) : std::string();
 }
 
 void ResultField(sqlite3_context* ctx, const DbfField& f, const char* record) {
-  FieldValue v;
-  ReadField(f, record, v);
+  DbfFieldValue v;
+  DecodeDbfField(f, record, v);
   switch (v.kind) {
-    case FieldValue::Null:
+    case DbfValue::Null:
       return sqlite3_result_null(ctx);
-    case FieldValue::Int:
+    case DbfValue::Int:
       return sqlite3_result_int64(ctx, v.i);
-    case FieldValue::Real:
+    case DbfValue::Real:
       return sqlite3_result_double(ctx, v.d);
-    case FieldValue::Text:
+    case DbfValue::Text:
       return sqlite3_result_text(ctx, v.text.data(), int(v.text.size()), SQLITE_TRANSIENT);
   }
-}
-
-// SQLite's order of values: NULL first, then numbers by value, then text
-// byte by byte.
-int CompareValues(const FieldValue& a, const FieldValue& b) {
-  auto rank = [](const FieldValue& v) {
-    return v.kind == FieldValue::Null ? 0 : v.kind == FieldValue::Text ? 2 : 1;
-  };
-  int ra = rank(a), rb = rank(b);
-  if (ra != rb) return ra < rb ? -1 : 1;
-  if (ra == 1) {
-    if (a.kind == FieldValue::Int && b.kind == FieldValue::Int) return a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
-    // Wide enough for every int64 and double alike.
-    long double x = a.kind == FieldValue::Int ? static_cast<long double>(a.i) : a.d;
-    long double y = b.kind == FieldValue::Int ? static_cast<long double>(b.i) : b.d;
-    return x < y ? -1 : x > y ? 1 : 0;
-  }
-  if (ra == 2) {
-    int c = a.text.compare(b.text);
-    return c < 0 ? -1 : c > 0 ? 1 : 0;
-  }
-  return 0;
-}
-
-// Bytes that are equal exactly when the values are equal for SQLite.
-void AppendValueKey(const FieldValue& v, std::string& key) {
-  int64_t i = v.i;
-  FieldValue::Kind kind = v.kind;
-  // A whole real equals the integer of the same value.
-  if (kind == FieldValue::Real && v.d == std::trunc(v.d) && std::fabs(v.d) < 9e18)
-    kind = FieldValue::Int, i = int64_t(v.d);
-  key.push_back(char(kind));
-  if (kind == FieldValue::Int) key.append(reinterpret_cast<const char*>(&i), sizeof i);
-  if (kind == FieldValue::Real) key.append(reinterpret_cast<const char*>(&v.d), sizeof v.d);
-  if (kind == FieldValue::Text) {
-    uint32_t n = uint32_t(v.text.size());
-    key.append(reinterpret_cast<const char*>(&n), sizeof n).append(v.text);
-  }
-}
-
-// Records held in memory, one after the other.
-struct RecordSet {
-  const char* base;
-  size_t length;
-  const char* At(uint32_t i) const { return base + size_t(i) * length; }
-};
-
-// One live record for each value of the columns `cols`, in the order the
-// values are first met: what SQLite's DISTINCT gives, without its index.
-void FirstOfEachValue(const std::vector<DbfField>& fields, const RecordSet& records,
-                      const std::vector<int>& cols, std::vector<uint32_t>& rows) {
-  std::unordered_map<std::string, uint32_t> seen;
-  std::string key;
-  FieldValue v;
-  size_t kept = 0;
-  for (uint32_t r : rows) {
-    const char* rec = records.At(r);
-    if (rec[0] == '*') continue;
-    key.clear();
-    for (int c : cols) {
-      ReadField(fields[size_t(c)], rec, v);
-      AppendValueKey(v, key);
-    }
-    if (seen.try_emplace(key, r).second) rows[kept++] = r;
-  }
-  rows.resize(kept);
-}
-
-// Puts the live records of `rows` in the order of the columns `cols`, equal
-// keys in record order, so SQLite needs no sorter. Records with the same
-// bytes in those columns form a group; only the groups are compared.
-void OrderRows(const std::vector<DbfField>& fields, const RecordSet& records, const std::vector<int>& cols,
-               std::vector<uint32_t>& rows) {
-  // Keyed by the records themselves (they stay in memory): the bytes of the
-  // columns are hashed and compared in place, no key is copied. Open
-  // addressing in a table at least twice the rows: no allocation per group.
-  auto hash = [&](const char* rec) {
-    size_t h = 0;
-    for (int c : cols)
-      h = h * 1000003u ^ std::hash<std::string_view>()(
-                             std::string_view(rec + fields[size_t(c)].offset, fields[size_t(c)].length));
-    return h;
-  };
-  auto same = [&](const char* a, const char* b) {
-    for (int c : cols)
-      if (std::memcmp(a + fields[size_t(c)].offset, b + fields[size_t(c)].offset, fields[size_t(c)].length) !=
-          0)
-        return false;
-    return true;
-  };
-  size_t capacity = 16;
-  while (capacity < rows.size() * 2) capacity <<= 1;
-  const size_t mask = capacity - 1;
-  struct Slot {
-    const char* rec = nullptr;
-    uint32_t group = 0;
-  };
-  std::vector<Slot> table(capacity);
-  uint32_t groups = 0;
-  std::deque<FieldValue> values;  // cols.size() per group, read in place
-  std::vector<uint32_t> groupOf;
-  groupOf.reserve(rows.size());
-  size_t kept = 0;
-  for (uint32_t r : rows) {
-    const char* rec = records.At(r);
-    if (rec[0] == '*') continue;
-    size_t i = hash(rec) & mask;
-    while (table[i].rec && !same(table[i].rec, rec)) i = (i + 1) & mask;
-    if (!table[i].rec) {
-      table[i] = {rec, groups++};
-      for (int c : cols) ReadField(fields[size_t(c)], rec, values.emplace_back());
-    }
-    rows[kept++] = r;
-    groupOf.push_back(table[i].group);
-  }
-  rows.resize(kept);
-  const size_t n = cols.size(), count = groups;
-  std::vector<uint32_t> order(count);
-  for (uint32_t g = 0; g < count; ++g) order[g] = g;
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    for (size_t k = 0; k < n; ++k)
-      if (int c = CompareValues(values[a * n + k], values[b * n + k])) return c < 0;
-    return a < b;
-  });
-  // Counting sort of the records by their group's place.
-  std::vector<uint32_t> start(count + 1, 0), place(count);
-  for (uint32_t i = 0; i < count; ++i) place[order[i]] = i;
-  for (uint32_t g : groupOf) ++start[place[g] + 1];
-  for (size_t i = 1; i <= count; ++i) start[i] += start[i - 1];
-  std::vector<uint32_t> sorted(kept);
-  for (size_t i = 0; i < kept; ++i) sorted[start[place[groupOf[i]]]++] = rows[i];
-  rows.swap(sorted);
 }
 
 const char* DeclType(const DbfField& f) {
@@ -514,6 +128,77 @@ const char* DeclType(const DbfField& f) {
     default:
       return "TEXT";
   }
+}
+
+// The file the vtab stands for, checked through its descriptor and opened
+// again when it was replaced.
+void Refresh(DbfVtab* vt, bool reading) {
+  if (!vt->file->Current(reading)) vt->file = DbfFile::Acquire(vt->path);
+}
+
+void EndWrite(DbfVtab* vt) {
+  if (vt->writing) vt->file->EndWrite();
+  vt->writing = false;
+}
+
+void Discard(DbfVtab* vt) {
+  vt->appends.clear();
+  vt->appendCount = 0;
+  vt->bufferedCount = 0;
+  vt->updates.clear();
+  vt->deletes.clear();
+}
+
+// A write holds the file's exclusive lock until it commits or rolls back.
+// Taken at the transaction's start, or at its first change when the table
+// was made inside the transaction (SQLite then skips xBegin).
+void StartWrite(DbfVtab* vt) {
+  if (vt->writing) return;
+  // A file opened read-only may have been made writable since.
+  if (!vt->file->Writable()) Refresh(vt, false);
+  // A file removed or replaced while we waited for its lock: the new one.
+  for (int attempt = 0; !vt->file->BeginWrite(); ++attempt) {
+    if (attempt == 8) throw EDBEngineError("Файл " + vt->path + " постоянно заменяется другой программой");
+    vt->file = DbfFile::Acquire(vt->path);
+  }
+  vt->writing = true;
+}
+
+// Loads the record into the cursor: from the records in memory when there
+// are, else reading ahead a chunk when scanning, one record when not.
+void Load(DbfCursor* c) {
+  const size_t length = c->file->RecordLength();
+  if (c->records) {
+    c->current = c->records->data() + size_t(c->record) * length;
+    return;
+  }
+  if (c->record >= c->bufFirst && c->record < c->bufFirst + c->bufCount) {
+    c->current = c->buf.data() + size_t(c->record - c->bufFirst) * length;
+    return;
+  }
+  uint32_t n = c->useList ? 1 : std::min<uint32_t>(4096, c->count - c->record);
+  c->file->ReadRecords(c->record, n, c->buf);
+  c->bufFirst = c->record;
+  c->bufCount = n;
+  c->current = c->buf.data();
+}
+
+// Moves to the first record at or after the current position that is live.
+void Settle(DbfCursor* c) {
+  while (true) {
+    if (c->useList) {
+      if (c->listPos >= c->list.size()) break;
+      c->record = c->list[c->listPos];
+    }
+    if (c->record >= c->count) break;
+    Load(c);
+    if (c->current[0] != '*') return;
+    if (c->useList)
+      ++c->listPos;
+    else
+      ++c->record;
+  }
+  c->eof = true;
 }
 
 // The module's argument is an SQL string literal.
@@ -531,6 +216,7 @@ std::string Unquote(const char* arg) {
   return s;
 }
 
+// xCreate and xConnect alike: the table's columns are the file's fields.
 int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab** out, char** err) {
   if (argc < 4) {
     *err = sqlite3_mprintf("%s", "Не задан файл таблицы");
@@ -558,25 +244,6 @@ int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab*
   }
   *out = vt;
   return SQLITE_OK;
-}
-
-void EndWrite(DbfVtab* vt);
-
-int Disconnect(sqlite3_vtab* v) {
-  EndWrite(static_cast<DbfVtab*>(v));
-  delete static_cast<DbfVtab*>(v);
-  return SQLITE_OK;
-}
-
-// The file the vtab stands for, checked through its descriptor and opened
-// again when it was replaced.
-void Refresh(DbfVtab* vt, bool reading) {
-  if (!vt->file->Current(reading)) vt->file = DbfFile::Acquire(vt->path);
-}
-
-void EndWrite(DbfVtab* vt) {
-  if (vt->writing) vt->file->EndWrite();
-  vt->writing = false;
 }
 
 int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
@@ -633,6 +300,12 @@ int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
   return SQLITE_OK;
 }
 
+int Disconnect(sqlite3_vtab* v) {
+  EndWrite(static_cast<DbfVtab*>(v));
+  delete static_cast<DbfVtab*>(v);
+  return SQLITE_OK;
+}
+
 int OpenCursor(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
   *out = new DbfCursor();
   return SQLITE_OK;
@@ -641,43 +314,6 @@ int OpenCursor(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
 int CloseCursor(sqlite3_vtab_cursor* c) {
   delete static_cast<DbfCursor*>(c);
   return SQLITE_OK;
-}
-
-// Loads the record into the cursor: from the records in memory when there
-// are, else reading ahead a chunk when scanning, one record when not.
-void Load(DbfCursor* c) {
-  const size_t length = c->file->RecordLength();
-  if (c->records) {
-    c->current = c->records->data() + size_t(c->record) * length;
-    return;
-  }
-  if (c->record >= c->bufFirst && c->record < c->bufFirst + c->bufCount) {
-    c->current = c->buf.data() + size_t(c->record - c->bufFirst) * length;
-    return;
-  }
-  uint32_t n = c->useList ? 1 : std::min<uint32_t>(4096, c->count - c->record);
-  c->file->ReadRecords(c->record, n, c->buf);
-  c->bufFirst = c->record;
-  c->bufCount = n;
-  c->current = c->buf.data();
-}
-
-// Moves to the first record at or after the current position that is live.
-void Settle(DbfCursor* c) {
-  while (true) {
-    if (c->useList) {
-      if (c->listPos >= c->list.size()) break;
-      c->record = c->list[c->listPos];
-    }
-    if (c->record >= c->count) break;
-    Load(c);
-    if (c->current[0] != '*') return;
-    if (c->useList)
-      ++c->listPos;
-    else
-      ++c->record;
-  }
-  c->eof = true;
 }
 
 int Filter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc, sqlite3_value** argv) {
@@ -767,8 +403,6 @@ int Rowid(sqlite3_vtab_cursor* cur, sqlite3_int64* out) {
   return SQLITE_OK;
 }
 
-void StartWrite(DbfVtab* vt);
-
 int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
   auto* vt = static_cast<DbfVtab*>(v);
   try {
@@ -793,7 +427,7 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
       vt->appends.resize(at + f.RecordLength(), ' ');
       try {
         for (size_t i = 0; i < fields.size() && int(i) + 2 < argc; ++i)
-          EncodeField(fields[i], argv[i + 2], vt->appends.data() + at);
+          EncodeDbfField(fields[i], ValueOf(argv[i + 2]), vt->appends.data() + at);
       } catch (...) {
         vt->appends.resize(at);
         throw;
@@ -809,7 +443,7 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
     } else {
       std::string rec(f.RecordLength(), ' ');
       for (size_t i = 0; i < fields.size() && int(i) + 2 < argc; ++i)
-        EncodeField(fields[i], argv[i + 2], rec.data());
+        EncodeDbfField(fields[i], ValueOf(argv[i + 2]), rec.data());
       sqlite3_int64 r = sqlite3_value_int64(argv[0]);
       if (r >= 1 && r <= f.RecordCount()) vt->updates[uint32_t(r - 1)] = std::move(rec);
     }
@@ -822,29 +456,6 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
     return SQLITE_ERROR;
   }
   return SQLITE_OK;
-}
-
-void Discard(DbfVtab* vt) {
-  vt->appends.clear();
-  vt->appendCount = 0;
-  vt->bufferedCount = 0;
-  vt->updates.clear();
-  vt->deletes.clear();
-}
-
-// A write holds the file's exclusive lock until it commits or rolls back.
-// Taken at the transaction's start, or at its first change when the table
-// was made inside the transaction (SQLite then skips xBegin).
-void StartWrite(DbfVtab* vt) {
-  if (vt->writing) return;
-  // A file opened read-only may have been made writable since.
-  if (!vt->file->Writable()) Refresh(vt, false);
-  // A file removed or replaced while we waited for its lock: the new one.
-  for (int attempt = 0; !vt->file->BeginWrite(); ++attempt) {
-    if (attempt == 8) throw EDBEngineError("Файл " + vt->path + " постоянно заменяется другой программой");
-    vt->file = DbfFile::Acquire(vt->path);
-  }
-  vt->writing = true;
 }
 
 int Begin(sqlite3_vtab* v) {
@@ -930,56 +541,6 @@ sqlite3_module MakeModule() {
 void RegisterDbfModule(sqlite3* db) {
   static const sqlite3_module module = MakeModule();
   sqlite3_create_module_v2(db, "dbf", &module, nullptr, nullptr);
-}
-
-std::string ResolveFolder(const std::string& database) {
-  std::string folder = database;
-  for (char& c : folder)
-    if (c == '\\') c = '/';
-  if (folder.empty() || folder[0] != '/') {
-    std::string cwd(4096, '\0');
-    if (!::getcwd(cwd.data(), cwd.size())) throw EDBEngineError("Не могу определить текущую папку");
-    cwd.resize(std::strlen(cwd.c_str()));
-    folder = folder.empty() ? cwd : cwd + "/" + folder;
-  }
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return folder;
-}
-
-std::string ResolveTableFile(const std::string& folder, const std::string& name) {
-  if (name.empty()) throw EDBEngineError("Не задано имя таблицы");
-  if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos || name == "." ||
-      name == "..")
-    throw EDBEngineError("Недопустимое имя таблицы: " + name);
-  return ResolveNamedFile((folder == "/" ? "/" : folder + "/") + name + ".DBF");
-}
-
-std::string ResolveNamedFile(const std::string& path) {
-  std::string p = path;
-  for (char& c : p)
-    if (c == '\\') c = '/';
-  const size_t sep = p.find_last_of('/');
-  const std::string folder = ResolveFolder(sep == std::string::npos ? std::string() : p.substr(0, sep + 1));
-  const std::string name = sep == std::string::npos ? p : p.substr(sep + 1);
-  const std::string base = folder == "/" ? "/" : folder + "/";
-  if (name.empty()) throw EDBEngineError("Не задано имя файла таблицы: " + path);
-  const std::string exact = base + name;
-  struct stat st {};
-  if (::stat(exact.c_str(), &st) == 0) return exact;  // a folder or device is refused on opening
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) throw EDBEngineError("Папка базы данных не найдена: " + folder);
-  const std::string wanted = FoldCase(name);
-  std::vector<std::string> found;
-  while (dirent* e = ::readdir(dir))
-    if (FoldCase(e->d_name) == wanted) found.push_back(base + e->d_name);
-  ::closedir(dir);
-  if (found.size() == 1) return found[0];
-  if (found.empty()) throw EDBEngineError("Таблица не найдена: нет файла " + exact);
-  std::sort(found.begin(), found.end());
-  std::string list;
-  for (const auto& f : found) list += "\n" + f;
-  throw EDBEngineError("Таблица не найдена: нет файла " + exact +
-                       ", а файлов с таким именем в другом регистре несколько:" + list);
 }
 
 }  // namespace drs

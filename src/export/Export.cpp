@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "deals/DealList.h"
-#include "engine/DbfModule.h"
 #include "engine/Query.h"
+#include "engine/TablePath.h"
 #include "export/ExportLines.h"
 #include "export/ExportProgress.h"
 #include "export/GroupedInsert.h"

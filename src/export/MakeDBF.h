@@ -3,22 +3,12 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-namespace drs {
+#include "engine/DbfFormat.h"
 
-// One field descriptor, as it lies in the file (32 bytes).
-class TDBFField {
- public:
-  std::string Name;           // upper case, 1251 bytes, at most 11
-  char Type = 'C';            // C, N, L or D
-  uint32_t Displacement = 0;  // 1 + the lengths of the fields before it
-  uint8_t Length = 0;
-  uint8_t Decimals = 0;
-};
+namespace drs {
 
 class TDBF {
  public:
@@ -33,28 +23,25 @@ class TDBF {
   bool AddField(const std::string& name, char type, int length, int decimals) {
     return AddField(name, std::string(1, type), length, decimals);
   }
-  // Lays out the records and writes the file (replacing one that exists).
-  // True when it was written; else `error` (when given) gets the reason.
+  // Lays out the records and writes the file. An existing file is replaced
+  // under its exclusive lock, as the engine's writers take it, so no rows
+  // of a writer still at work go into the replaced file. True when it was
+  // written; else `error` (when given) gets the reason.
   bool CreateTable(std::string* error = nullptr);
 
   // The file's bytes for the fields added so far (also lays them out).
   std::string HeaderBytes();
 
-  const std::vector<std::pair<std::string, std::unique_ptr<TDBFField>>>& Fields() const { return fields_; }
-  uint8_t Version() const { return version_; }
+  const std::vector<DbfField>& Fields() const { return fields_; }
+  uint8_t Version() const { return 3; }
   uint16_t HeaderLength() const { return headerLength_; }
   uint16_t RecordLength() const { return recordLength_; }
 
  private:
-  bool Layout();
-
-  uint8_t version_ = 3;
-  uint8_t date_[3] = {95, 12, 28};
-  uint32_t recordCount_ = 0;
+  static constexpr unsigned char kDate[3] = {95, 12, 28};
   uint16_t headerLength_ = 0;
   uint16_t recordLength_ = 0;
-  uint8_t reserved_[20] = {};
-  std::vector<std::pair<std::string, std::unique_ptr<TDBFField>>> fields_;
+  std::vector<DbfField> fields_;
 };
 
 }  // namespace drs

@@ -1,10 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
+#include "engine/DbfFile.h"
 #include "export/Export.h"
 #include "export/MakeDBF.h"
 #include "export/Turnovers.h"
@@ -115,4 +120,37 @@ TEST_F(MakeDbfTest, OverwritesAndReportsFailure) {
   EXPECT_EQ(fs::file_size(p), 65u);
   t.FileName = (dir / "no" / "such" / "o.dbf").string();
   EXPECT_FALSE(t.CreateTable());
+}
+
+// A table is replaced only under its exclusive lock: while another writer
+// holds it, CreateTable waits, then refuses and leaves the file as it was.
+TEST_F(MakeDbfTest, ReplacingWaitsForTheTablesLock) {
+  const fs::path p = dir / "held.dbf";
+  ASSERT_TRUE(drs::CreateOutputTable(p.string()));
+  std::ofstream(p, std::ios::app) << std::string(148, 'r');
+  const std::string before = ReadAll(p);
+  const int fd = ::open(p.c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &fl), 0);
+  drs::DbfFile::SetLockWait(std::chrono::milliseconds(300));
+  const auto start = std::chrono::steady_clock::now();
+  std::string error;
+  EXPECT_FALSE(drs::CreateOutputTable(p.string(), &error));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  EXPECT_NE(error.find("занята другой программой"), std::string::npos) << error;
+  EXPECT_EQ(ReadAll(p), before);
+  // Released within the wait: the table is replaced.
+  drs::DbfFile::SetLockWait(std::chrono::milliseconds(5000));
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    fl.l_type = F_UNLCK;
+    ::fcntl(fd, F_OFD_SETLK, &fl);
+  });
+  EXPECT_TRUE(drs::CreateOutputTable(p.string(), &error)) << error;
+  release.join();
+  ::close(fd);
+  EXPECT_EQ(fs::file_size(p), 289u);
 }
