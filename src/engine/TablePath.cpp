@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "engine/EDBEngineError.h"
@@ -18,9 +17,9 @@ std::string ResolveFolder(const std::string& database) {
   for (char& c : folder)
     if (c == '\\') c = '/';
   if (folder.empty() || folder[0] != '/') {
-    std::string cwd(4096, '\0');
-    if (!::getcwd(cwd.data(), cwd.size())) throw EDBEngineError("Не могу определить текущую папку");
-    cwd.resize(std::strlen(cwd.c_str()));
+    char buf[4096];  // asked for on every statement: no zero-filled string
+    if (!::getcwd(buf, sizeof buf)) throw EDBEngineError("Не могу определить текущую папку");
+    const std::string cwd(buf);
     folder = folder.empty() ? cwd : cwd + "/" + folder;
   }
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
