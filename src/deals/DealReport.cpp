@@ -10,6 +10,8 @@
 #include "deals/DealGrid.h"
 #include "utils/Cp1251.h"
 #include "utils/FileIO.h"
+#include "utils/Pages.h"
+#include "utils/Scan.h"
 #include "utils/Utils.h"
 
 namespace drs {
@@ -48,25 +50,15 @@ void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) 
   const size_t size = text_.size();
   // One span per line end, counted first: a growing vector would hold its
   // old and new storage at once.
-  size_t ends = 1;
-  const char* const stop = text_.data() + text_.size();
-  for (const char* at = text_.data(); at < stop; ++at, ++ends) {
-    at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(stop - at)));
-    if (!at) break;
-  }
-  spans_.reserve(ends);
+  spans_.reserve(CountByte(text_.data(), text_.data() + size, '\n') + 1);
   std::vector<std::string> amended;  // lines that got a "?" account
   std::vector<size_t> amendedAt;
   size_t pos = 0;
   while (pos < size) {
     // The nearer of the next LF and the next CR ends the line.
     const char* base = text_.data();
-    const void* lf = std::memchr(base + pos, '\n', size - pos);
-    size_t end = lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : size;
-    if (const void* cr = std::memchr(base + pos, '\r', end - pos)) {
-      end = static_cast<size_t>(static_cast<const char*>(cr) - base);
-    }
-    std::string_view line(text_.data() + pos, end - pos);
+    const size_t end = static_cast<size_t>(FindLineBreak(base + pos, base + size) - base);
+    std::string_view line(base + pos, end - pos);
     size_t next = end;
     if (next < size) next += (text_[next] == '\r' && next + 1 < size && text_[next + 1] == '\n') ? 2 : 1;
     if (!IsBlank(line)) {
@@ -179,6 +171,7 @@ bool ReadReport(const std::string& path, char fieldSep, int clientIdField, Repor
   if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
     const size_t size = static_cast<size_t>(st.st_size);
     bytes.reserve(size + size / 2 + 4096);
+    AdviseHugePages(bytes.data(), bytes.capacity());
   }
   if (!ReadFileBytes(path, bytes, &reason)) {
     error = "Ошибка чтения файла " + path + ": " + reason;
@@ -249,14 +242,12 @@ bool FillDealGrid(ReportLines& lines, const ActiveFormat& format, DealGrid& grid
     size_t found = 0;
     size_t pos = 0;
     while (found < maxFields) {
-      size_t end = line.find(sep, pos);
+      const size_t end =
+          static_cast<size_t>(FindByte(line.data() + pos, line.data() + line.size(), sep) - line.data());
       ++found;
       starts[found] = pos;
-      if (end == std::string_view::npos) {
-        ends[found] = line.size();
-        break;
-      }
       ends[found] = end;
+      if (end == line.size()) break;
       pos = end + 1;
     }
     auto field = [&](int n) -> std::string_view {
