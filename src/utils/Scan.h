@@ -39,6 +39,18 @@ inline const char* FindLineBreak(const char* at, const char* stop) {
   return at;
 }
 
+// The first byte from 0x80 in [at, stop), else stop.
+inline const char* FindHighByte(const char* at, const char* stop) {
+#ifdef __SSE2__
+  for (; stop - at >= 16; at += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    if (const int bits = _mm_movemask_epi8(v)) return at + __builtin_ctz(bits);
+  }
+#endif
+  while (at < stop && static_cast<unsigned char>(*at) < 0x80) ++at;
+  return at;
+}
+
 // How many times `c` occurs in [at, stop).
 inline size_t CountByte(const char* at, const char* stop, char c) {
   size_t count = 0;
@@ -46,8 +58,9 @@ inline size_t CountByte(const char* at, const char* stop, char c) {
   const __m128i want = _mm_set1_epi8(c);
   for (; stop - at >= 16; at += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    count += static_cast<size_t>(
-        __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want)))));
+    for (unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want))); bits;
+         bits &= bits - 1)
+      ++count;
   }
 #endif
   for (; at < stop; ++at) count += *at == c;
