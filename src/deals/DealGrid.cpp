@@ -129,16 +129,20 @@ void DealGrid::BeginPacking(std::string text, size_t rows) {
   ends_.reserve(rows * static_cast<size_t>(colCount_));
   AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(rows_[0]));
   AdviseHugePages(ends_.data(), ends_.capacity() * sizeof(ends_[0]));
+  // Every row's ends at once; EndPacking drops those of rows never appended.
+  ends_.resize(rows * static_cast<size_t>(colCount_));
 }
 
 int DealGrid::AppendPackedRow(const std::string_view* cells, size_t limit) {
   rows_.push_back(0);
-  ends_.resize(ends_.size() + static_cast<size_t>(colCount_));
+  const size_t ends = rows_.size() * static_cast<size_t>(colCount_);
+  if (ends_.size() < ends) ends_.resize(ends);
   StoreRow(rows_.size() - 1, cells, std::min(limit, text_.size()));
   return RowCount() - 1;
 }
 
 void DealGrid::EndPacking() {
+  ends_.resize(rows_.size() * static_cast<size_t>(colCount_));
   text_.resize(written_);
   ReleaseUnusedPages(text_);  // a report's separators and hidden fields
 }
