@@ -1,27 +1,16 @@
 #include "deals/DealGrid.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+
+#include "utils/Pages.h"
 
 namespace drs {
 
 namespace {
 constexpr int kDefaultColWidth = 64;
 constexpr size_t kMaxPackedRow = UINT16_MAX;
-
-// Gives the whole pages of the text's unused capacity back to the system;
-// the text and its capacity stay (such pages read as zeros when used again).
-void ReleaseUnusedPages(std::string& text) {
-  const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const uintptr_t data = reinterpret_cast<uintptr_t>(text.data());
-  const uintptr_t begin = (data + text.size() + 1 + page - 1) & ~(page - 1);  // past the final zero
-  const uintptr_t end = (data + text.capacity()) & ~(page - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
-}
 }  // namespace
 
 DealGrid::DealGrid() : header_(1), widths_(1, kDefaultColWidth), rows_(1, 0), ends_(1, 0) {}
@@ -138,16 +127,22 @@ void DealGrid::BeginPacking(std::string text, size_t rows) {
   written_ = 0;
   rows_.reserve(rows);
   ends_.reserve(rows * static_cast<size_t>(colCount_));
+  AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(rows_[0]));
+  AdviseHugePages(ends_.data(), ends_.capacity() * sizeof(ends_[0]));
+  // Every row's ends at once; EndPacking drops those of rows never appended.
+  ends_.resize(rows * static_cast<size_t>(colCount_));
 }
 
 int DealGrid::AppendPackedRow(const std::string_view* cells, size_t limit) {
   rows_.push_back(0);
-  ends_.resize(ends_.size() + static_cast<size_t>(colCount_));
+  const size_t ends = rows_.size() * static_cast<size_t>(colCount_);
+  if (ends_.size() < ends) ends_.resize(ends);
   StoreRow(rows_.size() - 1, cells, std::min(limit, text_.size()));
   return RowCount() - 1;
 }
 
 void DealGrid::EndPacking() {
+  ends_.resize(rows_.size() * static_cast<size_t>(colCount_));
   text_.resize(written_);
   ReleaseUnusedPages(text_);  // a report's separators and hidden fields
 }

@@ -18,6 +18,8 @@ std::string ReportFileName(std::string_view editText);
 // The account as the grid shows it: "?" for a blank field; after a "/" the
 // rest is cut off and the spaces up to it removed; leading zeros removed.
 std::string ProcessAccount(std::string_view field);
+// The same as a view of `field`, or of `scratch` when spaces were removed.
+std::string_view ProcessAccount(std::string_view field, std::string& scratch);
 
 // The kept (non-blank) lines of a report, decoded from 1251. A line whose
 // account field is empty has "?" put at the start of that field.

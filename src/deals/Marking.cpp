@@ -7,6 +7,7 @@
 #include "deals/ReplaceList.h"
 #include "support/Messages.h"
 #include "utils/Cp1251.h"
+#include "utils/Scan.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"
 
@@ -19,7 +20,7 @@ constexpr size_t kAccountWidth = 8;
 bool StartsWithDigit(std::string_view text) { return !text.empty() && text[0] >= '0' && text[0] <= '9'; }
 
 bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return FindHighByte(text.data(), text.data() + text.size()) == text.data() + text.size();
 }
 
 }  // namespace
@@ -103,8 +104,8 @@ namespace {
 
 // CompareAccounts(ComparableAccount(account), bound) for a bound already
 // comparable, without building the padded text for ASCII accounts.
-int CompareWithBound(std::string_view account, const std::string& bound) {
-  if (!IsAscii(account) || !IsAscii(bound)) return CompareAccounts(ComparableAccount(account), bound);
+int CompareWithBound(std::string_view account, const std::string& bound, bool boundAscii) {
+  if (!boundAscii || !IsAscii(account)) return CompareAccounts(ComparableAccount(account), bound);
   if (!account.empty() && account.back() == '/') account.remove_suffix(1);
   const size_t pad = account.size() < kAccountWidth ? kAccountWidth - account.size() : 0;
   const size_t length = pad + account.size();
@@ -128,6 +129,7 @@ void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists&
 
   if (hasMin) {
     const std::string low = ComparableAccount(minBound);
+    const bool lowAscii = IsAscii(low);
     for (int r = 1; r < rows; ++r) {
       std::string_view cell = grid.Cell(col, r);
       if (IsBlank(cell)) continue;
@@ -145,16 +147,17 @@ void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists&
         if (unmarked) unmarked->Add(std::string(code));
         continue;
       }
-      if (CompareWithBound(cell, low) >= 0) marks.Mark(r);
+      if (CompareWithBound(cell, low, lowAscii) >= 0) marks.Mark(r);
     }
   }
 
   if (hasMax) {
     const std::string high = ComparableAccount(maxBound);
+    const bool highAscii = IsAscii(high);
     for (int r = 1; r < rows; ++r) {
       std::string_view cell = grid.Cell(col, r);
       if (IsBlank(cell) || !StartsWithDigit(cell)) continue;
-      if (CompareWithBound(cell, high) > 0) {
+      if (CompareWithBound(cell, high, highAscii) > 0) {
         if (marks.Unmark(r) && unmarked) unmarked->AddUnique(std::string(cell));
       } else if (!hasMin) {
         marks.Mark(r);

@@ -28,10 +28,18 @@ std::string FoldKey(std::string_view code) {
   return key;
 }
 
-const std::string* Find(const std::unordered_map<std::string, size_t>& index,
-                        const std::vector<std::string>& values, std::string_view code) {
+template <typename Index>
+const std::string* Find(const Index& index, const std::vector<std::string>& values, std::string_view code) {
   if (code.empty() || index.empty()) return nullptr;  // an empty code never matches
-  auto it = index.find(FoldKey(code));
+  // Short ASCII codes, most of a report's, are folded on the stack.
+  char folded[32];
+  bool ascii = code.size() <= sizeof folded;
+  for (size_t i = 0; ascii && i < code.size(); ++i) {
+    const char c = code[i];
+    ascii = static_cast<unsigned char>(c) < 0x80;
+    folded[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+  }
+  auto it = ascii ? index.find(std::string_view(folded, code.size())) : index.find(FoldKey(code));
   return it == index.end() ? nullptr : &values[it->second];
 }
 

@@ -2,6 +2,7 @@
 // to settlement accounts, "@" lines give lot sizes of securities.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,8 +38,14 @@ class ReplaceLists {
   void AddPair(bool account, std::string code, const std::string& value);
 
   std::vector<std::string> replaceFrom_, replaceTo_, lotCodes_, lotSizes_;
+  // Looked up by a view: no key is built for a lookup.
+  struct KeyHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view key) const { return std::hash<std::string_view>()(key); }
+  };
+  using Index = std::unordered_map<std::string, size_t, KeyHash, std::equal_to<>>;
   // Folded code -> index of its first definition.
-  std::unordered_map<std::string, size_t> replaceIndex_, lotIndex_;
+  Index replaceIndex_, lotIndex_;
 };
 
 }  // namespace drs

@@ -46,6 +46,17 @@ TEST_F(ReplaceListTest, LookupIgnoresCaseAlsoForCyrillic) {
   EXPECT_EQ(*lists.FindReplacement("Код"), "7");
 }
 
+TEST_F(ReplaceListTest, CodesOfEveryLengthAreFoundIgnoringCase) {
+  // Around the length folded without building a key.
+  for (size_t length : {31u, 32u, 33u, 64u}) {
+    ReplaceLists codes;
+    codes.ParseLine("$" + std::string(length, 'Q') + "=5;", 1);
+    ASSERT_NE(codes.FindReplacement(std::string(length, 'q')), nullptr) << length;
+    EXPECT_EQ(codes.FindReplacement(std::string(length - 1, 'q')), nullptr) << length;
+    EXPECT_EQ(codes.FindReplacement(std::string(length, 'q') + "Ж"), nullptr) << length;
+  }
+}
+
 TEST_F(ReplaceListTest, FirstDefinitionWins) {
   lists.ParseLine("@RU12345618910=1;", 1);
   lists.ParseLine("@ru12345618910=10;", 2);

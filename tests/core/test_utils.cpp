@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "utils/Cp1251.h"
+#include "utils/Scan.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"
 
@@ -8,6 +11,26 @@ namespace drs {
 namespace {
 
 const CharSet kSemi = MakeCharSet(";");
+
+TEST(Scan, AgreesWithAByteByByteLookAtEveryPosition) {
+  // Lengths around the sixteen-byte step, the byte looked for at each place.
+  for (size_t length = 0; length <= 40; ++length) {
+    for (size_t at = 0; at <= length; ++at) {
+      for (char c : {';', '\n', '\r', '\xC0'}) {
+        std::string text(length, 'x');
+        if (at < length) text[at] = text[at * 7 % length] = c;  // once or twice
+        const char* begin = text.data();
+        const char* end = begin + length;
+        const auto naive = [&](auto match) { return std::find_if(begin, end, match) - begin; };
+        EXPECT_EQ(FindByte(begin, end, c) - begin, naive([c](char b) { return b == c; }));
+        EXPECT_EQ(FindLineBreak(begin, end) - begin, naive([](char b) { return b == '\n' || b == '\r'; }));
+        EXPECT_EQ(FindHighByte(begin, end) - begin,
+                  naive([](char b) { return static_cast<unsigned char>(b) >= 0x80; }));
+        EXPECT_EQ(CountByte(begin, end, c), static_cast<size_t>(std::count(begin, end, c)));
+      }
+    }
+  }
+}
 
 TEST(ExtractField, EverySeparatorCounts) {
   EXPECT_EQ(ExtractField("a;;c", kSemi, 2), "");

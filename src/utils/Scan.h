@@ -1,0 +1,70 @@
+// Byte scans over long texts, sixteen bytes at a step: a report's line
+// breaks and field separators.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace drs {
+
+// The first `c` in [at, stop), else stop.
+inline const char* FindByte(const char* at, const char* stop, char c) {
+#ifdef __SSE2__
+  const __m128i want = _mm_set1_epi8(c);
+  for (; stop - at >= 16; at += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    if (const int bits = _mm_movemask_epi8(_mm_cmpeq_epi8(v, want))) return at + __builtin_ctz(bits);
+  }
+#endif
+  while (at < stop && *at != c) ++at;
+  return at;
+}
+
+// The first LF or CR in [at, stop), else stop.
+inline const char* FindLineBreak(const char* at, const char* stop) {
+#ifdef __SSE2__
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  for (; stop - at >= 16; at += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const int bits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+    if (bits) return at + __builtin_ctz(bits);
+  }
+#endif
+  while (at < stop && *at != '\n' && *at != '\r') ++at;
+  return at;
+}
+
+// The first byte from 0x80 in [at, stop), else stop.
+inline const char* FindHighByte(const char* at, const char* stop) {
+#ifdef __SSE2__
+  for (; stop - at >= 16; at += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    if (const int bits = _mm_movemask_epi8(v)) return at + __builtin_ctz(bits);
+  }
+#endif
+  while (at < stop && static_cast<unsigned char>(*at) < 0x80) ++at;
+  return at;
+}
+
+// How many times `c` occurs in [at, stop).
+inline size_t CountByte(const char* at, const char* stop, char c) {
+  size_t count = 0;
+#ifdef __SSE2__
+  const __m128i want = _mm_set1_epi8(c);
+  for (; stop - at >= 16; at += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    for (unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want))); bits;
+         bits &= bits - 1)
+      ++count;
+  }
+#endif
+  for (; at < stop; ++at) count += *at == c;
+  return count;
+}
+
+}  // namespace drs
