@@ -1,0 +1,212 @@
+#include "export/TurnoverSums.h"
+
+#include <algorithm>
+#include <functional>
+#include <numeric>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/DbfModule.h"
+#include "engine/EDBEngineError.h"
+#include "engine/Query.h"
+#include "engine/SqlName.h"
+#include "engine/TableScan.h"
+#include "export/TurnoverPairing.h"
+#include "utils/TextCase.h"
+
+namespace drs {
+
+namespace {
+
+struct Hash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
+};
+template <class T>
+using TextMap = std::unordered_map<std::string, T, Hash, std::equal_to<>>;
+
+// A value kept apart from the record it was read from.
+struct KeptValue {
+  ScanValue::Kind kind = ScanValue::Kind::Null;
+  int64_t integer = 0;
+  double real = 0;
+  std::string text;
+
+  explicit KeptValue(const ScanValue& v) : kind(v.kind), integer(v.integer), real(v.real), text(v.text) {}
+  ScanValue View() const {
+    ScanValue v;
+    v.kind = kind;
+    v.integer = integer;
+    v.real = real;
+    v.text = text;
+    return v;
+  }
+};
+
+// SUM as the statements take it: integers summed exactly while every value
+// is one, else the values added one by one in double, in record order.
+struct Sum {
+  double real = 0;
+  int64_t integer = 0;
+  int64_t count = 0;
+  bool approx = false, overflow = false;
+
+  void Add(const ScanValue& v) {
+    if (v.kind == ScanValue::Kind::Int) {
+      ++count;
+      real += double(v.integer);
+      if (!approx && !overflow && __builtin_add_overflow(integer, v.integer, &integer))
+        approx = overflow = true;
+    } else if (v.kind == ScanValue::Kind::Real) {
+      ++count;
+      real += v.real;
+      approx = true;
+    }
+  }
+  // A sum of no values is null, read as 0.
+  double Value() const { return count == 0 ? 0 : approx ? real : double(integer); }
+};
+
+// Records with the same bytes of ticker and operation type (and the same
+// account) are one group.
+struct Group {
+  uint32_t account;
+  KeptValue ticker, oper;
+  Sum sum;
+};
+
+bool NumericField(const DbfField& f) { return f.type == 'N' || f.type == 'F'; }
+bool TextField(const DbfField& f) { return f.type == 'C'; }
+
+}  // namespace
+
+bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing& pairing) {
+  std::optional<TableScan> opened;
+  try {
+    opened.emplace(ResolveNamedFile(file));
+  } catch (const EDBEngineError&) {
+    return false;
+  }
+  TableScan& scan = *opened;
+  const auto& fields = scan.Fields();
+  for (size_t i = 0; i < fields.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (SameText(fields[i].name, fields[j].name)) return false;
+  const int tickerCol = scan.FieldIndex("TICKER"), operCol = scan.FieldIndex("OPERTYPE");
+  const int qtyCol = scan.FieldIndex("QTY"), accountCol = byAccount ? scan.FieldIndex("CLIENTID") : -1;
+  if (tickerCol < 0 || operCol < 0 || qtyCol < 0 || (byAccount && accountCol < 0)) return false;
+  const DbfField& tickerField = fields[size_t(tickerCol)];
+  const DbfField& operField = fields[size_t(operCol)];
+  const DbfField& qtyField = fields[size_t(qtyCol)];
+  const DbfField* accountField = byAccount ? &fields[size_t(accountCol)] : nullptr;
+  if (!(TextField(tickerField) || NumericField(tickerField)) ||
+      !(TextField(operField) || NumericField(operField)) || !NumericField(qtyField) ||
+      (accountField && !TextField(*accountField)))
+    return false;
+
+  std::vector<Group> groups;
+  TextMap<uint32_t> groupOf;  // ticker bytes, type bytes, account -> group
+  std::vector<std::string> accounts;
+  TextMap<uint32_t> accountOf;
+  std::string key, accountBytes, scratch;
+  scan.Scan([&](uint32_t, const char* rec) {
+    key.assign(rec + tickerField.offset, tickerField.length);
+    key.append(rec + operField.offset, operField.length);
+    if (accountField) key.append(ScanText(*accountField, rec, accountBytes));
+    auto it = groupOf.find(std::string_view(key));
+    if (it == groupOf.end()) {
+      uint32_t account = 0;
+      if (accountField) {
+        const std::string_view name = std::string_view(key).substr(tickerField.length + operField.length);
+        auto known = accountOf.find(name);
+        if (known == accountOf.end()) {
+          known = accountOf.emplace(std::string(name), uint32_t(accounts.size())).first;
+          accounts.emplace_back(name);
+        }
+        account = known->second;
+      }
+      groups.push_back({account,
+                        KeptValue(ScanField(tickerField, rec, scratch)),
+                        KeptValue(ScanField(operField, rec, scratch)),
+                        {}});
+      it = groupOf.emplace(key, uint32_t(groups.size() - 1)).first;
+    }
+    groups[it->second].sum.Add(ScanNumber(qtyField, rec));
+  });
+
+  // Accounts as first met, then the statements' order of values.
+  std::vector<uint32_t> order(groups.size());
+  std::iota(order.begin(), order.end(), 0u);
+  auto compare = [&](uint32_t a, uint32_t b) {
+    const Group &x = groups[a], &y = groups[b];
+    if (x.account != y.account) return x.account < y.account ? -1 : 1;
+    if (int c = CompareScanValues(x.ticker.View(), y.ticker.View())) return c;
+    return CompareScanValues(x.oper.View(), y.oper.View());
+  };
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    const int c = compare(a, b);
+    return c != 0 ? c < 0 : a < b;
+  });
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (groups[order[i]].sum.overflow) return false;
+    // Equal values in different bytes: the statements add their records in
+    // another order.
+    if (i > 0 && compare(order[i - 1], order[i]) == 0) return false;
+  }
+
+  uint32_t account = UINT32_MAX;
+  for (uint32_t g : order) {
+    const Group& group = groups[g];
+    if (accountField && group.account != account) {
+      account = group.account;
+      pairing.BeginAccount(accounts[account]);
+    }
+    pairing.Add(group.ticker.View().Text(), group.oper.View().Text(), group.sum.Value());
+  }
+  return true;
+}
+
+namespace {
+
+// Walks the open grouped sums into the pairing.
+void AddSums(TQuery& sums, TurnoverPairing& pairing) {
+  for (; !sums.Eof(); sums.Next()) pairing.Add(sums.AsString(0), sums.AsString(1), sums.AsFloat(2));
+}
+
+std::string SumsStatement(const std::string& table, bool oneAccount) {
+  return "select  ticker,OPERTYPE,SUM(QTY) summa from " + QuoteIdentifier(table) +
+         (oneAccount ? " where clientid=:clientid" : "") +
+         " group by ticker,opertype order by ticker,OPERTYPE";
+}
+
+}  // namespace
+
+void SumTurnoversByQuery(const std::string& folder, const std::string& table, const std::string& file,
+                         bool byAccount, TurnoverPairing& pairing) {
+  TQuery sums;
+  sums.SetDatabaseName(folder);
+  sums.SetTableFile(table, file);
+  if (!byAccount) {
+    sums.SetSQL(SumsStatement(table, false));
+    sums.Open();
+    AddSums(sums, pairing);
+    return;
+  }
+  TQuery accounts;
+  accounts.SetDatabaseName(folder);
+  accounts.SetTableFile(table, file);
+  accounts.SetSQL("Select  distinct clientid from " + QuoteIdentifier(table));
+  accounts.Open();
+  sums.SetSQL(SumsStatement(table, true));
+  for (; !accounts.Eof(); accounts.Next()) {
+    const std::string account = accounts.AsString(0);
+    pairing.BeginAccount(account);
+    sums.Close();
+    sums.SetString("clientid", account);
+    sums.Open();
+    AddSums(sums, pairing);
+  }
+}
+
+}  // namespace drs

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "DbfBytes.h"
+#include "TempDir.h"
+#include "export/TurnoverPairing.h"
+#include "export/TurnoverSums.h"
+
+namespace drs {
+namespace {
+
+using test::FieldSpec;
+using test::RecordBytes;
+using test::TempDir;
+using test::WriteTable;
+using Rows = std::vector<std::vector<std::string>>;
+
+const std::vector<FieldSpec> kOutput = {
+    {"CLIENTID", 'C', 16, 0}, {"TICKER", 'C', 50, 0}, {"OPERTYPE", 'N', 6, 0}, {"PRICE", 'N', 20, 5},
+    {"QTY", 'N', 20, 5},      {"DATES", 'D', 8, 0},   {"SDEL", 'C', 11, 0},    {"BROCID", 'C', 16, 0}};
+
+Rows Flat(const std::vector<TurnoverRow>& rows) {
+  Rows out;
+  for (const TurnoverRow& r : rows) out.push_back({r.account, r.ticker, r.bought, r.sold, r.saldo});
+  return out;
+}
+
+std::string Record(const std::string& account, const std::string& ticker, const std::string& oper,
+                   const std::string& qty, bool deleted = false) {
+  return RecordBytes(kOutput, {account, ticker, oper, "1", qty, "20261207", "1", "BRK"}, deleted);
+}
+
+TEST(TurnoverSums, TheScanGivesWhatTheGroupedStatementsGive) {
+  TempDir dir;
+  const std::string path = dir.File("DEALS.DBF");
+  WriteTable(path, kOutput,
+             {Record("1002", "GAZP", "1", "100.1"), Record("1001", "gazp", "0", "0.1"),
+              Record("1001", "GAZP", "1", "0.2"), Record("1001", "GAZP", "1", "0.1"),
+              Record("1002", "LKOH", "0", "-10.5"), Record("1001", "СБЕР", "2", "7"),
+              Record("1001", "СБЕР", "", "3"), Record("1003", "SBER", "1", ""), Record("", "GAZP", "0", "5"),
+              Record("1001", "GAZP", "1", "1000", true), Record("1002", "Ёлка", "1", "12345678901.12345"),
+              Record("1002", "Ёлка", "1", "0.00001"), Record("1003", "ABC", "1.5", "1e2"),
+              Record("1001", "GAZP", "1", "0.7"), Record("1001", "gazp", "0", "-0.1")});
+  for (bool byAccount : {false, true}) {
+    SCOPED_TRACE(byAccount);
+    TurnoverPairing scanned, queried;
+    ASSERT_TRUE(SumTurnoversByScan(path, byAccount, scanned));
+    SumTurnoversByQuery(dir.Path(), "DEALS", path, byAccount, queried);
+    const Rows rows = Flat(queried.Finish());
+    EXPECT_GE(rows.size(), 6u);
+    EXPECT_EQ(Flat(scanned.Finish()), rows);
+  }
+}
+
+TEST(TurnoverSums, TablesTheScanCannotGroupAsTheStatementsAreLeftToThem) {
+  TempDir dir;
+  const std::string path = dir.File("DEALS.DBF");
+  std::vector<FieldSpec> noQty = kOutput, numericAccount = kOutput;
+  noQty.erase(noQty.begin() + 4);
+  numericAccount[0].type = 'N';
+  numericAccount[0].decimals = 0;
+  const struct {
+    const char* what;
+    std::vector<FieldSpec> fields;
+    std::vector<std::string> records;
+    bool byAccount;
+  } cases[] = {
+      {"one type in other bytes",
+       kOutput,
+       {Record("1", "GAZP", "1", "1"), RecordBytes(kOutput, {"1", "GAZP", "1     ", "1", "2"})},
+       false},
+      {"no QTY", noQty, {RecordBytes(noQty, {"1", "GAZP", "1", "1"})}, false},
+      {"a numeric account",
+       numericAccount,
+       {RecordBytes(numericAccount, {"1", "GAZP", "1", "1", "1"})},
+       true},
+      {"no file", kOutput, {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.fields.size() == kOutput.size() && c.records.empty())
+      std::remove(path.c_str());
+    else
+      WriteTable(path, c.fields, c.records);
+    TurnoverPairing pairing;
+    EXPECT_FALSE(SumTurnoversByScan(path, c.byAccount, pairing));
+    EXPECT_TRUE(pairing.Finish().empty());
+  }
+}
+
+}  // namespace
+}  // namespace drs
