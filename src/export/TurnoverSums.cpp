@@ -1,6 +1,7 @@
 #include "export/TurnoverSums.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <numeric>
 #include <optional>
@@ -68,12 +69,74 @@ struct Sum {
   double Value() const { return count == 0 ? 0 : approx ? real : double(integer); }
 };
 
-// Records with the same bytes of ticker and operation type (and the same
-// account) are one group.
+// Records with the same bytes of ticker and operation type (and account) are
+// one group.
 struct Group {
   uint32_t account;
   KeptValue ticker, oper;
   Sum sum;
+};
+
+// Groups by the bytes of their key: open addressing, the hash kept beside
+// each group so that keys are compared only when the hashes agree.
+class GroupIndex {
+ public:
+  // The group of `key`, or `added` (and the key kept) when it is new.
+  uint32_t Find(std::string_view key, uint32_t added) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const uint64_t h = Hash(key);
+    for (size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[i];
+      if (slot.group == kEmpty) {
+        slot = {h, added};
+        keys_.emplace_back(key);
+        ++count_;
+        return added;
+      }
+      if (slot.hash == h && keys_[slot.group] == key) return slot.group;
+    }
+  }
+
+ private:
+  static constexpr uint32_t kEmpty = UINT32_MAX;
+  struct Slot {
+    uint64_t hash = 0;
+    uint32_t group = kEmpty;
+  };
+  // Two independent lanes of multiply and shift, so that the words of a
+  // key are mixed side by side rather than one after another.
+  static uint64_t Hash(std::string_view key) {
+    auto word = [&](size_t at, size_t n) {
+      uint64_t w = 0;
+      std::memcpy(&w, key.data() + at, n);
+      return w;
+    };
+    uint64_t a = key.size() * 0x9E3779B97F4A7C15ull, b = 0x2545F4914F6CDD1Dull;
+    size_t i = 0;
+    for (; i + 16 <= key.size(); i += 16) {
+      a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull;
+      b = (b ^ word(i + 8, 8)) * 0xC4CEB9FE1A85EC53ull;
+      a ^= a >> 32;
+      b ^= b >> 29;
+    }
+    if (i + 8 <= key.size()) a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull, i += 8;
+    b = (b ^ word(i, key.size() - i)) * 0xC4CEB9FE1A85EC53ull;
+    uint64_t h = (a ^ (b << 31 | b >> 33)) * 0x9E3779B97F4A7C15ull;
+    return h ^ (h >> 29);
+  }
+  void Grow() {
+    std::vector<Slot> old(std::max<size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.group == kEmpty) continue;
+      size_t i = slot.hash & (slots_.size() - 1);
+      while (slots_[i].group != kEmpty) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = slot;
+    }
+  }
+  std::vector<Slot> slots_;
+  std::vector<std::string> keys_;  // by group
+  size_t count_ = 0;
 };
 
 bool NumericField(const DbfField& f) { return f.type == 'N' || f.type == 'F'; }
@@ -106,19 +169,19 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
     return false;
 
   std::vector<Group> groups;
-  TextMap<uint32_t> groupOf;  // ticker bytes, type bytes, account -> group
+  GroupIndex groupOf;  // ticker bytes, type bytes, account -> group
   std::vector<std::string> accounts;
   TextMap<uint32_t> accountOf;
   std::string key, accountBytes, scratch;
   scan.Scan([&](uint32_t, const char* rec) {
     key.assign(rec + tickerField.offset, tickerField.length);
     key.append(rec + operField.offset, operField.length);
-    if (accountField) key.append(ScanText(*accountField, rec, accountBytes));
-    auto it = groupOf.find(std::string_view(key));
-    if (it == groupOf.end()) {
+    if (accountField) key.append(rec + accountField->offset, accountField->length);
+    const uint32_t group = groupOf.Find(key, uint32_t(groups.size()));
+    if (group == groups.size()) {
       uint32_t account = 0;
       if (accountField) {
-        const std::string_view name = std::string_view(key).substr(tickerField.length + operField.length);
+        const std::string_view name = ScanText(*accountField, rec, accountBytes);
         auto known = accountOf.find(name);
         if (known == accountOf.end()) {
           known = accountOf.emplace(std::string(name), uint32_t(accounts.size())).first;
@@ -130,9 +193,8 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
                         KeptValue(ScanField(tickerField, rec, scratch)),
                         KeptValue(ScanField(operField, rec, scratch)),
                         {}});
-      it = groupOf.emplace(key, uint32_t(groups.size() - 1)).first;
     }
-    groups[it->second].sum.Add(ScanNumber(qtyField, rec));
+    groups[group].sum.Add(ScanNumber(qtyField, rec));
   });
 
   // Accounts as first met, then the statements' order of values.
