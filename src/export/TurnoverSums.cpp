@@ -5,6 +5,7 @@
 #include <functional>
 #include <numeric>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -70,37 +71,73 @@ struct Sum {
 };
 
 // Records with the same bytes of ticker and operation type (and account) are
-// one group.
+// one group; its ticker and type are numbers of their distinct bytes.
 struct Group {
-  uint32_t account;
-  KeptValue ticker, oper;
+  uint32_t account, ticker, oper;
   Sum sum;
 };
 
-// Groups by the bytes of their key: open addressing, the hash kept beside
-// each group so that keys are compared only when the hashes agree.
+// Distinct bytes of one field, each with its value and its place in the
+// statements' order of values (equal values share a place).
+struct FieldValues {
+  explicit FieldValues(const DbfField& f) : field(f) { field.offset = 0; }
+  uint32_t Find(const char* bytes) {
+    auto [it, added] = index.try_emplace(std::string(bytes, field.length), uint32_t(kept.size()));
+    if (added) {
+      std::string scratch;
+      kept.emplace_back(ScanField(field, bytes, scratch));
+    }
+    return it->second;
+  }
+  // Places in the order of values; false when two byte strings hold one value.
+  bool Rank() {
+    std::vector<uint32_t> order(kept.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return CompareScanValues(kept[a].View(), kept[b].View()) < 0; });
+    rank.assign(kept.size(), 0);
+    for (size_t i = 1; i < order.size(); ++i) {
+      if (CompareScanValues(kept[order[i - 1]].View(), kept[order[i]].View()) == 0) return false;
+      rank[order[i]] = uint32_t(i);
+    }
+    for (const KeptValue& v : kept) texts.push_back(v.View().Text());
+    return true;
+  }
+  DbfField field;  // read from the start of the bytes
+  TextMap<uint32_t> index;
+  std::vector<KeptValue> kept;
+  std::vector<uint32_t> rank;
+  std::vector<std::string> texts;
+};
+
+// Groups by the bytes of their key: open addressing, half of the hash kept
+// beside each group so that keys are mostly compared only when they agree.
 class GroupIndex {
  public:
-  // The group of `key`, or `added` (and the key kept) when it is new.
+  explicit GroupIndex(size_t keyLength) : keyLength_(keyLength) {}
+  // The group of `key` (keyLength bytes), or `added` (and the key kept) when
+  // it is new.
   uint32_t Find(std::string_view key, uint32_t added) {
     if ((count_ + 1) * 2 > slots_.size()) Grow();
     const uint64_t h = Hash(key);
     for (size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
       Slot& slot = slots_[i];
       if (slot.group == kEmpty) {
-        slot = {h, added};
-        keys_.emplace_back(key);
+        slot = {uint32_t(h >> 32), added};
+        keys_.append(key);
         ++count_;
         return added;
       }
-      if (slot.hash == h && keys_[slot.group] == key) return slot.group;
+      if (slot.tag == uint32_t(h >> 32) &&
+          std::memcmp(keys_.data() + slot.group * keyLength_, key.data(), keyLength_) == 0)
+        return slot.group;
     }
   }
 
  private:
   static constexpr uint32_t kEmpty = UINT32_MAX;
   struct Slot {
-    uint64_t hash = 0;
+    uint32_t tag = 0;  // the hash's upper half
     uint32_t group = kEmpty;
   };
   // Two independent lanes of multiply and shift, so that the words of a
@@ -129,13 +166,15 @@ class GroupIndex {
     old.swap(slots_);
     for (const Slot& slot : old) {
       if (slot.group == kEmpty) continue;
-      size_t i = slot.hash & (slots_.size() - 1);
+      size_t i =
+          Hash(std::string_view(keys_.data() + slot.group * keyLength_, keyLength_)) & (slots_.size() - 1);
       while (slots_[i].group != kEmpty) i = (i + 1) & (slots_.size() - 1);
       slots_[i] = slot;
     }
   }
   std::vector<Slot> slots_;
-  std::vector<std::string> keys_;  // by group
+  size_t keyLength_;
+  std::string keys_;  // of each group in turn
   size_t count_ = 0;
 };
 
@@ -169,10 +208,12 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
     return false;
 
   std::vector<Group> groups;
-  GroupIndex groupOf;  // ticker bytes, type bytes, account -> group
+  const size_t keyLength = tickerField.length + operField.length + (accountField ? accountField->length : 0);
+  GroupIndex groupOf(keyLength);  // ticker bytes, type bytes, account bytes -> group
+  FieldValues tickers(tickerField), opers(operField);
   std::vector<std::string> accounts;
   TextMap<uint32_t> accountOf;
-  std::string key, accountBytes, scratch;
+  std::string key, accountBytes;
   scan.Scan([&](uint32_t, const char* rec) {
     key.assign(rec + tickerField.offset, tickerField.length);
     key.append(rec + operField.offset, operField.length);
@@ -189,32 +230,27 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
         }
         account = known->second;
       }
-      groups.push_back({account,
-                        KeptValue(ScanField(tickerField, rec, scratch)),
-                        KeptValue(ScanField(operField, rec, scratch)),
-                        {}});
+      groups.push_back(
+          {account, tickers.Find(rec + tickerField.offset), opers.Find(rec + operField.offset), {}});
     }
     groups[group].sum.Add(ScanNumber(qtyField, rec));
   });
+  // Equal values in different bytes: the statements add their records in
+  // another order.
+  if (!tickers.Rank() || !opers.Rank()) return false;
 
-  // Accounts as first met, then the statements' order of values.
+  // Accounts as first met, then the statements' order of values. Groups
+  // that still compare equal are one account written in different bytes.
   std::vector<uint32_t> order(groups.size());
   std::iota(order.begin(), order.end(), 0u);
-  auto compare = [&](uint32_t a, uint32_t b) {
-    const Group &x = groups[a], &y = groups[b];
-    if (x.account != y.account) return x.account < y.account ? -1 : 1;
-    if (int c = CompareScanValues(x.ticker.View(), y.ticker.View())) return c;
-    return CompareScanValues(x.oper.View(), y.oper.View());
+  auto place = [&](uint32_t g) {
+    const Group& x = groups[g];
+    return std::tuple(x.account, tickers.rank[x.ticker], opers.rank[x.oper]);
   };
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    const int c = compare(a, b);
-    return c != 0 ? c < 0 : a < b;
-  });
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return place(a) < place(b); });
   for (size_t i = 0; i < order.size(); ++i) {
     if (groups[order[i]].sum.overflow) return false;
-    // Equal values in different bytes: the statements add their records in
-    // another order.
-    if (i > 0 && compare(order[i - 1], order[i]) == 0) return false;
+    if (i > 0 && place(order[i - 1]) == place(order[i])) return false;
   }
 
   uint32_t account = UINT32_MAX;
@@ -224,7 +260,7 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
       account = group.account;
       pairing.BeginAccount(accounts[account]);
     }
-    pairing.Add(group.ticker.View().Text(), group.oper.View().Text(), group.sum.Value());
+    pairing.Add(tickers.texts[group.ticker], opers.texts[group.oper], group.sum.Value());
   }
   return true;
 }

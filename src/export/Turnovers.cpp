@@ -158,6 +158,7 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
     insert.Commit();
     if (insert.Lost() > 0) return result;
   }
+  std::vector<TurnoverRow>().swap(rows);  // the view reads the table, not these
 
   try {
     view.SetDatabaseName(cwd);
