@@ -25,29 +25,38 @@ Rows Flat(const std::vector<TurnoverRow>& rows) {
 }
 
 std::string Record(const std::string& account, const std::string& ticker, const std::string& oper,
-                   const std::string& qty, bool deleted = false) {
-  return RecordBytes(kOutput, {account, ticker, oper, "1", qty, "20261207", "1", "BRK"}, deleted);
+                   const std::string& qty, bool deleted = false,
+                   const std::vector<FieldSpec>& fields = kOutput) {
+  return RecordBytes(fields, {account, ticker, oper, "1", qty, "20261207", "1", "BRK"}, deleted);
 }
 
 TEST(TurnoverSums, TheScanGivesWhatTheGroupedStatementsGive) {
   TempDir dir;
   const std::string path = dir.File("DEALS.DBF");
-  WriteTable(path, kOutput,
-             {Record("1002", "GAZP", "1", "100.1"), Record("1001", "gazp", "0", "0.1"),
-              Record("1001", "GAZP", "1", "0.2"), Record("1001", "GAZP", "1", "0.1"),
-              Record("1002", "LKOH", "0", "-10.5"), Record("1001", "СБЕР", "2", "7"),
-              Record("1001", "СБЕР", "", "3"), Record("1003", "SBER", "1", ""), Record("", "GAZP", "0", "5"),
-              Record("1001", "GAZP", "1", "1000", true), Record("1002", "Ёлка", "1", "12345678901.12345"),
-              Record("1002", "Ёлка", "1", "0.00001"), Record("1003", "ABC", "1.5", "1e2"),
-              Record("1001", "GAZP", "1", "0.7"), Record("1001", "gazp", "0", "-0.1")});
-  for (bool byAccount : {false, true}) {
-    SCOPED_TRACE(byAccount);
-    TurnoverPairing scanned, queried;
-    ASSERT_TRUE(SumTurnoversByScan(path, byAccount, scanned));
-    SumTurnoversByQuery(dir.Path(), "DEALS", path, byAccount, queried);
-    const Rows rows = Flat(queried.Finish());
-    EXPECT_GE(rows.size(), 6u);
-    EXPECT_EQ(Flat(scanned.Finish()), rows);
+  // The export's layout, and one of another program: types as text, whole
+  // quantities (summed exactly until a fraction comes).
+  std::vector<FieldSpec> other = kOutput;
+  other[2] = {"OPERTYPE", 'C', 3, 0};
+  other[4] = {"QTY", 'N', 12, 0};
+  for (const auto& fields : {kOutput, other}) {
+    auto r = [&](const char* account, const char* ticker, const char* oper, const char* qty,
+                 bool deleted = false) { return Record(account, ticker, oper, qty, deleted, fields); };
+    WriteTable(path, fields,
+               {r("1002", "GAZP", "1", "100.1"), r("1001", "gazp", "0", "0.1"), r("1001", "GAZP", "1", "0.2"),
+                r("1001", "GAZP", "1", "0.1"), r("1002", "LKOH", "0", "-10.5"), r("1001", "СБЕР", "2", "7"),
+                r("1001", "СБЕР", "", "3"), r("1003", "SBER", "1", ""), r("", "GAZP", "0", "5"),
+                r("1001", "GAZP", "1", "1000", true), r("1002", "Ёлка", "1", "12345678901.12345"),
+                r("1002", "Ёлка", "1", "0.00001"), r("1003", "ABC", "1.5", "1e2"),
+                r("1001", "GAZP", "1", "0.7"), r("1001", "gazp", "0", "-0.1"), r("1002", "LKOH", "0", "4")});
+    for (bool byAccount : {false, true}) {
+      SCOPED_TRACE(testing::Message() << fields[4].decimals << " " << byAccount);
+      TurnoverPairing scanned, queried;
+      ASSERT_TRUE(SumTurnoversByScan(path, byAccount, scanned));
+      SumTurnoversByQuery(dir.Path(), "DEALS", path, byAccount, queried);
+      const Rows rows = Flat(queried.Finish());
+      EXPECT_GE(rows.size(), 6u);
+      EXPECT_EQ(Flat(scanned.Finish()), rows);
+    }
   }
 }
 
