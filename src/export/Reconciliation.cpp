@@ -9,8 +9,10 @@
 #include "deals/DealGrid.h"
 #include "deals/Marking.h"
 #include "deals/ReplaceList.h"
+#include "engine/EDBEngineError.h"
 #include "engine/Query.h"
-#include "engine/SqlName.h"
+#include "engine/TablePath.h"
+#include "engine/TableScan.h"
 #include "support/Messages.h"
 
 namespace drs {
@@ -59,6 +61,11 @@ std::string Trimmed(double value, int decimals) {
 }
 
 std::string Money(double value) { return FormatFixed(value, 2); }
+
+// A written cell read as a number, as a statement's value reads.
+double NumberOf(const ScanValue& v) {
+  return v.kind == ScanValue::Kind::Text ? DbValue::Text(std::string(v.text)).AsFloat() : v.Number();
+}
 
 void AddLineTo(ControlLine& total, const ControlLine& line) {
   total.deals += line.deals;
@@ -246,13 +253,17 @@ Reconciliation ExportControl::Finish() {
   Reconciliation& result = result_;
   {
     try {
-      TQuery read;
-      read.SetDatabaseName(folder_);
-      read.SetTableFile(table_, path_);
-      read.SetSQL("select rowid,TICKER,OPERTYPE,PRICE,QTY from " + QuoteIdentifier(table_));
-      read.Open();
-      // Records come in ascending order; the runs are walked alongside.
-      size_t run = 0;
+      TableScan scan(ResolveNamedFile(path_));
+      int cols[4];
+      const char* names[4] = {"TICKER", "OPERTYPE", "PRICE", "QTY"};
+      for (int i = 0; i < 4; ++i) {
+        cols[i] = scan.FieldIndex(names[i]);
+        if (cols[i] < 0) throw EDBEngineError(std::string("Нет такого поля: ") + names[i]);
+      }
+      const DbfField& tickerField = scan.Fields()[size_t(cols[0])];
+      const DbfField& operField = scan.Fields()[size_t(cols[1])];
+      const DbfField& priceField = scan.Fields()[size_t(cols[2])];
+      const DbfField& qtyField = scan.Fields()[size_t(cols[3])];
       // Lines of S and B by ticker, looked up without a key built per row.
       struct Hash {
         using is_transparent = void;
@@ -260,17 +271,14 @@ Reconciliation ExportControl::Finish() {
       };
       constexpr size_t kNone = SIZE_MAX;
       std::unordered_map<std::string, std::array<size_t, 2>, Hash, std::equal_to<>> byTicker;
-      std::string text;
-      for (; !read.Eof() && run < written_.size(); read.Next()) {
-        const auto record = static_cast<int64_t>(read.Value(0).AsFloat());
-        while (run < written_.size() && written_[run].second < record) ++run;
-        if (run == written_.size() || record < written_[run].first) continue;
-        const DbValue& cell = read.Value(1);
-        if (cell.kind != DbValue::Kind::Text) text = cell.AsString();
-        const std::string_view ticker = TrimBlanks(cell.kind == DbValue::Kind::Text ? cell.text : text);
-        const DbValue& oper = read.Value(2);
+      std::string tickerBytes, scratch, text;
+      auto visit = [&](uint32_t, const char* rec) {
+        const ScanValue cell = ScanField(tickerField, rec, tickerBytes);
+        if (cell.kind != ScanValue::Kind::Text) text = cell.Text();
+        const std::string_view ticker = TrimBlanks(cell.kind == ScanValue::Kind::Text ? cell.text : text);
+        const ScanValue oper = ScanField(operField, rec, scratch);
         size_t index;
-        if (oper.kind == DbValue::Kind::Integer && (oper.integer == 0 || oper.integer == 1)) {
+        if (oper.kind == ScanValue::Kind::Int && (oper.integer == 0 || oper.integer == 1)) {
           auto it = byTicker.find(ticker);
           if (it == byTicker.end())
             it = byTicker.emplace(std::string(ticker), std::array{kNone, kNone}).first;
@@ -278,16 +286,22 @@ Reconciliation ExportControl::Finish() {
           if (slot == kNone) slot = LineIndex(ticker, oper.integer == 1 ? "B" : "S");
           index = slot;
         } else {
-          index = LineIndex(ticker, oper.AsString());
+          index = LineIndex(ticker, oper.Text());
         }
         ControlLine& line = result.lines[index];
-        const double price = read.Value(3).AsFloat();
-        const double qty = read.Value(4).AsFloat();
+        const double price = NumberOf(ScanField(priceField, rec, scratch));
+        const double qty = NumberOf(ScanField(qtyField, rec, scratch));
         ++line.rows;
         line.piecesWritten += ToUnits(qty);
         line.moneyWritten += price * qty;
         line.moneyWrittenAbs += std::fabs(price * qty);
         line.qtyWrittenAbs += std::fabs(qty);
+      };
+      // Only the records this export wrote, by their numbers.
+      for (const auto& [first, last] : written_) {
+        if (first > int64_t(scan.RecordCount())) break;
+        scan.Scan(uint32_t(std::max<int64_t>(first, 1)),
+                  uint32_t(std::min<int64_t>(last, scan.RecordCount())), visit);
       }
       result.checked = true;
     } catch (const EDBEngineError& e) {

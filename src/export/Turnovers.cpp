@@ -13,6 +13,7 @@
 #include "export/MakeDBF.h"
 #include "export/TableLocation.h"
 #include "export/TurnoverPairing.h"
+#include "export/TurnoverSums.h"
 #include "support/Messages.h"
 #include "utils/FileIO.h"
 #include "utils/TextCase.h"
@@ -89,21 +90,6 @@ bool CreateTurnoverTable(const std::string& path, bool byAccount, std::string* e
   return dbf.CreateTable(error);
 }
 
-namespace {
-
-// Walks the open grouped sums into the pairing.
-void AddSums(TQuery& sums, TurnoverPairing& pairing) {
-  for (; !sums.Eof(); sums.Next()) pairing.Add(sums.AsString(0), sums.AsString(1), sums.AsFloat(2));
-}
-
-std::string SumsStatement(const std::string& table, bool oneAccount) {
-  return "select  ticker,OPERTYPE,SUM(QTY) summa from " + QuoteIdentifier(table) +
-         (oneAccount ? " where clientid=:clientid" : "") +
-         " group by ticker,opertype order by ticker,OPERTYPE";
-}
-
-}  // namespace
-
 std::vector<TurnoverColumn> TurnoverColumns(int mode) {
   std::vector<TurnoverColumn> columns;
   if (mode != kTurnoverBySecurity && mode != kTurnoverByAccount) return columns;
@@ -131,29 +117,8 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
   std::vector<TurnoverRow> rows;
   try {
     TurnoverPairing pairing;
-    TQuery sums;
-    sums.SetDatabaseName(loc.folder);
-    sums.SetTableFile(loc.table, loc.file);
-    if (!byAccount) {
-      sums.SetSQL(SumsStatement(loc.table, false));
-      sums.Open();
-      AddSums(sums, pairing);
-    } else {
-      TQuery accounts;
-      accounts.SetDatabaseName(loc.folder);
-      accounts.SetTableFile(loc.table, loc.file);
-      accounts.SetSQL("Select  distinct clientid from " + QuoteIdentifier(loc.table));
-      accounts.Open();
-      sums.SetSQL(SumsStatement(loc.table, true));
-      for (; !accounts.Eof(); accounts.Next()) {
-        const std::string account = accounts.AsString(0);
-        pairing.BeginAccount(account);
-        sums.Close();
-        sums.SetString("clientid", account);
-        sums.Open();
-        AddSums(sums, pairing);
-      }
-    }
+    if (!SumTurnoversByScan(loc.file, byAccount, pairing))
+      SumTurnoversByQuery(loc.folder, loc.table, loc.file, byAccount, pairing);
     rows = pairing.Finish();
   } catch (const EDBEngineError& e) {
     ShowExceptionInfo(e, kCantOpen);
@@ -193,6 +158,7 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
     insert.Commit();
     if (insert.Lost() > 0) return result;
   }
+  std::vector<TurnoverRow>().swap(rows);  // the view reads the table, not these
 
   try {
     view.SetDatabaseName(cwd);

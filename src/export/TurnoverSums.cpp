@@ -1,0 +1,310 @@
+#include "export/TurnoverSums.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <numeric>
+#include <optional>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/EDBEngineError.h"
+#include "engine/Query.h"
+#include "engine/SqlName.h"
+#include "engine/TablePath.h"
+#include "engine/TableScan.h"
+#include "export/TurnoverPairing.h"
+#include "utils/TextCase.h"
+
+namespace drs {
+
+namespace {
+
+struct Hash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
+};
+template <class T>
+using TextMap = std::unordered_map<std::string, T, Hash, std::equal_to<>>;
+
+// A value kept apart from the record it was read from.
+struct KeptValue {
+  ScanValue::Kind kind = ScanValue::Kind::Null;
+  int64_t integer = 0;
+  double real = 0;
+  std::string text;
+
+  explicit KeptValue(const ScanValue& v) : kind(v.kind), integer(v.integer), real(v.real), text(v.text) {}
+  ScanValue View() const {
+    ScanValue v;
+    v.kind = kind;
+    v.integer = integer;
+    v.real = real;
+    v.text = text;
+    return v;
+  }
+};
+
+// SUM as the statements take it: integers summed exactly while every value
+// is one, else the values added one by one in double, in record order.
+struct Sum {
+  double real = 0;
+  int64_t integer = 0;
+  int64_t count = 0;
+  bool approx = false, overflow = false;
+
+  void Add(const ScanValue& v) {
+    if (v.kind == ScanValue::Kind::Int) {
+      ++count;
+      real += double(v.integer);
+      if (!approx && !overflow && __builtin_add_overflow(integer, v.integer, &integer))
+        approx = overflow = true;
+    } else if (v.kind == ScanValue::Kind::Real) {
+      ++count;
+      real += v.real;
+      approx = true;
+    }
+  }
+  // A sum of no values is null, read as 0.
+  double Value() const { return count == 0 ? 0 : approx ? real : double(integer); }
+};
+
+// Records with the same bytes of ticker and operation type (and account) are
+// one group; its ticker and type are numbers of their distinct bytes.
+struct Group {
+  uint32_t account, ticker, oper;
+  Sum sum;
+};
+
+// Distinct bytes of one field, each with its value and its place in the
+// statements' order of values (equal values share a place).
+struct FieldValues {
+  explicit FieldValues(const DbfField& f) : field(f) { field.offset = 0; }
+  uint32_t Find(const char* bytes) {
+    auto [it, added] = index.try_emplace(std::string(bytes, field.length), uint32_t(kept.size()));
+    if (added) {
+      std::string scratch;
+      kept.emplace_back(ScanField(field, bytes, scratch));
+    }
+    return it->second;
+  }
+  // Places in the order of values; false when two byte strings hold one value.
+  bool Rank() {
+    std::vector<uint32_t> order(kept.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return CompareScanValues(kept[a].View(), kept[b].View()) < 0; });
+    rank.assign(kept.size(), 0);
+    for (size_t i = 1; i < order.size(); ++i) {
+      if (CompareScanValues(kept[order[i - 1]].View(), kept[order[i]].View()) == 0) return false;
+      rank[order[i]] = uint32_t(i);
+    }
+    for (const KeptValue& v : kept) texts.push_back(v.View().Text());
+    return true;
+  }
+  DbfField field;  // read from the start of the bytes
+  TextMap<uint32_t> index;
+  std::vector<KeptValue> kept;
+  std::vector<uint32_t> rank;
+  std::vector<std::string> texts;
+};
+
+// Groups by the bytes of their key: open addressing, half of the hash kept
+// beside each group so that keys are mostly compared only when they agree.
+class GroupIndex {
+ public:
+  explicit GroupIndex(size_t keyLength) : keyLength_(keyLength) {}
+  // The group of `key` (keyLength bytes), or `added` (and the key kept) when
+  // it is new.
+  uint32_t Find(std::string_view key, uint32_t added) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const uint64_t h = Hash(key);
+    for (size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[i];
+      if (slot.group == kEmpty) {
+        slot = {uint32_t(h >> 32), added};
+        keys_.append(key);
+        ++count_;
+        return added;
+      }
+      if (slot.tag == uint32_t(h >> 32) &&
+          std::memcmp(keys_.data() + slot.group * keyLength_, key.data(), keyLength_) == 0)
+        return slot.group;
+    }
+  }
+
+ private:
+  static constexpr uint32_t kEmpty = UINT32_MAX;
+  struct Slot {
+    uint32_t tag = 0;  // the hash's upper half
+    uint32_t group = kEmpty;
+  };
+  // Two independent lanes of multiply and shift, so that the words of a
+  // key are mixed side by side rather than one after another.
+  static uint64_t Hash(std::string_view key) {
+    auto word = [&](size_t at, size_t n) {
+      uint64_t w = 0;
+      std::memcpy(&w, key.data() + at, n);
+      return w;
+    };
+    uint64_t a = key.size() * 0x9E3779B97F4A7C15ull, b = 0x2545F4914F6CDD1Dull;
+    size_t i = 0;
+    for (; i + 16 <= key.size(); i += 16) {
+      a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull;
+      b = (b ^ word(i + 8, 8)) * 0xC4CEB9FE1A85EC53ull;
+      a ^= a >> 32;
+      b ^= b >> 29;
+    }
+    if (i + 8 <= key.size()) a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull, i += 8;
+    b = (b ^ word(i, key.size() - i)) * 0xC4CEB9FE1A85EC53ull;
+    uint64_t h = (a ^ (b << 31 | b >> 33)) * 0x9E3779B97F4A7C15ull;
+    return h ^ (h >> 29);
+  }
+  void Grow() {
+    std::vector<Slot> old(std::max<size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.group == kEmpty) continue;
+      size_t i =
+          Hash(std::string_view(keys_.data() + slot.group * keyLength_, keyLength_)) & (slots_.size() - 1);
+      while (slots_[i].group != kEmpty) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = slot;
+    }
+  }
+  std::vector<Slot> slots_;
+  size_t keyLength_;
+  std::string keys_;  // of each group in turn
+  size_t count_ = 0;
+};
+
+bool NumericField(const DbfField& f) { return f.type == 'N' || f.type == 'F'; }
+bool TextField(const DbfField& f) { return f.type == 'C'; }
+
+}  // namespace
+
+bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing& pairing) {
+  std::optional<TableScan> opened;
+  try {
+    opened.emplace(ResolveNamedFile(file));
+  } catch (const EDBEngineError&) {
+    return false;
+  }
+  TableScan& scan = *opened;
+  const auto& fields = scan.Fields();
+  for (size_t i = 0; i < fields.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (SameText(fields[i].name, fields[j].name)) return false;
+  const int tickerCol = scan.FieldIndex("TICKER"), operCol = scan.FieldIndex("OPERTYPE");
+  const int qtyCol = scan.FieldIndex("QTY"), accountCol = byAccount ? scan.FieldIndex("CLIENTID") : -1;
+  if (tickerCol < 0 || operCol < 0 || qtyCol < 0 || (byAccount && accountCol < 0)) return false;
+  const DbfField& tickerField = fields[size_t(tickerCol)];
+  const DbfField& operField = fields[size_t(operCol)];
+  const DbfField& qtyField = fields[size_t(qtyCol)];
+  const DbfField* accountField = byAccount ? &fields[size_t(accountCol)] : nullptr;
+  if (!(TextField(tickerField) || NumericField(tickerField)) ||
+      !(TextField(operField) || NumericField(operField)) || !NumericField(qtyField) ||
+      (accountField && !TextField(*accountField)))
+    return false;
+
+  std::vector<Group> groups;
+  const size_t keyLength = tickerField.length + operField.length + (accountField ? accountField->length : 0);
+  GroupIndex groupOf(keyLength);  // ticker bytes, type bytes, account bytes -> group
+  FieldValues tickers(tickerField), opers(operField);
+  std::vector<std::string> accounts;
+  TextMap<uint32_t> accountOf;
+  std::string key, accountBytes;
+  scan.Scan([&](uint32_t, const char* rec) {
+    key.assign(rec + tickerField.offset, tickerField.length);
+    key.append(rec + operField.offset, operField.length);
+    if (accountField) key.append(rec + accountField->offset, accountField->length);
+    const uint32_t group = groupOf.Find(key, uint32_t(groups.size()));
+    if (group == groups.size()) {
+      uint32_t account = 0;
+      if (accountField) {
+        const std::string_view name = ScanText(*accountField, rec, accountBytes);
+        auto known = accountOf.find(name);
+        if (known == accountOf.end()) {
+          known = accountOf.emplace(std::string(name), uint32_t(accounts.size())).first;
+          accounts.emplace_back(name);
+        }
+        account = known->second;
+      }
+      groups.push_back(
+          {account, tickers.Find(rec + tickerField.offset), opers.Find(rec + operField.offset), {}});
+    }
+    groups[group].sum.Add(ScanNumber(qtyField, rec));
+  });
+  // Equal values in different bytes: the statements add their records in
+  // another order.
+  if (!tickers.Rank() || !opers.Rank()) return false;
+
+  // Accounts as first met, then the statements' order of values. Groups
+  // that still compare equal are one account written in different bytes.
+  std::vector<uint32_t> order(groups.size());
+  std::iota(order.begin(), order.end(), 0u);
+  auto place = [&](uint32_t g) {
+    const Group& x = groups[g];
+    return std::tuple(x.account, tickers.rank[x.ticker], opers.rank[x.oper]);
+  };
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return place(a) < place(b); });
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (groups[order[i]].sum.overflow) return false;
+    if (i > 0 && place(order[i - 1]) == place(order[i])) return false;
+  }
+
+  uint32_t account = UINT32_MAX;
+  for (uint32_t g : order) {
+    const Group& group = groups[g];
+    if (accountField && group.account != account) {
+      account = group.account;
+      pairing.BeginAccount(accounts[account]);
+    }
+    pairing.Add(tickers.texts[group.ticker], opers.texts[group.oper], group.sum.Value());
+  }
+  return true;
+}
+
+namespace {
+
+// Walks the open grouped sums into the pairing.
+void AddSums(TQuery& sums, TurnoverPairing& pairing) {
+  for (; !sums.Eof(); sums.Next()) pairing.Add(sums.AsString(0), sums.AsString(1), sums.AsFloat(2));
+}
+
+std::string SumsStatement(const std::string& table, bool oneAccount) {
+  return "select  ticker,OPERTYPE,SUM(QTY) summa from " + QuoteIdentifier(table) +
+         (oneAccount ? " where clientid=:clientid" : "") +
+         " group by ticker,opertype order by ticker,OPERTYPE";
+}
+
+}  // namespace
+
+void SumTurnoversByQuery(const std::string& folder, const std::string& table, const std::string& file,
+                         bool byAccount, TurnoverPairing& pairing) {
+  TQuery sums;
+  sums.SetDatabaseName(folder);
+  sums.SetTableFile(table, file);
+  if (!byAccount) {
+    sums.SetSQL(SumsStatement(table, false));
+    sums.Open();
+    AddSums(sums, pairing);
+    return;
+  }
+  TQuery accounts;
+  accounts.SetDatabaseName(folder);
+  accounts.SetTableFile(table, file);
+  accounts.SetSQL("Select  distinct clientid from " + QuoteIdentifier(table));
+  accounts.Open();
+  sums.SetSQL(SumsStatement(table, true));
+  for (; !accounts.Eof(); accounts.Next()) {
+    const std::string account = accounts.AsString(0);
+    pairing.BeginAccount(account);
+    sums.Close();
+    sums.SetString("clientid", account);
+    sums.Open();
+    AddSums(sums, pairing);
+  }
+}
+
+}  // namespace drs
