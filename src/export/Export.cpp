@@ -37,6 +37,25 @@ std::string FilePath(const TableLocation& loc) {
   }
 }
 
+// The run's table, its folder made absolute once: every statement of the run
+// then names the same file without asking for the working folder again.
+// Messages keep the path as the operator gave it.
+TableLocation AnchoredTable(const std::string& name) {
+  TableLocation loc = LocateTable(name);
+  try {
+    const std::string folder = ResolveFolder(loc.folder);
+    if (folder != loc.folder) {
+      const size_t sep = loc.file.find_last_of("/\\");
+      loc.file = (folder == "/" ? "" : folder) + "/" +
+                 (sep == std::string::npos ? loc.file : loc.file.substr(sep + 1));
+      loc.folder = folder;
+    }
+  } catch (const EDBEngineError&) {
+    // no working folder: the statements report it
+  }
+  return loc;
+}
+
 // The first eight columns must be the output columns in order, exactly, each
 // of the kind of value export writes into it.
 bool HasOutputColumns(const TQuery& check) {
@@ -125,7 +144,7 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     ShowError("Нет отмеченных сделок!");
     return result;
   }
-  const TableLocation loc = LocateTable(settings.outFileName);
+  const TableLocation loc = AnchoredTable(settings.outFileName);
   const std::string path = FilePath(loc);
   outputView.Close();
 
