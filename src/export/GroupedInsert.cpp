@@ -1,18 +1,28 @@
 #include "export/GroupedInsert.h"
 
+#include "engine/TablePath.h"
 #include "support/Messages.h"
 
 namespace drs {
 
 GroupedInsert::GroupedInsert(const std::string& folder, std::vector<std::string> sqlLines,
                              std::string macroTable, std::string caption)
-    : sql_(std::move(sqlLines)), macroTable_(std::move(macroTable)), caption_(std::move(caption)) {
+    : folder_(folder),
+      sql_(std::move(sqlLines)),
+      macroTable_(std::move(macroTable)),
+      caption_(std::move(caption)) {
   query_.SetDatabaseName(folder);
 }
 
 GroupedInsert::~GroupedInsert() { Commit(); }
 
 void GroupedInsert::Begin() {
+  if (!resolved_) {
+    // A relative folder is resolved once for the run, not by every row's
+    // statement asking the system for the working folder.
+    query_.SetDatabaseName(ResolveFolder(folder_));
+    resolved_ = true;
+  }
   if (!noTransactions_) {
     prepared_ = false;
     try {

@@ -37,12 +37,14 @@ class GroupedInsert {
   void Begin();
 
   TQuery query_;
+  std::string folder_;
   std::vector<std::string> sql_;
   std::string macroTable_;
   std::string caption_;
   bool inTransaction_ = false;
   bool noTransactions_ = false;
   bool prepared_ = false;
+  bool resolved_ = false;
   size_t pending_ = 0;
   size_t lost_ = 0;
 };
