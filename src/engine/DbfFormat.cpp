@@ -246,8 +246,7 @@ std::string DbfHeaderBytes(const std::vector<DbfField>& fields, uint32_t count, 
 }
 
 void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
-  char* p = record + f.offset;
-  std::memset(p, ' ', f.length);
+  char* p = record + f.offset;  // blank already: only the value's bytes are written
   if (v.kind == DbfValue::Null) {
     if (f.type == 'L') *p = '?';
     return;

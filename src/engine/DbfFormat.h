@@ -68,8 +68,9 @@ struct DbfValue {
   std::string_view text;
 };
 
-// Writes `v` into the field's place in `record`; a value that does not fit
-// is refused with a row-scoped EDBEngineError, never cut.
+// Writes `v` into the field's place in `record`, which must be blank
+// (spaces) there; a value that does not fit is refused with a row-scoped
+// EDBEngineError, never cut.
 void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record);
 
 // A decoded field. Text points into the record unless it had to be decoded

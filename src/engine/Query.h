@@ -75,6 +75,10 @@ class TQuery {
   // stay bound across executions until changed.
   void SetString(const std::string& name, const std::string& value);
   void SetFloat(const std::string& name, double value);
+  // The same by a parameter's index (ParamIndex), for a statement run per row.
+  size_t ParamIndex(const std::string& name) { return sql_.ParamIndex(name); }
+  void SetString(size_t param, std::string_view value) { sql_.SetString(param, value); }
+  void SetFloat(size_t param, double value) { sql_.SetFloat(param, value); }
   // A calendar date; throws EConvertError for an impossible date.
   void SetDate(const std::string& name, int year, int month, int day);
   // "DD.MM.YYYY" (or "YYYY-MM-DD"); throws EConvertError when it is no date.

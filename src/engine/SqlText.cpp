@@ -121,6 +121,21 @@ SqlText::Param& SqlText::ParamSlot(const std::string& name) {
   return params_.back();
 }
 
+size_t SqlText::ParamIndex(const std::string& name) { return size_t(&ParamSlot(name) - params_.data()); }
+
+void SqlText::SetString(size_t index, std::string_view value) {
+  Param& p = params_[index];
+  p.value.kind = DbValue::Kind::Text;
+  p.value.text.assign(value);
+  p.set = true;
+}
+
+void SqlText::SetFloat(size_t index, double value) {
+  Param& p = params_[index];
+  p.value = DbValue::Float(value);
+  p.set = true;
+}
+
 void SqlText::SetString(const std::string& name, const std::string& value) {
   Param& p = ParamSlot(name);
   p.value.kind = DbValue::Kind::Text;

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/DbValue.h"
@@ -39,6 +40,11 @@ class SqlText {
   void SetDate(const std::string& name, int year, int month, int day);
   void SetDate(const std::string& name, const std::string& text);
   void SetNull(const std::string& name);
+  // A parameter's index, for setting it on every row without looking its
+  // name up each time; it stays valid for the life of this text.
+  size_t ParamIndex(const std::string& name);
+  void SetString(size_t index, std::string_view value);
+  void SetFloat(size_t index, double value);
 
   // The parameter slot of each parameter of a prepared statement, in order.
   std::vector<int> SlotsFor(sqlite3_stmt* stmt);

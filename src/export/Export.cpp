@@ -232,6 +232,9 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     params.SetDate("DATE", year, month, day);
     params.SetString("BROCID", settings.brokerAcc);
   }
+  const size_t clientId = params.ParamIndex("CLIENTID"), ticker = params.ParamIndex("TICKER"),
+               operType = params.ParamIndex("OPERTYPE"), price = params.ParamIndex("PRICE"),
+               qty = params.ParamIndex("QTY"), sdel = params.ParamIndex("SDEL");
   progress.Begin("Экспорт данных в " + loc.table, {" Экспорт данных"});
   ProgressScope scope{progress};
   // A failure of one line's values is shown for the first few lines, every
@@ -243,12 +246,12 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     for (size_t i = 0; i < n; ++i) {
       const ExportLine& line = lines.Lines()[i];
       try {
-        params.SetString("CLIENTID", std::string(lines.Account(line)));
-        params.SetString("TICKER", std::string(lines.Ticker(line)));
-        params.SetFloat("OPERTYPE", OperTypeOf(lines.OperCode(line)));
-        params.SetFloat("PRICE", line.price);
-        params.SetFloat("QTY", line.quantity);
-        params.SetString("SDEL", std::string(lines.Number(line)));
+        params.SetString(clientId, lines.Account(line));
+        params.SetString(ticker, lines.Ticker(line));
+        params.SetFloat(operType, OperTypeOf(lines.OperCode(line)));
+        params.SetFloat(price, line.price);
+        params.SetFloat(qty, line.quantity);
+        params.SetString(sdel, lines.Number(line));
         insert.Execute();
         control.Wrote(params.LastInsertRowId());
         ++written;

@@ -164,6 +164,10 @@ TEST_F(EngineTest, SumsAccountsAndTurnoverTables) {
   one.SetString("clientid", "9999");
   one.Open();
   EXPECT_TRUE(one.Eof());
+  // By index, found under any case; a view's own length counts, not a NUL.
+  one.SetString(one.ParamIndex("ClientId"), std::string_view("10019").substr(0, 4));
+  one.Open();
+  EXPECT_EQ(one.RecordCount(), 2);
 
   // Turnover tables live in the working folder; the file name's case differs.
   fs::current_path(dir);

@@ -117,6 +117,21 @@ TEST_F(EngineTest, OrderServedByTheTableMatchesSqliteOwnSort) {
             (std::vector<std::string>{"1000", "1001", "1002", "1003", "1005", "1006", "1004"}));
 }
 
+// An update writes shorter values over longer ones: the record is the one an
+// insert of the new values makes, with no byte of the old values left.
+TEST_F(EngineTest, AnUpdatedRecordIsTheRecordOfItsNewValues) {
+  Insert({{"12345678", "LONGTICKER", 1, 12345.678, 987654, "99999", "BRK01"}, {"7", "X", 0, -1, 2, "", ""}});
+  drs::TQuery q;
+  q.SetDatabaseName(dir.string());
+  q.SetSQL(
+      "update DEALS set CLIENTID='7', TICKER='X', OPERTYPE=0, PRICE=-1, QTY=2, SDEL=null, BROCID=''"
+      " where rowid = 1");
+  q.ExecSQL();
+  const std::string b = ReadAll(out);
+  ASSERT_EQ(Count(b), 2u);
+  EXPECT_EQ(b.substr(289, 148), b.substr(289 + 148, 148));
+}
+
 TEST_F(EngineTest, NumbersAreWrittenAsExactFixedPointText) {
   std::mt19937_64 rng(7);
   std::vector<double> values = {0.000005,
