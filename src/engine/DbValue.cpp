@@ -13,11 +13,8 @@ std::string DbValue::AsString() const {
       return {};
     case Kind::Integer:
       return std::to_string(integer);
-    case Kind::Float: {
-      char b[64];
-      auto r = std::to_chars(b, b + sizeof b, number, std::chars_format::general, 15);
-      return std::string(b, r.ptr);
-    }
+    case Kind::Float:
+      return RealText(number);
     case Kind::Text:
       return text;
   }
@@ -45,6 +42,12 @@ double DbValue::AsFloat() const {
     default:
       return 0;
   }
+}
+
+std::string RealText(double v) {
+  char b[64];
+  auto r = std::to_chars(b, b + sizeof b, v, std::chars_format::general, 15);
+  return std::string(b, r.ptr);
 }
 
 DbValue ColumnValue(sqlite3_stmt* st, int i) {

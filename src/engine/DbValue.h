@@ -54,6 +54,9 @@ struct FieldInfo {
 
 // Column `i` of the row a statement stands on.
 DbValue ColumnValue(sqlite3_stmt* st, int i);
+
+// A real as results print it: up to 15 significant digits, "." as the point.
+std::string RealText(double v);
 // Column `i` of a prepared statement: its name and the kind its declared
 // type gives.
 FieldInfo ColumnField(sqlite3_stmt* st, int i);

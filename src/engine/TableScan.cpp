@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/DbValue.h"
 #include "utils/Cp1251.h"
 #include "utils/Cp866.h"
 #include "utils/TextCase.h"
@@ -91,11 +92,8 @@ std::string ScanValue::Text() const {
       return {};
     case Kind::Int:
       return std::to_string(integer);
-    case Kind::Real: {
-      char b[64];
-      auto r = std::to_chars(b, b + sizeof b, real, std::chars_format::general, 15);
-      return std::string(b, r.ptr);
-    }
+    case Kind::Real:
+      return RealText(real);
     case Kind::Text:
       break;
   }
