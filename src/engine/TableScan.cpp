@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/DbValue.h"
+#include "engine/RecordOrder.h"
 #include "utils/Cp1251.h"
 #include "utils/Cp866.h"
 #include "utils/TextCase.h"
@@ -101,23 +102,13 @@ std::string ScanValue::Text() const {
 }
 
 int CompareScanValues(const ScanValue& a, const ScanValue& b) {
-  using K = ScanValue::Kind;
-  auto rank = [](const ScanValue& v) { return v.kind == K::Null ? 0 : v.kind == K::Text ? 2 : 1; };
-  const int ra = rank(a), rb = rank(b);
-  if (ra != rb) return ra < rb ? -1 : 1;
-  if (ra == 1) {
-    if (a.kind == K::Int && b.kind == K::Int)
-      return a.integer < b.integer ? -1 : a.integer > b.integer ? 1 : 0;
-    // Wide enough for every int64 and double alike.
-    const long double x = a.kind == K::Int ? static_cast<long double>(a.integer) : a.real;
-    const long double y = b.kind == K::Int ? static_cast<long double>(b.integer) : b.real;
-    return x < y ? -1 : x > y ? 1 : 0;
-  }
-  if (ra == 2) {
-    const int c = a.text.compare(b.text);
-    return c < 0 ? -1 : c > 0 ? 1 : 0;
-  }
-  return 0;
+  static_assert(
+      uint8_t(ScanValue::Kind::Null) == DbfValue::Null && uint8_t(ScanValue::Kind::Int) == DbfValue::Int &&
+      uint8_t(ScanValue::Kind::Real) == DbfValue::Real && uint8_t(ScanValue::Kind::Text) == DbfValue::Text);
+  auto view = [](const ScanValue& v) {
+    return DbfValue{DbfValue::Kind(uint8_t(v.kind)), v.integer, v.real, v.text};
+  };
+  return CompareValues(view(a), view(b));
 }
 
 std::string_view ScanText(const DbfField& f, const char* record, std::string& scratch) {
