@@ -38,16 +38,65 @@ std::string_view Trim(std::string_view s) {
   return s.substr(b, e - b);
 }
 
-bool ParseDouble(std::string_view text, double& v) {
-  std::string dotted;
-  if (text.find(',') != std::string_view::npos) {
-    dotted.assign(text);
-    for (char& c : dotted)
-      if (c == ',') c = '.';
-    text = dotted;
+// [+-]digits[.digits] of at most 15 significant digits and 22 decimals:
+// the mantissa and the power of ten are exact doubles, so their quotient is
+// the correctly rounded value, as the general reading gives it.
+bool QuickReal(std::string_view t, double& v) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
+  uint64_t m = 0;
+  int digits = 0, decimals = 0;
+  bool point = false, any = false;
+  for (; i < t.size(); ++i) {
+    const char c = t[i];
+    if (c >= '0' && c <= '9') {
+      any = true;
+      if (m != 0 || c != '0') ++digits;
+      m = m * 10 + uint64_t(c - '0');
+      if (point) ++decimals;
+      if (digits > 15) return false;
+    } else if ((c == '.' || c == ',') && !point) {
+      point = true;
+    } else {
+      return false;
+    }
   }
-  const char* b = text.data();
-  const char* e = b + text.size();
+  if (!any || decimals > 22) return false;
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  v = double(m) / kPow10[decimals];
+  if (negative) v = -v;
+  return true;
+}
+
+// [+-]digits, at most 18 of them.
+bool QuickInteger(std::string_view t, int64_t& v) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
+  if (i == t.size() || t.size() - i > 18) return false;
+  int64_t m = 0;
+  for (; i < t.size(); ++i) {
+    if (t[i] < '0' || t[i] > '9') return false;
+    m = m * 10 + (t[i] - '0');
+  }
+  v = negative ? -m : m;
+  return true;
+}
+
+// The general reading of what the quick one leaves.
+bool GeneralReal(std::string_view text, double& v) {
+  char small[256];
+  std::string large;
+  char* buf = small;
+  if (text.size() > sizeof small) {
+    large.resize(text.size());
+    buf = large.data();
+  }
+  for (size_t i = 0; i < text.size(); ++i) buf[i] = text[i] == ',' ? '.' : text[i];
+  const char* b = buf;
+  const char* e = buf + text.size();
   if (b != e && *b == '+') ++b;
   auto r = std::from_chars(b, e, v);
   return r.ec == std::errc() && r.ptr == e && std::isfinite(v);
@@ -267,7 +316,7 @@ void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
         } else {
           std::string_view t = Trim(v.text);
           if (t.empty()) return;
-          if (!ParseDouble(t, d))
+          if (!ParseDbfNumber(t, d))
             throw RowError("Значение \"" + std::string(v.text) + "\" поля " + f.name + " не является числом");
         }
         if (!std::isfinite(d)) throw RowError("Значение поля " + f.name + " не является числом");
@@ -354,26 +403,36 @@ void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
   }
 }
 
+bool ParseDbfNumber(std::string_view text, double& v) { return QuickReal(text, v) || GeneralReal(text, v); }
+
+void DecodeDbfNumber(const DbfField& f, const char* record, DbfValue& v) {
+  v.kind = DbfValue::Null;
+  const std::string_view t = Trim(std::string_view(record + f.offset, f.length));
+  if (t.empty()) return;
+  if (f.decimals == 0) {
+    if (QuickInteger(t, v.i)) {
+      v.kind = DbfValue::Int;
+      return;
+    }
+    const char* b = t.data();
+    const char* e = b + t.size();
+    if (*b == '+') ++b;
+    auto r = std::from_chars(b, e, v.i);
+    if (r.ec == std::errc() && r.ptr == e) {
+      v.kind = DbfValue::Int;
+      return;
+    }
+  }
+  if (ParseDbfNumber(t, v.d)) v.kind = DbfValue::Real;
+}
+
 void DecodeDbfField(const DbfField& f, const char* record, DbfFieldValue& v) {
   const char* p = record + f.offset;
   v.kind = DbfValue::Null;
   switch (f.type) {
     case 'N':
-    case 'F': {
-      std::string_view t = Trim(std::string_view(p, f.length));
-      if (t.empty()) return;
-      if (f.decimals == 0) {
-        const char* b = t.data();
-        if (*b == '+') ++b;
-        auto r = std::from_chars(b, t.data() + t.size(), v.i);
-        if (r.ec == std::errc() && r.ptr == t.data() + t.size()) {
-          v.kind = DbfValue::Int;
-          return;
-        }
-      }
-      if (ParseDouble(t, v.d)) v.kind = DbfValue::Real;
-      return;
-    }
+    case 'F':
+      return DecodeDbfNumber(f, record, v);
     case 'D': {
       std::string_view t = Trim(std::string_view(p, f.length));
       if (t.empty()) return;

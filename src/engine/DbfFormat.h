@@ -83,6 +83,13 @@ struct DbfFieldValue : DbfValue {
   DbfFieldValue& operator=(const DbfFieldValue&) = delete;
 };
 void DecodeDbfField(const DbfField& f, const char* record, DbfFieldValue& v);
+// An N or F field: blanks and tabs before, blanks, tabs and NULs after are
+// cut; an integer when the field has no decimals and the text is one, else
+// a real, or null when blank or no number.
+void DecodeDbfNumber(const DbfField& f, const char* record, DbfValue& v);
+// A text as a number: "," taken as the decimal point, one leading "+"
+// ignored, the whole text a finite number.
+bool ParseDbfNumber(std::string_view text, double& v);
 
 // Field text of one record (trailing blanks cut, decoded from the table's
 // code page).

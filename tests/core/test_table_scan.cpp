@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <random>
 
 #include "DbfBytes.h"
 #include "TempDir.h"
@@ -76,6 +78,62 @@ TEST(TableScan, GivesTheValuesAStatementGivesInBothCodePages) {
     scan.Scan(2, 99, [&](uint32_t number, const char*) { got.push_back(std::to_string(number)); });
     EXPECT_EQ(got, (std::vector<std::string>{"2", "4", "5", "6", "7", "8", "9", "10"}));
   }
+}
+
+// The one reading of N and F fields: odd texts as a table of cases, and the
+// quick readings against strtod on texts of every length and precision.
+TEST(TableScan, NumericFieldsReadAsTheGeneralReadingOfTheirText) {
+  struct Case {
+    std::string bytes;
+    int decimals;
+    DbfValue::Kind kind;
+    double value;
+  };
+  const Case cases[] = {{"    42", 0, DbfValue::Int, 42},
+                        {"  -7\t", 0, DbfValue::Int, -7},
+                        {"  +3", 0, DbfValue::Int, 3},
+                        {"1.0", 0, DbfValue::Real, 1},
+                        {"      ", 0, DbfValue::Null, 0},
+                        {"-", 0, DbfValue::Null, 0},
+                        {"12345678901234567890", 0, DbfValue::Real, 12345678901234567890.0},
+                        {"1,5", 3, DbfValue::Real, 1.5},
+                        {"+-5", 3, DbfValue::Real, -5},
+                        {"abc", 2, DbfValue::Null, 0},
+                        {"inf", 2, DbfValue::Null, 0},
+                        {"1e3", 2, DbfValue::Real, 1000},
+                        {".5", 2, DbfValue::Real, 0.5},
+                        {"5.", 2, DbfValue::Real, 5},
+                        {std::string("2\0\0", 3), 1, DbfValue::Real, 2},
+                        {"0.000000000001", 12, DbfValue::Real, 1e-12}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    const DbfField f{"N", 'N', 0, uint8_t(c.bytes.size()), uint8_t(c.decimals)};
+    DbfValue v;
+    DecodeDbfNumber(f, c.bytes.data(), v);
+    EXPECT_EQ(v.kind, c.kind);
+    EXPECT_EQ(v.kind == DbfValue::Int ? double(v.i) : v.kind == DbfValue::Real ? v.d : 0, c.value);
+  }
+
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 200000; ++i) {
+    std::string text = random() % 2 ? "-" : "";
+    const int whole = int(random() % 18), fraction = int(random() % 24);
+    for (int d = 0; d < whole; ++d) text += char('0' + random() % 10);
+    if (fraction > 0) text += random() % 2 ? "." : ",";
+    for (int d = 0; d < fraction; ++d) text += char('0' + random() % 10);
+    if (whole + fraction == 0) text += "0";
+    std::string dotted = text;
+    for (char& ch : dotted)
+      if (ch == ',') ch = '.';
+    double v = 0;
+    ASSERT_TRUE(ParseDbfNumber(text, v)) << text;
+    ASSERT_EQ(v, std::strtod(dotted.c_str(), nullptr)) << text;
+  }
+  // Longer than any field: read whole, not cut.
+  const std::string tiny = "0." + std::string(300, '0') + "7";
+  double v = 0;
+  EXPECT_TRUE(ParseDbfNumber(tiny, v));
+  EXPECT_EQ(v, std::strtod(tiny.c_str(), nullptr));
 }
 
 TEST(TableScan, ATableCutShortOrMissingIsAnEngineError) {
