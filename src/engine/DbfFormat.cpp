@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "engine/DbValue.h"
 #include "engine/EDBEngineError.h"
 #include "utils/Cp1251.h"
 #include "utils/Cp866.h"
@@ -176,10 +177,24 @@ EDBEngineError RowError(const std::string& message) {
   return EDBEngineError(message, EDBEngineError::Scope::Row);
 }
 
-bool IsNumber(const DbfValue& v) { return v.kind == DbfValue::Int || v.kind == DbfValue::Real; }
-double AsDouble(const DbfValue& v) { return v.kind == DbfValue::Int ? double(v.i) : v.d; }
+bool IsNumber(const DbfValue& v) { return v.kind == DbfValue::Kind::Int || v.kind == DbfValue::Kind::Real; }
+double AsDouble(const DbfValue& v) { return v.kind == DbfValue::Kind::Int ? double(v.integer) : v.real; }
 
 }  // namespace
+
+std::string DbfValue::Text() const {
+  switch (kind) {
+    case Kind::Null:
+      return {};
+    case Kind::Int:
+      return std::to_string(integer);
+    case Kind::Real:
+      return RealText(real);
+    case Kind::Text:
+      break;
+  }
+  return std::string(text);
+}
 
 void DbfToday(unsigned char out[3]) {
   // Local time is worked out again only when the minute changes, and every
@@ -296,7 +311,7 @@ std::string DbfHeaderBytes(const std::vector<DbfField>& fields, uint32_t count, 
 
 void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
   char* p = record + f.offset;  // blank already: only the value's bytes are written
-  if (v.kind == DbfValue::Null) {
+  if (v.kind == DbfValue::Kind::Null) {
     if (f.type == 'L') *p = '?';
     return;
   }
@@ -305,8 +320,8 @@ void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
     case 'F': {
       char b[400];
       std::string_view digits;
-      if (v.kind == DbfValue::Int && f.decimals == 0) {
-        auto r = std::to_chars(b, b + sizeof b, v.i);
+      if (v.kind == DbfValue::Kind::Int && f.decimals == 0) {
+        auto r = std::to_chars(b, b + sizeof b, v.integer);
         digits = std::string_view(b, size_t(r.ptr - b));
       } else {
         // Numbers go into numeric fields without a detour through text.
@@ -342,10 +357,10 @@ void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
       // A number stands for its text, as SQL would give it.
       char num[32];
       std::string_view text = v.text;
-      if (v.kind == DbfValue::Int) {
-        text = std::string_view(num, size_t(std::to_chars(num, num + sizeof num, v.i).ptr - num));
-      } else if (v.kind == DbfValue::Real) {
-        int n = std::snprintf(num, sizeof num - 2, "%.15g", v.d);
+      if (v.kind == DbfValue::Kind::Int) {
+        text = std::string_view(num, size_t(std::to_chars(num, num + sizeof num, v.integer).ptr - num));
+      } else if (v.kind == DbfValue::Kind::Real) {
+        int n = std::snprintf(num, sizeof num - 2, "%.15g", v.real);
         if (std::strpbrk(num, ".eni") == nullptr) num[n++] = '.', num[n++] = '0';
         text = std::string_view(num, size_t(n));
       }
@@ -376,10 +391,10 @@ void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
       char num[32];
       std::string_view text = v.text;
       if (IsNumber(v)) {
-        auto r = v.kind == DbfValue::Int ? std::to_chars(num, num + sizeof num, v.i)
-                 : v.d == std::trunc(v.d) && std::fabs(v.d) < 1e15
-                     ? std::to_chars(num, num + sizeof num, int64_t(v.d))
-                     : std::to_chars(num, num + sizeof num, v.d);
+        auto r = v.kind == DbfValue::Kind::Int ? std::to_chars(num, num + sizeof num, v.integer)
+                 : v.real == std::trunc(v.real) && std::fabs(v.real) < 1e15
+                     ? std::to_chars(num, num + sizeof num, int64_t(v.real))
+                     : std::to_chars(num, num + sizeof num, v.real);
         text = std::string_view(num, size_t(r.ptr - num));
       }
       auto tooLong = [&] {
@@ -405,38 +420,40 @@ void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
 
 bool ParseDbfNumber(std::string_view text, double& v) { return QuickReal(text, v) || GeneralReal(text, v); }
 
-void DecodeDbfNumber(const DbfField& f, const char* record, DbfValue& v) {
-  v.kind = DbfValue::Null;
+DbfValue DecodeDbfNumber(const DbfField& f, const char* record) {
+  DbfValue v;
   const std::string_view t = Trim(std::string_view(record + f.offset, f.length));
-  if (t.empty()) return;
+  if (t.empty()) return v;
   if (f.decimals == 0) {
-    if (QuickInteger(t, v.i)) {
-      v.kind = DbfValue::Int;
-      return;
+    if (QuickInteger(t, v.integer)) {
+      v.kind = DbfValue::Kind::Int;
+      return v;
     }
     const char* b = t.data();
     const char* e = b + t.size();
     if (*b == '+') ++b;
-    auto r = std::from_chars(b, e, v.i);
+    auto r = std::from_chars(b, e, v.integer);
     if (r.ec == std::errc() && r.ptr == e) {
-      v.kind = DbfValue::Int;
-      return;
+      v.kind = DbfValue::Kind::Int;
+      return v;
     }
   }
-  if (ParseDbfNumber(t, v.d)) v.kind = DbfValue::Real;
+  if (ParseDbfNumber(t, v.real)) v.kind = DbfValue::Kind::Real;
+  return v;
 }
 
 void DecodeDbfField(const DbfField& f, const char* record, DbfFieldValue& v) {
   const char* p = record + f.offset;
-  v.kind = DbfValue::Null;
+  v.kind = DbfValue::Kind::Null;
   switch (f.type) {
     case 'N':
     case 'F':
-      return DecodeDbfNumber(f, record, v);
+      static_cast<DbfValue&>(v) = DecodeDbfNumber(f, record);
+      return;
     case 'D': {
       std::string_view t = Trim(std::string_view(p, f.length));
       if (t.empty()) return;
-      v.kind = DbfValue::Text;
+      v.kind = DbfValue::Kind::Text;
       v.text = t;
       if (t.size() == 8 && Digits(t)) {
         const char iso[10] = {t[0], t[1], t[2], t[3], '-', t[4], t[5], '-', t[6], t[7]};
@@ -447,14 +464,14 @@ void DecodeDbfField(const DbfField& f, const char* record, DbfFieldValue& v) {
     }
     case 'L': {
       char c = *p;
-      if (c == 'T' || c == 't' || c == 'Y' || c == 'y') v.kind = DbfValue::Int, v.i = 1;
-      if (c == 'F' || c == 'f' || c == 'N' || c == 'n') v.kind = DbfValue::Int, v.i = 0;
+      if (c == 'T' || c == 't' || c == 'Y' || c == 'y') v.kind = DbfValue::Kind::Int, v.integer = 1;
+      if (c == 'F' || c == 'f' || c == 'N' || c == 'n') v.kind = DbfValue::Kind::Int, v.integer = 0;
       return;
     }
     default: {
       size_t n = f.length;
       while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
-      v.kind = DbfValue::Text;
+      v.kind = DbfValue::Kind::Text;
       // ASCII needs no decoding: taken from the record itself.
       if (Ascii(std::string_view(p, n))) {
         v.text = std::string_view(p, n);

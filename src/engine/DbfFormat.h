@@ -59,13 +59,21 @@ uint16_t DbfLayout(std::vector<DbfField>& fields);
 // laid out by DbfLayout: fixed part, descriptors, terminator.
 std::string DbfHeaderBytes(const std::vector<DbfField>& fields, uint32_t count, const unsigned char date[3]);
 
-// A value as the codec takes it; text is UTF-8.
+// A value as the codec takes and gives it and as statements see it: null,
+// an integer, a real or text (UTF-8, a view into a record, a statement's
+// value or a decoder's scratch).
 struct DbfValue {
-  enum Kind : uint8_t { Null, Int, Real, Text };
-  Kind kind = Null;
-  int64_t i = 0;
-  double d = 0;
+  enum class Kind : uint8_t { Null, Int, Real, Text };
+  Kind kind = Kind::Null;
+  int64_t integer = 0;
+  double real = 0;
   std::string_view text;
+
+  // As a statement's value reads as a number (null and text: 0).
+  double Number() const { return kind == Kind::Int ? double(integer) : kind == Kind::Real ? real : 0; }
+  // As a statement's value reads as text: integers in decimal, reals with up
+  // to 15 significant digits, null as "".
+  std::string Text() const;
 };
 
 // Writes `v` into the field's place in `record`, which must be blank
@@ -86,7 +94,7 @@ void DecodeDbfField(const DbfField& f, const char* record, DbfFieldValue& v);
 // An N or F field: blanks and tabs before, blanks, tabs and NULs after are
 // cut; an integer when the field has no decimals and the text is one, else
 // a real, or null when blank or no number.
-void DecodeDbfNumber(const DbfField& f, const char* record, DbfValue& v);
+DbfValue DecodeDbfNumber(const DbfField& f, const char* record);
 // A text as a number: "," taken as the decimal point, one leading "+"
 // ignored, the whole text a finite number.
 bool ParseDbfNumber(std::string_view text, double& v);

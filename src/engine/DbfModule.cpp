@@ -79,15 +79,15 @@ DbfValue ValueOf(sqlite3_value* v) {
     case SQLITE_NULL:
       break;
     case SQLITE_INTEGER:
-      out.kind = DbfValue::Int;
-      out.i = sqlite3_value_int64(v);
+      out.kind = DbfValue::Kind::Int;
+      out.integer = sqlite3_value_int64(v);
       break;
     case SQLITE_FLOAT:
-      out.kind = DbfValue::Real;
-      out.d = sqlite3_value_double(v);
+      out.kind = DbfValue::Kind::Real;
+      out.real = sqlite3_value_double(v);
       break;
     default: {
-      out.kind = DbfValue::Text;
+      out.kind = DbfValue::Kind::Text;
       const unsigned char* t = sqlite3_value_text(v);
       if (t) out.text = std::string_view(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v)));
     }
@@ -105,13 +105,13 @@ void ResultField(sqlite3_context* ctx, const DbfField& f, const char* record) {
   DbfFieldValue v;
   DecodeDbfField(f, record, v);
   switch (v.kind) {
-    case DbfValue::Null:
+    case DbfValue::Kind::Null:
       return sqlite3_result_null(ctx);
-    case DbfValue::Int:
-      return sqlite3_result_int64(ctx, v.i);
-    case DbfValue::Real:
-      return sqlite3_result_double(ctx, v.d);
-    case DbfValue::Text:
+    case DbfValue::Kind::Int:
+      return sqlite3_result_int64(ctx, v.integer);
+    case DbfValue::Kind::Real:
+      return sqlite3_result_double(ctx, v.real);
+    case DbfValue::Kind::Text:
       return sqlite3_result_text(ctx, v.text.data(), int(v.text.size()), SQLITE_TRANSIENT);
   }
 }

@@ -15,15 +15,15 @@ namespace {
 
 // Bytes that are equal exactly when the values are equal for SQLite.
 void AppendValueKey(const DbfValue& v, std::string& key) {
-  int64_t i = v.i;
+  int64_t i = v.integer;
   DbfValue::Kind kind = v.kind;
   // A whole real equals the integer of the same value.
-  if (kind == DbfValue::Real && v.d == std::trunc(v.d) && std::fabs(v.d) < 9e18)
-    kind = DbfValue::Int, i = int64_t(v.d);
+  if (kind == DbfValue::Kind::Real && v.real == std::trunc(v.real) && std::fabs(v.real) < 9e18)
+    kind = DbfValue::Kind::Int, i = int64_t(v.real);
   key.push_back(char(kind));
-  if (kind == DbfValue::Int) key.append(reinterpret_cast<const char*>(&i), sizeof i);
-  if (kind == DbfValue::Real) key.append(reinterpret_cast<const char*>(&v.d), sizeof v.d);
-  if (kind == DbfValue::Text) {
+  if (kind == DbfValue::Kind::Int) key.append(reinterpret_cast<const char*>(&i), sizeof i);
+  if (kind == DbfValue::Kind::Real) key.append(reinterpret_cast<const char*>(&v.real), sizeof v.real);
+  if (kind == DbfValue::Kind::Text) {
     uint32_t n = uint32_t(v.text.size());
     key.append(reinterpret_cast<const char*>(&n), sizeof n).append(v.text);
   }
@@ -33,15 +33,16 @@ void AppendValueKey(const DbfValue& v, std::string& key) {
 
 int CompareValues(const DbfValue& a, const DbfValue& b) {
   auto rank = [](const DbfValue& v) {
-    return v.kind == DbfValue::Null ? 0 : v.kind == DbfValue::Text ? 2 : 1;
+    return v.kind == DbfValue::Kind::Null ? 0 : v.kind == DbfValue::Kind::Text ? 2 : 1;
   };
   int ra = rank(a), rb = rank(b);
   if (ra != rb) return ra < rb ? -1 : 1;
   if (ra == 1) {
-    if (a.kind == DbfValue::Int && b.kind == DbfValue::Int) return a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
+    if (a.kind == DbfValue::Kind::Int && b.kind == DbfValue::Kind::Int)
+      return a.integer < b.integer ? -1 : a.integer > b.integer ? 1 : 0;
     // Wide enough for every int64 and double alike.
-    long double x = a.kind == DbfValue::Int ? static_cast<long double>(a.i) : a.d;
-    long double y = b.kind == DbfValue::Int ? static_cast<long double>(b.i) : b.d;
+    long double x = a.kind == DbfValue::Kind::Int ? static_cast<long double>(a.integer) : a.real;
+    long double y = b.kind == DbfValue::Kind::Int ? static_cast<long double>(b.integer) : b.real;
     return x < y ? -1 : x > y ? 1 : 0;
   }
   if (ra == 2) {

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/DbValue.h"
-#include "engine/RecordOrder.h"
 #include "utils/Cp1251.h"
 #include "utils/Cp866.h"
 #include "utils/TextCase.h"
@@ -17,30 +15,6 @@ namespace {
 constexpr size_t kChunkBytes = 1 << 20;
 
 }  // namespace
-
-std::string ScanValue::Text() const {
-  switch (kind) {
-    case Kind::Null:
-      return {};
-    case Kind::Int:
-      return std::to_string(integer);
-    case Kind::Real:
-      return RealText(real);
-    case Kind::Text:
-      break;
-  }
-  return std::string(text);
-}
-
-int CompareScanValues(const ScanValue& a, const ScanValue& b) {
-  static_assert(
-      uint8_t(ScanValue::Kind::Null) == DbfValue::Null && uint8_t(ScanValue::Kind::Int) == DbfValue::Int &&
-      uint8_t(ScanValue::Kind::Real) == DbfValue::Real && uint8_t(ScanValue::Kind::Text) == DbfValue::Text);
-  auto view = [](const ScanValue& v) {
-    return DbfValue{DbfValue::Kind(uint8_t(v.kind)), v.integer, v.real, v.text};
-  };
-  return CompareValues(view(a), view(b));
-}
 
 std::string_view ScanText(const DbfField& f, const char* record, std::string& scratch) {
   const char* p = record + f.offset;
@@ -56,42 +30,18 @@ std::string_view ScanText(const DbfField& f, const char* record, std::string& sc
   return std::string_view(p, n);
 }
 
-ScanValue ScanNumber(const DbfField& f, const char* record) {
-  DbfValue n;
-  DecodeDbfNumber(f, record, n);
-  ScanValue v;
-  v.kind = ScanValue::Kind(uint8_t(n.kind));
-  v.integer = n.i;
-  v.real = n.d;
-  return v;
-}
-
-ScanValue ScanField(const DbfField& f, const char* record, std::string& scratch) {
-  ScanValue v;
-  switch (f.type) {
-    case 'N':
-    case 'F':
-      return ScanNumber(f, record);
-    case 'D': {
-      DbfFieldValue day;
-      DecodeDbfField(f, record, day);
-      if (day.kind == DbfValue::Null) return v;
-      v.kind = ScanValue::Kind::Text;
-      v.text = day.text;
-      if (day.text.data() == day.iso) v.text = scratch.assign(day.iso, sizeof day.iso);
-      return v;
-    }
-    case 'L': {
-      const char c = record[f.offset];
-      if (c == 'T' || c == 't' || c == 'Y' || c == 'y') v.kind = ScanValue::Kind::Int, v.integer = 1;
-      if (c == 'F' || c == 'f' || c == 'N' || c == 'n') v.kind = ScanValue::Kind::Int, v.integer = 0;
-      return v;
-    }
-    default:
-      v.kind = ScanValue::Kind::Text;
-      v.text = ScanText(f, record, scratch);
-      return v;
+DbfValue ScanField(const DbfField& f, const char* record, std::string& scratch) {
+  if (f.type == 'N' || f.type == 'F') return DecodeDbfNumber(f, record);
+  if (f.type == 'D' || f.type == 'L') {
+    DbfFieldValue v;
+    DecodeDbfField(f, record, v);
+    if (v.text.data() == v.iso) v.text = scratch.assign(v.iso, sizeof v.iso);
+    return static_cast<const DbfValue&>(v);
   }
+  DbfValue v;
+  v.kind = DbfValue::Kind::Text;
+  v.text = ScanText(f, record, scratch);
+  return v;
 }
 
 TableScan::TableScan(const std::string& path) : file_(DbfFile::Acquire(path)) {

@@ -15,37 +15,14 @@
 
 namespace drs {
 
-// One field's value as statements see it: N and F fields are integers (no
-// decimals), reals or null when blank or no number; C fields text without
-// trailing blanks, decoded from the table's code page; D fields text
-// (YYYY-MM-DD when the eight bytes are digits); L fields 1, 0 or null.
-struct ScanValue {
-  enum class Kind : uint8_t { Null, Int, Real, Text };
-  Kind kind = Kind::Null;
-  int64_t integer = 0;
-  double real = 0;
-  std::string_view text;  // into the record or the decoder's scratch
-
-  // As a statement's value reads as a number (null: 0).
-  double Number() const { return kind == Kind::Int ? double(integer) : kind == Kind::Real ? real : 0; }
-  // As a statement's value reads as text: integers in decimal, reals with up
-  // to 15 significant digits, null as "".
-  std::string Text() const;
-};
-
-// The statements' order of values: null first, then numbers by value, then
-// text byte by byte.
-int CompareScanValues(const ScanValue& a, const ScanValue& b);
-// The statements' equality (an integer equals the real of its value).
-inline bool SameScanValue(const ScanValue& a, const ScanValue& b) { return CompareScanValues(a, b) == 0; }
-
 // Text of a C field without trailing blanks; ASCII is taken from the record
 // itself, anything else is decoded into `scratch`.
 std::string_view ScanText(const DbfField& f, const char* record, std::string& scratch);
-// Value of an N or F field; the number is parsed from the field's bytes.
-ScanValue ScanNumber(const DbfField& f, const char* record);
-// Value of any field.
-ScanValue ScanField(const DbfField& f, const char* record, std::string& scratch);
+// Value of any field as statements see it: N and F fields as DecodeDbfNumber
+// reads them; C fields text without trailing blanks, decoded from the
+// table's code page; D fields text (YYYY-MM-DD when the eight bytes are
+// digits); L fields 1, 0 or null. Text points into the record or `scratch`.
+DbfValue ScanField(const DbfField& f, const char* record, std::string& scratch);
 
 class TableScan {
  public:

@@ -63,8 +63,8 @@ std::string Trimmed(double value, int decimals) {
 std::string Money(double value) { return FormatFixed(value, 2); }
 
 // A written cell read as a number, as a statement's value reads.
-double NumberOf(const ScanValue& v) {
-  return v.kind == ScanValue::Kind::Text ? DbValue::Text(std::string(v.text)).AsFloat() : v.Number();
+double NumberOf(const DbfValue& v) {
+  return v.kind == DbfValue::Kind::Text ? DbValue::Text(std::string(v.text)).AsFloat() : v.Number();
 }
 
 void AddLineTo(ControlLine& total, const ControlLine& line) {
@@ -273,12 +273,12 @@ Reconciliation ExportControl::Finish() {
       std::unordered_map<std::string, std::array<size_t, 2>, Hash, std::equal_to<>> byTicker;
       std::string tickerBytes, scratch, text;
       auto visit = [&](uint32_t, const char* rec) {
-        const ScanValue cell = ScanField(tickerField, rec, tickerBytes);
-        if (cell.kind != ScanValue::Kind::Text) text = cell.Text();
-        const std::string_view ticker = TrimBlanks(cell.kind == ScanValue::Kind::Text ? cell.text : text);
-        const ScanValue oper = ScanField(operField, rec, scratch);
+        const DbfValue cell = ScanField(tickerField, rec, tickerBytes);
+        if (cell.kind != DbfValue::Kind::Text) text = cell.Text();
+        const std::string_view ticker = TrimBlanks(cell.kind == DbfValue::Kind::Text ? cell.text : text);
+        const DbfValue oper = ScanField(operField, rec, scratch);
         size_t index;
-        if (oper.kind == ScanValue::Kind::Int && (oper.integer == 0 || oper.integer == 1)) {
+        if (oper.kind == DbfValue::Kind::Int && (oper.integer == 0 || oper.integer == 1)) {
           auto it = byTicker.find(ticker);
           if (it == byTicker.end())
             it = byTicker.emplace(std::string(ticker), std::array{kNone, kNone}).first;

@@ -11,6 +11,7 @@
 
 #include "engine/EDBEngineError.h"
 #include "engine/Query.h"
+#include "engine/RecordOrder.h"
 #include "engine/SqlName.h"
 #include "engine/TablePath.h"
 #include "engine/TableScan.h"
@@ -30,14 +31,14 @@ using TextMap = std::unordered_map<std::string, T, Hash, std::equal_to<>>;
 
 // A value kept apart from the record it was read from.
 struct KeptValue {
-  ScanValue::Kind kind = ScanValue::Kind::Null;
+  DbfValue::Kind kind = DbfValue::Kind::Null;
   int64_t integer = 0;
   double real = 0;
   std::string text;
 
-  explicit KeptValue(const ScanValue& v) : kind(v.kind), integer(v.integer), real(v.real), text(v.text) {}
-  ScanValue View() const {
-    ScanValue v;
+  explicit KeptValue(const DbfValue& v) : kind(v.kind), integer(v.integer), real(v.real), text(v.text) {}
+  DbfValue View() const {
+    DbfValue v;
     v.kind = kind;
     v.integer = integer;
     v.real = real;
@@ -54,13 +55,13 @@ struct Sum {
   int64_t count = 0;
   bool approx = false, overflow = false;
 
-  void Add(const ScanValue& v) {
-    if (v.kind == ScanValue::Kind::Int) {
+  void Add(const DbfValue& v) {
+    if (v.kind == DbfValue::Kind::Int) {
       ++count;
       real += double(v.integer);
       if (!approx && !overflow && __builtin_add_overflow(integer, v.integer, &integer))
         approx = overflow = true;
-    } else if (v.kind == ScanValue::Kind::Real) {
+    } else if (v.kind == DbfValue::Kind::Real) {
       ++count;
       real += v.real;
       approx = true;
@@ -94,10 +95,10 @@ struct FieldValues {
     std::vector<uint32_t> order(kept.size());
     std::iota(order.begin(), order.end(), 0u);
     std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return CompareScanValues(kept[a].View(), kept[b].View()) < 0; });
+              [&](uint32_t a, uint32_t b) { return CompareValues(kept[a].View(), kept[b].View()) < 0; });
     rank.assign(kept.size(), 0);
     for (size_t i = 1; i < order.size(); ++i) {
-      if (CompareScanValues(kept[order[i - 1]].View(), kept[order[i]].View()) == 0) return false;
+      if (CompareValues(kept[order[i - 1]].View(), kept[order[i]].View()) == 0) return false;
       rank[order[i]] = uint32_t(i);
     }
     for (const KeptValue& v : kept) texts.push_back(v.View().Text());
@@ -233,7 +234,7 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
       groups.push_back(
           {account, tickers.Find(rec + tickerField.offset), opers.Find(rec + operField.offset), {}});
     }
-    groups[group].sum.Add(ScanNumber(qtyField, rec));
+    groups[group].sum.Add(DecodeDbfNumber(qtyField, rec));
   });
   // Equal values in different bytes: the statements add their records in
   // another order.

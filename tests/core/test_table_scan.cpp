@@ -40,8 +40,8 @@ const std::vector<std::vector<std::string>> kRecords = {
 std::string Seen(const DbValue& v) {
   return std::to_string(int(v.kind)) + "|" + v.AsString() + "|" + std::to_string(v.AsFloat());
 }
-std::string Seen(const ScanValue& v) {
-  const double number = v.kind == ScanValue::Kind::Text ? DbValue::Text(v.Text()).AsFloat() : v.Number();
+std::string Seen(const DbfValue& v) {
+  const double number = v.kind == DbfValue::Kind::Text ? DbValue::Text(v.Text()).AsFloat() : v.Number();
   return std::to_string(int(v.kind)) + "|" + v.Text() + "|" + std::to_string(number);
 }
 
@@ -89,29 +89,28 @@ TEST(TableScan, NumericFieldsReadAsTheGeneralReadingOfTheirText) {
     DbfValue::Kind kind;
     double value;
   };
-  const Case cases[] = {{"    42", 0, DbfValue::Int, 42},
-                        {"  -7\t", 0, DbfValue::Int, -7},
-                        {"  +3", 0, DbfValue::Int, 3},
-                        {"1.0", 0, DbfValue::Real, 1},
-                        {"      ", 0, DbfValue::Null, 0},
-                        {"-", 0, DbfValue::Null, 0},
-                        {"12345678901234567890", 0, DbfValue::Real, 12345678901234567890.0},
-                        {"1,5", 3, DbfValue::Real, 1.5},
-                        {"+-5", 3, DbfValue::Real, -5},
-                        {"abc", 2, DbfValue::Null, 0},
-                        {"inf", 2, DbfValue::Null, 0},
-                        {"1e3", 2, DbfValue::Real, 1000},
-                        {".5", 2, DbfValue::Real, 0.5},
-                        {"5.", 2, DbfValue::Real, 5},
-                        {std::string("2\0\0", 3), 1, DbfValue::Real, 2},
-                        {"0.000000000001", 12, DbfValue::Real, 1e-12}};
+  const Case cases[] = {{"    42", 0, DbfValue::Kind::Int, 42},
+                        {"  -7\t", 0, DbfValue::Kind::Int, -7},
+                        {"  +3", 0, DbfValue::Kind::Int, 3},
+                        {"1.0", 0, DbfValue::Kind::Real, 1},
+                        {"      ", 0, DbfValue::Kind::Null, 0},
+                        {"-", 0, DbfValue::Kind::Null, 0},
+                        {"12345678901234567890", 0, DbfValue::Kind::Real, 12345678901234567890.0},
+                        {"1,5", 3, DbfValue::Kind::Real, 1.5},
+                        {"+-5", 3, DbfValue::Kind::Real, -5},
+                        {"abc", 2, DbfValue::Kind::Null, 0},
+                        {"inf", 2, DbfValue::Kind::Null, 0},
+                        {"1e3", 2, DbfValue::Kind::Real, 1000},
+                        {".5", 2, DbfValue::Kind::Real, 0.5},
+                        {"5.", 2, DbfValue::Kind::Real, 5},
+                        {std::string("2\0\0", 3), 1, DbfValue::Kind::Real, 2},
+                        {"0.000000000001", 12, DbfValue::Kind::Real, 1e-12}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bytes);
     const DbfField f{"N", 'N', 0, uint8_t(c.bytes.size()), uint8_t(c.decimals)};
-    DbfValue v;
-    DecodeDbfNumber(f, c.bytes.data(), v);
+    const DbfValue v = DecodeDbfNumber(f, c.bytes.data());
     EXPECT_EQ(v.kind, c.kind);
-    EXPECT_EQ(v.kind == DbfValue::Int ? double(v.i) : v.kind == DbfValue::Real ? v.d : 0, c.value);
+    EXPECT_EQ(v.Number(), c.value);
   }
 
   std::mt19937_64 random(7);
