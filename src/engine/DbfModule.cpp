@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/DbfFile.h"
@@ -32,7 +34,25 @@ constexpr int kByField = 100;  // + field number: equality on a text field
 constexpr int kOrdered = 1 << 16;
 constexpr int kDistinct = 1 << 17;
 
+struct DbfVtab;
+
+// The module's tables of one connection by name, folded as SQLite folds
+// names (ASCII letters only).
+struct DbfTables {
+  sqlite3* db = nullptr;
+  std::map<std::string, DbfVtab*> byName;
+};
+
+std::string TableKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return key;
+}
+
 struct DbfVtab : sqlite3_vtab {
+  DbfTables* tables = nullptr;
+  std::string name;  // as TableKey gives it
   std::string path;
   std::shared_ptr<DbfFile> file;
   // Changes of the running transaction, written when it commits. Appended
@@ -217,7 +237,7 @@ std::string Unquote(const char* arg) {
 }
 
 // xCreate and xConnect alike: the table's columns are the file's fields.
-int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab** out, char** err) {
+int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** err) {
   if (argc < 4) {
     *err = sqlite3_mprintf("%s", "Не задан файл таблицы");
     return SQLITE_ERROR;
@@ -242,6 +262,9 @@ int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab*
     delete vt;
     return SQLITE_ERROR;
   }
+  vt->tables = static_cast<DbfTables*>(aux);
+  vt->name = TableKey(argv[2]);
+  vt->tables->byName[vt->name] = vt;
   *out = vt;
   return SQLITE_OK;
 }
@@ -301,8 +324,11 @@ int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
 }
 
 int Disconnect(sqlite3_vtab* v) {
-  EndWrite(static_cast<DbfVtab*>(v));
-  delete static_cast<DbfVtab*>(v);
+  auto* vt = static_cast<DbfVtab*>(v);
+  EndWrite(vt);
+  auto it = vt->tables->byName.find(vt->name);
+  if (it != vt->tables->byName.end() && it->second == vt) vt->tables->byName.erase(it);
+  delete vt;
   return SQLITE_OK;
 }
 
@@ -536,11 +562,62 @@ sqlite3_module MakeModule() {
   return m;
 }
 
+// The table registries of the open connections.
+std::mutex& ConnectionsMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+std::unordered_map<sqlite3*, DbfTables*>& Connections() {
+  static std::unordered_map<sqlite3*, DbfTables*> connections;
+  return connections;
+}
+
 }  // namespace
 
 void RegisterDbfModule(sqlite3* db) {
   static const sqlite3_module module = MakeModule();
-  sqlite3_create_module_v2(db, "dbf", &module, nullptr, nullptr);
+  auto* tables = new DbfTables{db, {}};
+  {
+    std::lock_guard<std::mutex> lock(ConnectionsMutex());
+    Connections()[db] = tables;
+  }
+  sqlite3_create_module_v2(db, "dbf", &module, tables, [](void* aux) {
+    auto* tables = static_cast<DbfTables*>(aux);
+    {
+      std::lock_guard<std::mutex> lock(ConnectionsMutex());
+      Connections().erase(tables->db);
+    }
+    delete tables;
+  });
+}
+
+int ClearDbfTable(sqlite3* db, std::string_view table, std::string& error) {
+  DbfVtab* vt = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(ConnectionsMutex());
+    auto c = Connections().find(db);
+    if (c == Connections().end()) return -1;
+    auto t = c->second->byName.find(TableKey(table));
+    if (t == c->second->byName.end()) return -1;
+    vt = t->second;
+  }
+  // Inside a write of its own, or read-only: the statement's own way.
+  if (vt->writing) return -1;
+  try {
+    Refresh(vt, true);
+    if (!vt->file->Writable()) return -1;
+    StartWrite(vt);
+    DbfFile& f = *vt->file;
+    bool done = f.AheadCount() == 0;
+    // No live record: nothing to delete, the file stays as it is.
+    if (done && f.LiveCount() > 0) f.Truncate();
+    EndWrite(vt);
+    return done ? SQLITE_OK : -1;
+  } catch (const std::exception& e) {
+    EndWrite(vt);
+    error = ErrorText(e);
+    return SQLITE_ERROR;
+  }
 }
 
 }  // namespace drs

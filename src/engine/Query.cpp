@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include "engine/DbfModule.h"
 #include "engine/LiveResult.h"
+#include "engine/SqlName.h"
 #include "engine/SqliteError.h"
 
 namespace drs {
@@ -84,6 +86,14 @@ void TQuery::Prepare() { EnsurePrepared(); }
 void TQuery::ExecSQL() {
   if (active_) Close();
   EnsurePrepared();
+  // Every record deleted: the table is emptied at once, not record by record
+  // after SQLite has kept every record number.
+  std::string table, error;
+  if (sqlite3_get_autocommit(connection_.Get()) && WholeTableDelete(sql_.Text(), table)) {
+    const int rc = ClearDbfTable(connection_.Get(), table, error);
+    if (rc == SQLITE_OK) return;
+    if (rc != -1) FailStatement(rc, error);
+  }
   sqlite3_stmt* st = stmt_.get();
   sql_.Bind(st, stmtSlots_, true);
   StatementReset done(st);

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/DbfFile.h"
+#include "engine/SqlName.h"
 #include "engine_fixture.h"
 #include "utils/FileIO.h"
 
@@ -246,6 +247,47 @@ TEST_F(EngineTest, TransactionIsWrittenAtCommitRecordsFirst) {
   Exec(q, "commit");
   EXPECT_EQ(Select(dir, "select count(*), min(CLIENTID), max(CLIENTID) from \"DEALS\""),
             (std::vector<std::string>{std::to_string(rows) + "|N|N"}));
+}
+
+// A delete of every record empties the file at once; any other delete, or
+// one inside a transaction, goes record by record to the same file.
+TEST_F(EngineTest, DeletingEveryRecordCutsTheFileToItsHeader) {
+  const std::pair<const char*, const char*> texts[] = {
+      {"delete from \"DEALS\"", "DEALS"},     {" DELETE  FROM deals ;\n", "deals"},
+      {"delete from \"A\"\"B\"", "A\"B"},     {"delete from main.DEALS", nullptr},
+      {"delete from DEALS where 1", nullptr}, {"delete from \"DEALS", nullptr},
+      {"delete fromDEALS", nullptr},          {"delete from 1x", nullptr}};
+  for (const auto& [text, table] : texts) {
+    std::string name;
+    EXPECT_EQ(drs::WholeTableDelete(text, name), table != nullptr) << text;
+    if (table) EXPECT_EQ(name, table);
+  }
+
+  TQuery q;
+  q.SetDatabaseName(dir.string());
+  for (const char* text :
+       {"delete from \"DEALS\"", "delete from deals;", "delete from DEALS where rowid > 0"}) {
+    SCOPED_TRACE(text);
+    Insert({{"1", "A", 1, 1, 1}, {"2", "B", 1, 1, 2}, {"3", "C", 1, 1, 3}});
+    Exec(q, "delete from DEALS where rowid = 2");
+    Exec(q, text);
+    const std::string b = ReadAll(out);
+    EXPECT_EQ(Count(b), 0u);
+    EXPECT_EQ(b.size(), 289u);
+    EXPECT_EQ(Select(dir, "select count(*) from DEALS"), (std::vector<std::string>{"0"}));
+  }
+  // No live record: nothing to delete, the file stays byte for byte.
+  Insert({{"1", "A", 1, 1, 1}, {"2", "B", 1, 1, 2}});
+  {
+    std::fstream f(out, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(289);
+    f.put('*');
+    f.seekp(289 + 148);
+    f.put('*');
+  }
+  const std::string deleted = ReadAll(out);
+  Exec(q, Clear("DEALS"));
+  EXPECT_EQ(ReadAll(out), deleted);
 }
 
 TEST_F(EngineTest, EveryAutocommitInsertIsCountedAtOnce) {
