@@ -220,7 +220,8 @@ int64_t TQuery::RecordCount() {
   if (rows_) return int64_t(rows_->size());
   if (!recordCount_) {
     StatementHandle count = connection_.Prepare(CountStatement(sql_.Text()));
-    sql_.Bind(count.get(), sql_.SlotsFor(count.get()));
+    BoundSlots slots = sql_.SlotsFor(count.get());
+    sql_.Bind(count.get(), slots);
     int rc = sqlite3_step(count.get());
     if (rc != SQLITE_ROW) FailStatement(connection_.ErrorCode(), connection_.ErrorMessage());
     recordCount_ = sqlite3_column_int64(count.get(), 0);
@@ -231,7 +232,8 @@ int64_t TQuery::RecordCount() {
 void TQuery::LoadAllRows() {
   StatementHandle all = connection_.Prepare(sql_.Text());
   sqlite3_stmt* st = all.get();
-  sql_.Bind(st, sql_.SlotsFor(st));
+  BoundSlots slots = sql_.SlotsFor(st);
+  sql_.Bind(st, slots);
   std::vector<std::vector<DbValue>> rows;
   int rc;
   int n = sqlite3_column_count(st);

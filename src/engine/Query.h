@@ -150,7 +150,7 @@ class TQuery {
   // Declared in the order they are made; statements go before their connection.
   Connection connection_;
   StatementHandle stmt_;
-  std::vector<int> stmtSlots_;  // parameter slot per statement parameter
+  BoundSlots stmtSlots_;  // parameter slot per statement parameter
   bool active_ = false;
   bool eof_ = true;
   std::vector<FieldInfo> fields_;

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cstring>
@@ -117,6 +118,7 @@ SqlText::Param& SqlText::ParamSlot(const std::string& name) {
     if (params_[i].name == name) return params_[lastSlot_ = i];
   for (auto& p : params_)
     if (SameName(p.name, name)) return p;
+  if (params_.size() == params_.capacity()) ++layout_;
   params_.push_back({name, DbValue::Null()});
   return params_.back();
 }
@@ -125,15 +127,22 @@ size_t SqlText::ParamIndex(const std::string& name) { return size_t(&ParamSlot(n
 
 void SqlText::SetString(size_t index, std::string_view value) {
   Param& p = params_[index];
+  // The same value again (a row's ticker like the last one's) is bound already.
+  if (p.set && p.value.kind == DbValue::Kind::Text && p.value.text == value) return;
   p.value.kind = DbValue::Kind::Text;
   p.value.text.assign(value);
   p.set = true;
+  p.version = ++changes_;
 }
 
 void SqlText::SetFloat(size_t index, double value) {
   Param& p = params_[index];
+  if (p.set && p.value.kind == DbValue::Kind::Float &&
+      std::bit_cast<uint64_t>(p.value.number) == std::bit_cast<uint64_t>(value))
+    return;
   p.value = DbValue::Float(value);
   p.set = true;
+  p.version = ++changes_;
 }
 
 void SqlText::SetString(const std::string& name, const std::string& value) {
@@ -141,12 +150,14 @@ void SqlText::SetString(const std::string& name, const std::string& value) {
   p.value.kind = DbValue::Kind::Text;
   p.value.text = value;
   p.set = true;
+  p.version = ++changes_;
 }
 
 void SqlText::SetFloat(const std::string& name, double value) {
   Param& p = ParamSlot(name);
   p.value = DbValue::Float(value);
   p.set = true;
+  p.version = ++changes_;
 }
 
 void SqlText::SetDate(const std::string& name, int year, int month, int day) {
@@ -168,6 +179,7 @@ void SqlText::SetDate(const std::string& name, int year, int month, int day) {
   p.value.kind = DbValue::Kind::Text;
   p.value.text.assign(b, 10);
   p.set = true;
+  p.version = ++changes_;
 }
 
 void SqlText::SetDate(const std::string& name, const std::string& text) {
@@ -190,10 +202,12 @@ void SqlText::SetNull(const std::string& name) {
   Param& p = ParamSlot(name);
   p.value = DbValue::Null();
   p.set = true;
+  p.version = ++changes_;
 }
 
-std::vector<int> SqlText::SlotsFor(sqlite3_stmt* stmt) {
-  std::vector<int> slots;
+BoundSlots SqlText::SlotsFor(sqlite3_stmt* stmt) {
+  BoundSlots bound;
+  std::vector<int>& slots = bound.slots;
   int n = sqlite3_bind_parameter_count(stmt);
   for (int i = 1; i <= n; ++i) {
     const char* pname = sqlite3_bind_parameter_name(stmt, i);
@@ -205,16 +219,27 @@ std::vector<int> SqlText::SlotsFor(sqlite3_stmt* stmt) {
       if (SameName(params_[size_t(slot)].name, name)) break;
     slots.push_back(slot);
   }
-  return slots;
+  bound.bound.assign(slots.size(), 0);
+  return bound;
 }
 
-void SqlText::Bind(sqlite3_stmt* stmt, const std::vector<int>& slots, bool borrow) const {
-  for (size_t i = 0; i < slots.size(); ++i) {
-    const Param& p = params_[size_t(slots[i])];
+void SqlText::Bind(sqlite3_stmt* stmt, BoundSlots& bound, bool borrow) const {
+  // Text bound without a copy points into the parameters: when they moved,
+  // every value is bound again.
+  if (bound.layout != layout_) {
+    bound.bound.assign(bound.slots.size(), 0);
+    bound.layout = layout_;
+  }
+  for (size_t i = 0; i < bound.slots.size(); ++i) {
+    const Param& p = params_[size_t(bound.slots[i])];
     if (!p.set) {
       sqlite3_reset(stmt);
       throw EDBEngineError("Не задано значение параметра " + p.name);
     }
+    // Bound already: unchanged, and copied when a copy is asked for.
+    const uint64_t was = bound.bound[i];
+    if (was >> 1 == p.version && (borrow || (was & 1) != 0)) continue;
+    bound.bound[i] = p.version << 1 | (borrow ? 0 : 1);
     int at = int(i) + 1;
     switch (p.value.kind) {
       case DbValue::Kind::Null:

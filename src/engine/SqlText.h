@@ -2,6 +2,7 @@
 // from them, and the values of its named parameters :NAME.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -20,6 +21,16 @@ bool SameName(const std::string& a, const std::string& b);
 // left out when nothing follows it: order never changes the count, and
 // sorting is the dear part of it).
 std::string CountStatement(const std::string& text);
+
+// The parameters of one prepared statement: the slot of each, and the value
+// each was last bound to, so that a value unchanged since is not bound again.
+struct BoundSlots {
+  std::vector<int> slots;
+  // Per slot: twice the version of the value when bound (0: never), plus 1
+  // when SQLite took a copy of it.
+  std::vector<uint64_t> bound;
+  uint64_t layout = 0;  // of the parameters when bound: values that moved are bound again
+};
 
 class SqlText {
  public:
@@ -47,17 +58,19 @@ class SqlText {
   void SetFloat(size_t index, double value);
 
   // The parameter slot of each parameter of a prepared statement, in order.
-  std::vector<int> SlotsFor(sqlite3_stmt* stmt);
-  // Binds the values; a parameter without a value fails (the statement is
-  // reset). `borrow`: text is bound without a copy, only for a statement
-  // stepped to its end before any value can change.
-  void Bind(sqlite3_stmt* stmt, const std::vector<int>& slots, bool borrow = false) const;
+  BoundSlots SlotsFor(sqlite3_stmt* stmt);
+  // Binds the values that changed since they were last bound to `stmt`; a
+  // parameter without a value fails (the statement is reset). `borrow`: text
+  // is bound without a copy, only for a statement stepped to its end before
+  // any value can change.
+  void Bind(sqlite3_stmt* stmt, BoundSlots& slots, bool borrow = false) const;
 
  private:
   struct Param {
     std::string name;
     DbValue value;
     bool set = false;
+    uint64_t version = 0;  // of its value, from changes_
   };
   Param& ParamSlot(const std::string& name);
 
@@ -65,7 +78,9 @@ class SqlText {
   std::string text_;
   std::map<std::string, std::string> macros_;  // folded name -> value
   std::vector<Param> params_;
-  size_t lastSlot_ = 0;  // parameters are mostly set in order
+  size_t lastSlot_ = 0;   // parameters are mostly set in order
+  uint64_t changes_ = 0;  // values set so far
+  uint64_t layout_ = 1;   // bumped when the parameters move in memory
 };
 
 }  // namespace drs

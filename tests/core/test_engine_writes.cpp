@@ -290,6 +290,30 @@ TEST_F(EngineTest, DeletingEveryRecordCutsTheFileToItsHeader) {
   EXPECT_EQ(ReadAll(out), deleted);
 }
 
+// A value is bound again only when it changed: every row still gets its own
+// values, also after the parameters moved in memory.
+TEST_F(EngineTest, EveryRowGetsItsValuesWhenOnlySomeChange) {
+  TQuery q;
+  PrepareInsert(q);
+  Bind(q, {"1", "GAZP", 1, 10, 1});
+  q.ExecSQL();
+  q.ExecSQL();
+  const size_t ticker = q.ParamIndex("TICKER"), price = q.ParamIndex("PRICE");
+  const std::string longName(40, 'S');
+  q.SetString(ticker, longName);
+  q.ExecSQL();
+  q.SetString(ticker, "GAZP");
+  q.SetFloat(price, 10);
+  q.ExecSQL();
+  for (int i = 0; i < 40; ++i) q.SetString("UNUSED" + std::to_string(i), std::string(30, 'x'));
+  q.SetFloat(price, 11);
+  q.ExecSQL();
+  EXPECT_EQ(Select(dir, "select CLIENTID,TICKER,PRICE,DATES,BROCID from DEALS"),
+            (std::vector<std::string>{"1|GAZP|10|2024-03-15|BRK", "1|GAZP|10|2024-03-15|BRK",
+                                      "1|" + longName + "|10|2024-03-15|BRK", "1|GAZP|10|2024-03-15|BRK",
+                                      "1|GAZP|11|2024-03-15|BRK"}));
+}
+
 TEST_F(EngineTest, EveryAutocommitInsertIsCountedAtOnce) {
   TQuery q;
   PrepareInsert(q);
