@@ -4,21 +4,14 @@
 # exactly once, and no other rows appear or vanish.
 #   Args: <path-to-drsprep-batch> <source-dir> [generator] [processes, default 8] [runs, default 4]
 set -u
-batch=$1
-src=$2
+. "$(dirname "$0")/setup.bash"
 procs=${4:-8}
 runs=${5:-4}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-command -v python3 >/dev/null || { echo "SKIP: python3 missing"; exit 77; }
-export XDG_CONFIG_HOME=$work/cfg
-mkdir -p "$XDG_CONFIG_HOME/drsprep" "$work/out"
-LC_ALL=C sed -e "s|@EXAMPLES@|$src/examples|g" -e "s|@OUT@|$work/out|g" \
-  "$src/examples/drsprep.INI" > "$XDG_CONFIG_HOME/drsprep/drsprep.INI"
+need_tools python3
+mkdir -p "$work/out"
+example_settings "$work/out"
 cd "$work"
 table=$work/out/DEALS.DBF
-fails=0
-fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 
 # Rows per export, and a first table to append to.
 "$batch" export --yes --mode overwrite --broker START >"$work/first" 2>&1 || { cat "$work/first"; exit 1; }

@@ -4,9 +4,7 @@
 # read-only folder: a message, a failing exit code, the earlier rows intact.
 #   Args: <drsprep-batch> <source-dir> <drs_gen_report>
 set -u
-batch=$1
-gen=$3
-work=$(mktemp -d)
+. "$(dirname "$0")/setup.bash"
 mnt=$work/mnt
 cleanup() {
   mountpoint -q "$mnt" 2>/dev/null && umount "$mnt"
@@ -14,17 +12,12 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-export XDG_CONFIG_HOME=$work/cfg
-mkdir -p "$XDG_CONFIG_HOME/drsprep" "$work/run"
+mkdir -p "$work/run"
 : >"$work/empty.txt"
 
-for tool in ogr2ogr python3; do
-  command -v $tool >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
-done
-"$gen" "$work/deals.txt" --deals 3000 --seed 3 --format-out "$work/format.ini" ||
-  { echo "FAIL: cannot generate the report"; exit 1; }
+need_tools ogr2ogr python3
+generate_report 3000 3
 
-fails=0
 check() {  # description, command that must succeed
   if ! eval "$2"; then
     echo "FAIL: $1" >&2

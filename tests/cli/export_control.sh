@@ -4,18 +4,11 @@
 # own; an append reconciles only the rows it added.
 #   Args: <path-to-drsprep-batch> <source-dir>
 set -u
-batch=$1
-src=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-command -v python3 >/dev/null || { echo "SKIP: python3 missing"; exit 77; }
-export XDG_CONFIG_HOME=$work/cfg
-mkdir -p "$XDG_CONFIG_HOME/drsprep" "$work/out"
-LC_ALL=C sed -e "s|@EXAMPLES@|$src/examples|g" -e "s|@OUT@|$work/out|g" \
-  "$src/examples/drsprep.INI" > "$XDG_CONFIG_HOME/drsprep/drsprep.INI"
+. "$(dirname "$0")/setup.bash"
+need_tools python3
+mkdir -p "$work/out"
+example_settings "$work/out"
 cd "$work"
-fails=0
-fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 
 # The marked deals as `list` shows them: security, direction, price, lots.
 "$batch" list > list.txt 2>/dev/null || fail "list"

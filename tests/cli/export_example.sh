@@ -4,21 +4,12 @@
 # overwrite, turnovers and the exit codes.
 #   Args: <drsprep-batch> <source-dir> <drs_gen_report>
 set -u
-batch=$1
-src=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-for tool in dbfdump ogrinfo iconv; do
-  command -v $tool >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
-done
-export XDG_CONFIG_HOME=$work/cfg
-mkdir -p "$XDG_CONFIG_HOME/drsprep" "$work/out" "$work/cwd"
-LC_ALL=C sed -e "s|@EXAMPLES@|$src/examples|g" -e "s|@OUT@|$work/out|g" \
-  "$src/examples/drsprep.INI" > "$XDG_CONFIG_HOME/drsprep/drsprep.INI"
+. "$(dirname "$0")/setup.bash"
+need_tools dbfdump ogrinfo iconv
+mkdir -p "$work/out" "$work/cwd"
+example_settings "$work/out"
 # Turnover tables go to the working folder.
 cd "$work/cwd"
-fails=0
-fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 run() {  # expected exit code, then the arguments
   local want=$1
   shift

@@ -4,17 +4,10 @@
 # message with the cause, a failing exit code, the tables unchanged.
 #   Args: <path-to-drsprep-batch> <source-dir>
 set -u
-batch=$1
-src=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/cfg
-mkdir -p "$XDG_CONFIG_HOME/drsprep" "$work/cwd"
-LC_ALL=C sed -e "s|@EXAMPLES@|$src/examples|g" -e "s|@OUT@|$work/out|g" \
-  "$src/examples/drsprep.INI" > "$XDG_CONFIG_HOME/drsprep/drsprep.INI"
+. "$(dirname "$0")/setup.bash"
+mkdir -p "$work/cwd"
+example_settings "$work/out"
 cd "$work/cwd"
-fails=0
-fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 run() {  # expected exit code, then the arguments
   local want=$1
   shift

@@ -4,13 +4,7 @@
 # on (repeated orders, Cyrillic codes, letter accounts, CR LF, 1251).
 #   Args: <drsprep-batch> <source-dir> <drs_gen_report>
 set -u
-batch=$1
-gen=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/cfg
-fails=0
-fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
+. "$(dirname "$0")/setup.bash"
 
 "$gen" "$work/a.txt" --deals 5000 --seed 4 --format-out "$work/f.ini" --replace-out "$work/r.txt" || fail "exit $?"
 "$gen" "$work/b.txt" --deals 5000 --seed 4 || fail "second run"

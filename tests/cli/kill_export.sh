@@ -5,20 +5,12 @@
 # rows as the file holds - and in append mode the rows that were there before stay.
 #   Args: <drsprep-batch> <source-dir> <drs_gen_report> [kills, default 25]
 set -u
-batch=$1
-gen=$3
+. "$(dirname "$0")/setup.bash"
 runs=${4:-25}  # exports killed mid-way
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/cfg
-mkdir -p "$XDG_CONFIG_HOME/drsprep"
 : >"$work/empty.txt"
-for tool in dbfdump ogrinfo ogr2ogr python3; do
-  command -v $tool >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
-done
+need_tools dbfdump ogrinfo ogr2ogr python3
 
-"$gen" "$work/deals.txt" --deals 100000 --seed 7 --format-out "$work/format.ini" ||
-  { echo "FAIL: cannot generate the report"; exit 1; }
+generate_report 100000 7
 
 export_to() {  # table, mode; run it in a subshell: the signal must reach the program itself
   exec "$batch" export --format "$work/format.ini" --report "$work/deals.txt" --min 1 --max 99999999 \

@@ -2,15 +2,9 @@
 # drsprep-batch list on the bundled example: grid, marks, counters, messages
 # and exit codes.  Args: <drsprep-batch> <source-dir> <drs_gen_report>
 set -u
-batch=$1
-src=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/cfg
-mkdir -p "$XDG_CONFIG_HOME/drsprep"
-sed "s#@EXAMPLES@#$src/examples#g; s#@OUT@#$work#g" "$src/examples/drsprep.INI" >"$XDG_CONFIG_HOME/drsprep/drsprep.INI"
+. "$(dirname "$0")/setup.bash"
+example_settings "$work"
 
-fails=0
 check() {  # description, command that must succeed
   if ! eval "$2"; then
     echo "FAIL: $1" >&2
