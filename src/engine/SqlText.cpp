@@ -207,7 +207,7 @@ void SqlText::SetNull(const std::string& name) {
 
 BoundSlots SqlText::SlotsFor(sqlite3_stmt* stmt) {
   BoundSlots bound;
-  std::vector<int>& slots = bound.slots;
+  std::vector<int>& slots = bound.paramSlots;
   int n = sqlite3_bind_parameter_count(stmt);
   for (int i = 1; i <= n; ++i) {
     const char* pname = sqlite3_bind_parameter_name(stmt, i);
@@ -227,11 +227,11 @@ void SqlText::Bind(sqlite3_stmt* stmt, BoundSlots& bound, bool borrow) const {
   // Text bound without a copy points into the parameters: when they moved,
   // every value is bound again.
   if (bound.layout != layout_) {
-    bound.bound.assign(bound.slots.size(), 0);
+    bound.bound.assign(bound.paramSlots.size(), 0);
     bound.layout = layout_;
   }
-  for (size_t i = 0; i < bound.slots.size(); ++i) {
-    const Param& p = params_[size_t(bound.slots[i])];
+  for (size_t i = 0; i < bound.paramSlots.size(); ++i) {
+    const Param& p = params_[size_t(bound.paramSlots[i])];
     if (!p.set) {
       sqlite3_reset(stmt);
       throw EDBEngineError("Не задано значение параметра " + p.name);

@@ -25,7 +25,7 @@ std::string CountStatement(const std::string& text);
 // The parameters of one prepared statement: the slot of each, and the value
 // each was last bound to, so that a value unchanged since is not bound again.
 struct BoundSlots {
-  std::vector<int> slots;
+  std::vector<int> paramSlots;
   // Per slot: twice the version of the value when bound (0: never), plus 1
   // when SQLite took a copy of it.
   std::vector<uint64_t> bound;
@@ -63,7 +63,7 @@ class SqlText {
   // parameter without a value fails (the statement is reset). `borrow`: text
   // is bound without a copy, only for a statement stepped to its end before
   // any value can change.
-  void Bind(sqlite3_stmt* stmt, BoundSlots& slots, bool borrow = false) const;
+  void Bind(sqlite3_stmt* stmt, BoundSlots& bound, bool borrow = false) const;
 
  private:
   struct Param {
