@@ -9,11 +9,11 @@
 #include <stdexcept>
 
 #include "engine/Query.h"
-#include "export/GroupedInsert.h"
 #include "export/MakeDBF.h"
 #include "export/TableLocation.h"
 #include "export/TurnoverPairing.h"
 #include "export/TurnoverSums.h"
+#include "export/TurnoverTable.h"
 #include "support/Messages.h"
 #include "utils/FileIO.h"
 #include "utils/TextCase.h"
@@ -134,29 +134,11 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
     return result;
   }
 
-  {
-    GroupedInsert insert(
-        cwd,
-        {byAccount ? "insert into clob (clientid,ticker,buy,sal,saldo) values "
-                     "(:clientid,:ticker,:buy,:sal,:saldo)"
-                   : "insert into shob (ticker,buy,sal,saldo) values (:ticker,:buy,:sal,:saldo)"},
-        "", kCantCompute);
-    TQuery& params = insert.Query();
-    try {
-      for (const TurnoverRow& row : rows) {
-        if (byAccount) params.SetString("clientid", row.account);
-        params.SetString("ticker", row.ticker);
-        params.SetFloat("buy", AmountValue(row.bought));
-        params.SetFloat("sal", AmountValue(row.sold));
-        params.SetFloat("saldo", AmountValue(row.saldo));
-        insert.Execute();
-      }
-    } catch (const EDBEngineError& e) {
-      ShowExceptionInfo(e, kCantCompute);
-      return result;  // the rows inserted so far stay
-    }
-    insert.Commit();
-    if (insert.Lost() > 0) return result;
+  try {
+    AppendTurnoverRows(cwd + "/" + fileName, byAccount, rows);
+  } catch (const EDBEngineError& e) {
+    ShowExceptionInfo(e, kCantCompute);
+    return result;  // the rows written so far stay
   }
   std::vector<TurnoverRow>().swap(rows);  // the view reads the table, not these
 

@@ -10,6 +10,7 @@
 #include "engine/Query.h"
 #include "export/Export.h"
 #include "export/TurnoverPairing.h"
+#include "export/TurnoverTable.h"
 #include "export/Turnovers.h"
 
 namespace drs {
@@ -100,6 +101,57 @@ TEST(TurnoverAmounts, RoundingWithoutTextMatchesTheText) {
     const double viaText = AmountValue(AmountText(v));
     EXPECT_EQ(RoundedAmount(v), viaText) << AmountText(v);
     EXPECT_FALSE(std::signbit(RoundedAmount(v)) && v == 0);
+  }
+}
+
+// The rows appended in one write give the bytes their insert statements
+// give, up to a row the table refuses; the rows before it stay.
+TEST(TurnoverTable, AppendedRowsMatchTheirInsertStatements) {
+  auto row = [](std::string account, std::string ticker, std::string bought, std::string sold) {
+    TurnoverRow r{std::move(account), std::move(ticker), bought, sold, ""};
+    r.saldo = AmountText(AmountValue(bought) - AmountValue(sold));
+    return r;
+  };
+  const std::vector<std::vector<TurnoverRow>> cases = {
+      {},
+      {row("1001", "GAZP", "100", "0"), row("1001", "Газпром ао", "0.000004", "-0.000004"),
+       row(std::string(50, '9'), "SBER", "12345678901234", "0.1234567")},
+      {row("1", "A", "nan", "1"), row("1", "B", "1e+15", "0"), row("1", "C", "1", "1")},
+      {row("1", "A", "5", "0"), row("1", std::string(51, 'T'), "1", "0")},
+  };
+  for (bool byAccount : {false, true}) {
+    for (size_t c = 0; c < cases.size(); ++c) {
+      test::TempDir dir;
+      const std::string appended = dir.File("A.DBF"), inserted = dir.File("B.DBF");
+      ASSERT_TRUE(CreateTurnoverTable(appended, byAccount));
+      ASSERT_TRUE(CreateTurnoverTable(inserted, byAccount));
+      std::string appendError, insertError;
+      try {
+        AppendTurnoverRows(appended, byAccount, cases[c]);
+      } catch (const EDBEngineError& e) {
+        appendError = e.what();
+      }
+      TQuery insert;
+      insert.SetDatabaseName(dir.Path());
+      insert.SetSQL(byAccount ? "insert into b (clientid,ticker,buy,sal,saldo) values (:a,:t,:b,:s,:d)"
+                              : "insert into b (ticker,buy,sal,saldo) values (:t,:b,:s,:d)");
+      try {
+        for (const TurnoverRow& r : cases[c]) {
+          if (byAccount) insert.SetString("a", r.account);
+          insert.SetString("t", r.ticker);
+          insert.SetFloat("b", AmountValue(r.bought));
+          insert.SetFloat("s", AmountValue(r.sold));
+          insert.SetFloat("d", AmountValue(r.saldo));
+          insert.ExecSQL();
+        }
+      } catch (const EDBEngineError& e) {
+        insertError = e.what();
+      }
+      EXPECT_EQ(appendError.empty(), c < 2) << c;
+      EXPECT_EQ(appendError, insertError) << c;
+      EXPECT_EQ(test::ReadBytes(appended), test::ReadBytes(inserted))
+          << "case " << c << " by account " << byAccount;
+    }
   }
 }
 
