@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "utils/Pages.h"
 #include "utils/TextCase.h"
 
 namespace drs {
@@ -37,6 +38,12 @@ double RoundedAmount(double value) {
 void TurnoverPairing::BeginAccount(std::string account) {
   account_ = std::move(account);
   seen_.clear();
+}
+
+void TurnoverPairing::Reserve(size_t rows) {
+  rows_.reserve(rows_.size() + rows);
+  sums_.reserve(sums_.size() + rows);
+  AdviseHugePages(rows_.data() + rows_.size(), rows * sizeof(TurnoverRow));
 }
 
 void TurnoverPairing::Add(std::string_view ticker, std::string_view operType, double sum) {

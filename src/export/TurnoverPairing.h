@@ -31,6 +31,8 @@ class TurnoverPairing {
   // Starts the rows of one account (mode by account); securities are told
   // apart per account.
   void BeginAccount(std::string account);
+  // Room for `rows` more rows, when their number is known beforehand.
+  void Reserve(size_t rows);
   // One result row. Operation type "0" is a sale, any other text a purchase.
   // Every sale or purchase of a security (letter case of the code ignored)
   // is summed into its one row, so no row is paired with another's sums.

@@ -15,6 +15,7 @@
 #include "engine/TablePath.h"
 #include "engine/TableScan.h"
 #include "export/TurnoverPairing.h"
+#include "utils/Pages.h"
 #include "utils/TextCase.h"
 
 namespace drs {
@@ -162,7 +163,10 @@ class GroupIndex {
     return h ^ (h >> 29);
   }
   void Grow() {
-    std::vector<Slot> old(std::max<size_t>(64, slots_.size() * 2));
+    std::vector<Slot> old;
+    old.reserve(std::max<size_t>(64, slots_.size() * 2));
+    AdviseHugePages(old.data(), old.capacity() * sizeof(Slot));
+    old.resize(old.capacity());
     old.swap(slots_);
     for (const Slot& slot : old) {
       if (slot.group == kEmpty) continue;
@@ -207,9 +211,18 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
       (accountField && !TextField(*accountField)))
     return false;
 
+  // Few distinct securities, types and accounts against many records: each
+  // record's bytes are first numbered per field in small tables, and only
+  // the numbers of account and security-and-type pick its group.
+  // Room for a group per record, taken up only as groups come.
   std::vector<Group> groups;
-  const size_t keyLength = tickerField.length + operField.length + (accountField ? accountField->length : 0);
-  GroupIndex groupOf(keyLength);  // ticker bytes, type bytes, account bytes -> group
+  groups.reserve(scan.RecordCount());
+  AdviseHugePages(groups.data(), groups.capacity() * sizeof(Group));
+  GroupIndex pairOf(tickerField.length + operField.length);            // ticker and type bytes -> pair
+  std::vector<std::pair<uint32_t, uint32_t>> pairs;                    // ticker and type values of each pair
+  GroupIndex accountBytesOf(accountField ? accountField->length : 1);  // account bytes -> number
+  std::vector<uint32_t> accountOfBytes;                                // account bytes number -> account
+  GroupIndex groupOf(sizeof(uint64_t));                                // account and pair numbers -> group
   FieldValues tickers(tickerField), opers(operField);
   std::vector<std::string> accounts;
   TextMap<uint32_t> accountOf;
@@ -217,22 +230,29 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
   scan.Scan([&](uint32_t, const char* rec) {
     key.assign(rec + tickerField.offset, tickerField.length);
     key.append(rec + operField.offset, operField.length);
-    if (accountField) key.append(rec + accountField->offset, accountField->length);
-    const uint32_t group = groupOf.Find(key, uint32_t(groups.size()));
-    if (group == groups.size()) {
-      uint32_t account = 0;
-      if (accountField) {
+    const uint32_t pair = pairOf.Find(key, uint32_t(pairs.size()));
+    if (pair == pairs.size())
+      pairs.emplace_back(tickers.Find(rec + tickerField.offset), opers.Find(rec + operField.offset));
+    uint32_t account = 0, group = pair;
+    if (accountField) {
+      const char* bytes = rec + accountField->offset;
+      const uint32_t known =
+          accountBytesOf.Find(std::string_view(bytes, accountField->length), uint32_t(accountOfBytes.size()));
+      if (known == accountOfBytes.size()) {
         const std::string_view name = ScanText(*accountField, rec, accountBytes);
-        auto known = accountOf.find(name);
-        if (known == accountOf.end()) {
-          known = accountOf.emplace(std::string(name), uint32_t(accounts.size())).first;
+        auto it = accountOf.find(name);
+        if (it == accountOf.end()) {
+          it = accountOf.emplace(std::string(name), uint32_t(accounts.size())).first;
           accounts.emplace_back(name);
         }
-        account = known->second;
+        accountOfBytes.push_back(it->second);
       }
-      groups.push_back(
-          {account, tickers.Find(rec + tickerField.offset), opers.Find(rec + operField.offset), {}});
+      account = accountOfBytes[known];
+      const uint64_t both = uint64_t(known) << 32 | pair;
+      group = groupOf.Find(std::string_view(reinterpret_cast<const char*>(&both), sizeof both),
+                           uint32_t(groups.size()));
     }
+    if (group == groups.size()) groups.push_back({account, pairs[pair].first, pairs[pair].second, {}});
     groups[group].sum.Add(ScanNumber(qtyField, rec));
   });
   // Equal values in different bytes: the statements add their records in
@@ -241,21 +261,25 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
 
   // Accounts as first met, then the statements' order of values. Groups
   // that still compare equal are one account written in different bytes.
-  std::vector<uint32_t> order(groups.size());
-  std::iota(order.begin(), order.end(), 0u);
-  auto place = [&](uint32_t g) {
-    const Group& x = groups[g];
-    return std::tuple(x.account, tickers.rank[x.ticker], opers.rank[x.oper]);
+  struct Place {
+    uint32_t account, ticker, oper, group;
+    auto Key() const { return std::tuple(account, ticker, oper); }
   };
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return place(a) < place(b); });
+  std::vector<Place> order(groups.size());
+  for (uint32_t g = 0; g < groups.size(); ++g) {
+    const Group& x = groups[g];
+    order[g] = {x.account, tickers.rank[x.ticker], opers.rank[x.oper], g};
+  }
+  std::sort(order.begin(), order.end(), [](const Place& a, const Place& b) { return a.Key() < b.Key(); });
   for (size_t i = 0; i < order.size(); ++i) {
-    if (groups[order[i]].sum.overflow) return false;
-    if (i > 0 && place(order[i - 1]) == place(order[i])) return false;
+    if (groups[order[i].group].sum.overflow) return false;
+    if (i > 0 && order[i - 1].Key() == order[i].Key()) return false;
   }
 
+  pairing.Reserve(order.size());
   uint32_t account = UINT32_MAX;
-  for (uint32_t g : order) {
-    const Group& group = groups[g];
+  for (const Place& place : order) {
+    const Group& group = groups[place.group];
     if (accountField && group.account != account) {
       account = group.account;
       pairing.BeginAccount(accounts[account]);
