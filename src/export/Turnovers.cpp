@@ -14,6 +14,7 @@
 #include "export/TurnoverPairing.h"
 #include "export/TurnoverSums.h"
 #include "export/TurnoverTable.h"
+#include "export/TurnoverView.h"
 #include "support/Messages.h"
 #include "utils/FileIO.h"
 #include "utils/TextCase.h"
@@ -140,14 +141,15 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
     ShowExceptionInfo(e, kCantCompute);
     return result;  // the rows written so far stay
   }
-  std::vector<TurnoverRow>().swap(rows);  // the view reads the table, not these
 
   try {
     view.SetDatabaseName(cwd);
     view.SetRequestLive(false);
     view.SetSQL(byAccount ? "select clientid,ticker,buy,sal,saldo from clob order by clientid,ticker"
                           : "select ticker,buy,sal,saldo from shob order by ticker");
-    view.Open();
+    // The rows are at hand: the view takes their order from them and reads
+    // the records back only as they are shown.
+    view.OpenFrom(TurnoverViewRows(cwd + "/" + fileName, byAccount, rows));
     result.recordCount = view.RecordCount();
   } catch (const EDBEngineError& e) {
     view.Close();

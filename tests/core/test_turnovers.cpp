@@ -233,6 +233,31 @@ TEST_F(TurnoversTest, ByAccountGivesOneRowPerAccountAndSecurity) {
   EXPECT_STREQ(r.columns[0].title, "Номер ");
 }
 
+// The view is ordered from the rows at hand and reads the table as asked;
+// its statement, run by Refresh, reads the same, in any order of access.
+TEST_F(TurnoversTest, TheViewShowsWhatItsStatementReads) {
+  AddDeal("2002", "SBER", 1, 5);
+  AddDeal("1001", "ЛУКОЙЛ", 0, 2.5);
+  AddDeal("2002", "AFLT", 0, 1);
+  AddDeal("1001", "GAZP", 1, 100);
+  AddDeal("", "GAZP", 1, 3);
+  AddDeal("10010", "GAZP", 0, 40);
+  for (int mode : {kTurnoverBySecurity, kTurnoverByAccount}) {
+    ASSERT_TRUE(Run(mode).shown);
+    std::vector<Row> byIndex;
+    for (int64_t i = view.RecordCount() - 1; i >= 0; --i) {
+      Row row;
+      for (const DbValue& v : view.Row(i)) row.push_back(v.AsString());
+      byIndex.insert(byIndex.begin(), row);
+    }
+    const std::vector<Row> shown = ViewRows();
+    EXPECT_EQ(shown, byIndex);
+    view.Refresh();
+    EXPECT_EQ(ViewRows(), shown) << mode;
+    EXPECT_EQ(shown.size(), mode == kTurnoverByAccount ? 6u : 4u);
+  }
+}
+
 TEST_F(TurnoversTest, HandEditedTypesAndLetterCaseDoNotShiftTheRows) {
   AddDeal("1", "GAZP", 1, 100);
   AddDeal("1", "GAZP", 2, 7);
