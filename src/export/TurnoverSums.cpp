@@ -214,9 +214,10 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
   // Few distinct securities, types and accounts against many records: each
   // record's bytes are first numbered per field in small tables, and only
   // the numbers of account and security-and-type pick its group.
-  // Room for a group per record, taken up only as groups come.
+  // Room for a group per record (up to a few million), taken up only as
+  // groups come.
   std::vector<Group> groups;
-  groups.reserve(scan.RecordCount());
+  groups.reserve(std::min<size_t>(scan.RecordCount(), size_t(1) << 22));
   AdviseHugePages(groups.data(), groups.capacity() * sizeof(Group));
   GroupIndex pairOf(tickerField.length + operField.length);            // ticker and type bytes -> pair
   std::vector<std::pair<uint32_t, uint32_t>> pairs;                    // ticker and type values of each pair
@@ -255,6 +256,7 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
     if (group == groups.size()) groups.push_back({account, pairs[pair].first, pairs[pair].second, {}});
     groups[group].sum.Add(ScanNumber(qtyField, rec));
   });
+  groupOf = GroupIndex(sizeof(uint64_t));  // its room goes before the rows are made
   // Equal values in different bytes: the statements add their records in
   // another order.
   if (!tickers.Rank() || !opers.Rank()) return false;

@@ -84,16 +84,37 @@ std::unique_ptr<RowSource> TurnoverViewRows(const std::string& path, bool byAcco
   if (file->RecordCount() != rows.size())
     throw EDBEngineError("Файл " + path + " изменен другой программой во время расчета оборотов");
   // Text values compare byte by byte; equal keys keep the table's order.
-  std::vector<uint32_t> order(rows.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    const TurnoverRow &x = rows[a], &y = rows[b];
-    if (byAccount) {
-      const int c = Stored(x.account).compare(Stored(y.account));
-      if (c != 0) return c < 0;
+  // The rows mostly come as runs of one account each, securities in order
+  // within: then only the runs are put in order.
+  auto account = [&](uint32_t i) { return byAccount ? Stored(rows[i].account) : std::string_view(); };
+  auto ticker = [&](uint32_t i) { return Stored(rows[i].ticker); };
+  std::vector<uint32_t> runs;  // first row of each run
+  bool inOrder = true;
+  for (uint32_t i = 0; i < rows.size() && inOrder; ++i) {
+    if (i == 0 || account(i) != account(i - 1))
+      runs.push_back(i);
+    else
+      inOrder = ticker(i - 1) <= ticker(i);
+  }
+  std::vector<uint32_t> order;
+  order.reserve(rows.size());
+  if (inOrder) {
+    std::stable_sort(runs.begin(), runs.end(),
+                     [&](uint32_t a, uint32_t b) { return account(a) < account(b); });
+    for (size_t r = 0; r < runs.size() && inOrder; ++r) {
+      if (r > 0 && account(runs[r - 1]) == account(runs[r])) inOrder = false;  // one account in two runs
+      for (uint32_t i = runs[r]; i < rows.size() && (i == runs[r] || account(i) == account(runs[r])); ++i)
+        order.push_back(i);
     }
-    return Stored(x.ticker) < Stored(y.ticker);
-  });
+  }
+  if (!inOrder) {
+    order.resize(rows.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+      const int c = account(a).compare(account(b));
+      return c != 0 ? c < 0 : ticker(a) < ticker(b);
+    });
+  }
   return std::make_unique<ViewRows>(std::move(file), std::move(columns), std::move(order));
 }
 
