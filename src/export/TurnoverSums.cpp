@@ -263,30 +263,37 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
 
   // Accounts as first met, then the statements' order of values. Groups
   // that still compare equal are one account written in different bytes.
+  // The places keep the sums, so the groups go before the rows are made.
   struct Place {
-    uint32_t account, ticker, oper, group;
+    uint32_t account, ticker, oper;  // ticker and type by their place in the order of values
+    double sum;
     auto Key() const { return std::tuple(account, ticker, oper); }
   };
   std::vector<Place> order(groups.size());
   for (uint32_t g = 0; g < groups.size(); ++g) {
     const Group& x = groups[g];
-    order[g] = {x.account, tickers.rank[x.ticker], opers.rank[x.oper], g};
+    if (x.sum.overflow) return false;
+    order[g] = {x.account, tickers.rank[x.ticker], opers.rank[x.oper], x.sum.Value()};
   }
+  std::vector<Group>().swap(groups);
   std::sort(order.begin(), order.end(), [](const Place& a, const Place& b) { return a.Key() < b.Key(); });
-  for (size_t i = 0; i < order.size(); ++i) {
-    if (groups[order[i].group].sum.overflow) return false;
-    if (i > 0 && order[i - 1].Key() == order[i].Key()) return false;
-  }
+  for (size_t i = 1; i < order.size(); ++i)
+    if (order[i - 1].Key() == order[i].Key()) return false;
 
+  auto byRank = [](const FieldValues& values) {
+    std::vector<const std::string*> texts(values.texts.size());
+    for (size_t v = 0; v < texts.size(); ++v) texts[values.rank[v]] = &values.texts[v];
+    return texts;
+  };
+  const std::vector<const std::string*> tickerText = byRank(tickers), operText = byRank(opers);
   pairing.Reserve(order.size());
   uint32_t account = UINT32_MAX;
   for (const Place& place : order) {
-    const Group& group = groups[place.group];
-    if (accountField && group.account != account) {
-      account = group.account;
+    if (accountField && place.account != account) {
+      account = place.account;
       pairing.BeginAccount(accounts[account]);
     }
-    pairing.Add(tickers.texts[group.ticker], opers.texts[group.oper], group.sum.Value());
+    pairing.Add(*tickerText[place.ticker], *operText[place.oper], place.sum);
   }
   return true;
 }

@@ -27,9 +27,9 @@ DbfValue Text(const std::string& text) {
 }
 
 // An amount as a bound float parameter reaches the field: a NaN binds as null.
-DbfValue Amount(const std::string& text) {
+DbfValue Amount(double amount) {
   DbfValue v;
-  v.d = AmountValue(text);
+  v.d = amount;
   if (!std::isnan(v.d)) v.kind = DbfValue::Real;
   return v;
 }

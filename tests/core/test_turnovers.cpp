@@ -20,7 +20,8 @@ using Row = std::vector<std::string>;  // account, ticker, bought, sold, saldo
 
 std::vector<Row> Flat(const std::vector<TurnoverRow>& rows) {
   std::vector<Row> out;
-  for (const TurnoverRow& r : rows) out.push_back({r.account, r.ticker, r.bought, r.sold, r.saldo});
+  for (const TurnoverRow& r : rows)
+    out.push_back({r.account, r.ticker, AmountText(r.bought), AmountText(r.sold), AmountText(r.saldo)});
   return out;
 }
 
@@ -83,7 +84,7 @@ TEST(TurnoverAmounts, TextHoldsFifteenSignificantDigits) {
   TurnoverPairing p;
   p.Add("X", "1", 0.1 + 0.2);
   p.Add("X", "0", 0.3);
-  EXPECT_EQ(p.Finish()[0].saldo, "0");
+  EXPECT_EQ(AmountText(p.Finish()[0].saldo), "0");
 }
 
 TEST(TurnoverAmounts, RoundingWithoutTextMatchesTheText) {
@@ -108,8 +109,8 @@ TEST(TurnoverAmounts, RoundingWithoutTextMatchesTheText) {
 // give, up to a row the table refuses; the rows before it stay.
 TEST(TurnoverTable, AppendedRowsMatchTheirInsertStatements) {
   auto row = [](std::string account, std::string ticker, std::string bought, std::string sold) {
-    TurnoverRow r{std::move(account), std::move(ticker), bought, sold, ""};
-    r.saldo = AmountText(AmountValue(bought) - AmountValue(sold));
+    TurnoverRow r{std::move(account), std::move(ticker), AmountValue(bought), AmountValue(sold), 0};
+    r.saldo = AmountValue(AmountText(r.bought - r.sold));
     return r;
   };
   const std::vector<std::vector<TurnoverRow>> cases = {
@@ -139,9 +140,9 @@ TEST(TurnoverTable, AppendedRowsMatchTheirInsertStatements) {
         for (const TurnoverRow& r : cases[c]) {
           if (byAccount) insert.SetString("a", r.account);
           insert.SetString("t", r.ticker);
-          insert.SetFloat("b", AmountValue(r.bought));
-          insert.SetFloat("s", AmountValue(r.sold));
-          insert.SetFloat("d", AmountValue(r.saldo));
+          insert.SetFloat("b", r.bought);
+          insert.SetFloat("s", r.sold);
+          insert.SetFloat("d", r.saldo);
           insert.ExecSQL();
         }
       } catch (const EDBEngineError& e) {
