@@ -149,7 +149,12 @@ void TQuery::OpenFrom(std::unique_ptr<RowSource> rows) {
   for (int i = 0; i < columns; ++i) fields_.push_back(ColumnField(st, i));
   source_ = std::move(rows);
   active_ = true;
-  First();
+  try {
+    First();
+  } catch (...) {
+    Close();
+    throw;
+  }
 }
 
 void TQuery::Close() {

@@ -76,7 +76,7 @@ void AppendTurnoverRows(const std::string& path, bool byAccount, const std::vect
       } catch (const EDBEngineError&) {
         // The rows before the refused one are written, as their inserts were.
         chunk.resize(at);
-        file->Append(chunk, inChunk);
+        if (inChunk > 0 || file->AheadCount() > 0) file->Append(chunk, inChunk);
         throw;
       }
       ++inChunk;
@@ -88,7 +88,13 @@ void AppendTurnoverRows(const std::string& path, bool byAccount, const std::vect
     }
     file->Append(chunk, inChunk);
   } catch (...) {
-    file->DropAhead();
+    // A write that failed (a full disk): the whole chunks before it are
+    // counted, as the groups of inserts before a failing one were.
+    try {
+      if (file->AheadCount() > 0) file->Append(std::string(), 0);
+    } catch (const EDBEngineError&) {
+      file->DropAhead();
+    }
     throw;
   }
 }

@@ -16,7 +16,7 @@ namespace drs {
 // them in, in bounded memory. A row the table refuses (a value that does not
 // fit its field) ends the rows: those before it stay written and its
 // EDBEngineError reaches the caller. A failing write throws EDBEngineError
-// and leaves the table as it was.
+// after counting the records written whole before it.
 void AppendTurnoverRows(const std::string& path, bool byAccount, const std::vector<TurnoverRow>& rows);
 
 }  // namespace drs

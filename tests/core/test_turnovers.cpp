@@ -119,6 +119,7 @@ TEST(TurnoverTable, AppendedRowsMatchTheirInsertStatements) {
        row(std::string(50, '9'), "SBER", "12345678901234", "0.1234567")},
       {row("1", "A", "nan", "1"), row("1", "B", "1e+15", "0"), row("1", "C", "1", "1")},
       {row("1", "A", "5", "0"), row("1", std::string(51, 'T'), "1", "0")},
+      {row("1", std::string(51, 'T'), "1", "0")},
   };
   for (bool byAccount : {false, true}) {
     for (size_t c = 0; c < cases.size(); ++c) {
