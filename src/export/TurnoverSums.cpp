@@ -182,6 +182,51 @@ class GroupIndex {
   size_t count_ = 0;
 };
 
+// Groups by a number (account and pair numbers side by side), the number
+// kept in the slot itself so that a lookup touches one place.
+class NumberIndex {
+ public:
+  // The group of `key`, or `added` when it is new.
+  uint32_t Find(uint64_t key, uint32_t added) {
+    if ((count_ + 1) * 4 > slots_.size() * 3) Grow();
+    for (size_t i = Hash(key) & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[i];
+      if (slot.group == kEmpty) {
+        slot = {key, added};
+        ++count_;
+        return added;
+      }
+      if (slot.key == key) return slot.group;
+    }
+  }
+
+ private:
+  static constexpr uint32_t kEmpty = UINT32_MAX;
+  struct Slot {
+    uint64_t key = 0;
+    uint32_t group = kEmpty;
+  };
+  static uint64_t Hash(uint64_t key) {
+    key *= 0x9E3779B97F4A7C15ull;
+    return key ^ (key >> 29);
+  }
+  void Grow() {
+    std::vector<Slot> old;
+    old.reserve(std::max<size_t>(64, slots_.size() * 2));
+    AdviseHugePages(old.data(), old.capacity() * sizeof(Slot));
+    old.resize(old.capacity());
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.group == kEmpty) continue;
+      size_t i = Hash(slot.key) & (slots_.size() - 1);
+      while (slots_[i].group != kEmpty) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = slot;
+    }
+  }
+  std::vector<Slot> slots_;
+  size_t count_ = 0;
+};
+
 bool NumericField(const DbfField& f) { return f.type == 'N' || f.type == 'F'; }
 bool TextField(const DbfField& f) { return f.type == 'C'; }
 
@@ -223,7 +268,7 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
   std::vector<std::pair<uint32_t, uint32_t>> pairs;                    // ticker and type values of each pair
   GroupIndex accountBytesOf(accountField ? accountField->length : 1);  // account bytes -> number
   std::vector<uint32_t> accountOfBytes;                                // account bytes number -> account
-  GroupIndex groupOf(sizeof(uint64_t));                                // account and pair numbers -> group
+  NumberIndex groupOf;                                                 // account and pair numbers -> group
   FieldValues tickers(tickerField), opers(operField);
   std::vector<std::string> accounts;
   TextMap<uint32_t> accountOf;
@@ -250,13 +295,12 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
       }
       account = accountOfBytes[known];
       const uint64_t both = uint64_t(known) << 32 | pair;
-      group = groupOf.Find(std::string_view(reinterpret_cast<const char*>(&both), sizeof both),
-                           uint32_t(groups.size()));
+      group = groupOf.Find(both, uint32_t(groups.size()));
     }
     if (group == groups.size()) groups.push_back({account, pairs[pair].first, pairs[pair].second, {}});
     groups[group].sum.Add(ScanNumber(qtyField, rec));
   });
-  groupOf = GroupIndex(sizeof(uint64_t));  // its room goes before the rows are made
+  groupOf = NumberIndex();  // its room goes before the rows are made
   // Equal values in different bytes: the statements add their records in
   // another order.
   if (!tickers.Rank() || !opers.Rank()) return false;
