@@ -149,6 +149,24 @@ void TQuery::Open() {
   StepCursor();
 }
 
+void TQuery::OpenFrom(std::unique_ptr<RowSource> rows) {
+  Close();
+  EnsurePrepared();
+  sqlite3_stmt* st = stmt_.get();
+  const int columns = sqlite3_column_count(st);
+  if (columns == 0) Fail("Запрос не возвращает строк\nЗапрос: " + sql_.Text());
+  fields_.clear();
+  for (int i = 0; i < columns; ++i) fields_.push_back(ColumnField(st, i));
+  source_ = std::move(rows);
+  active_ = true;
+  try {
+    First();
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
 void TQuery::Close() {
   if (stmt_) sqlite3_reset(stmt_.get());
   active_ = false;
@@ -157,6 +175,8 @@ void TQuery::Close() {
   rows_.reset();
   recordCount_.reset();
   live_.reset();
+  source_.reset();
+  sourceRowIndex_ = -1;
 }
 
 int TQuery::FieldCount() const { return int(fields_.size()); }
@@ -180,10 +200,10 @@ int TQuery::FieldIndex(const std::string& name) const {
 
 void TQuery::First() {
   if (!active_) Fail("Запрос не открыт");
-  if (live_) {
+  if (live_ || source_) {
     livePos_ = 0;
-    eof_ = live_->RowCount() == 0;
-    if (!eof_) current_ = Row(0);
+    eof_ = RecordCount() == 0;
+    current_ = eof_ ? std::vector<DbValue>(fields_.size()) : Row(0);
     return;
   }
   sqlite3_reset(stmt_.get());
@@ -193,9 +213,9 @@ void TQuery::First() {
 
 void TQuery::Next() {
   if (!active_ || eof_) return;
-  if (live_) {
+  if (live_ || source_) {
     ++livePos_;
-    eof_ = livePos_ >= live_->RowCount();
+    eof_ = livePos_ >= RecordCount();
     if (!eof_) current_ = Row(livePos_);
     return;
   }
@@ -217,6 +237,7 @@ const DbValue& TQuery::Value(const std::string& field) const {
 int64_t TQuery::RecordCount() {
   if (!active_) Fail("Запрос не открыт");
   if (live_) return live_->RowCount();
+  if (source_) return source_->RowCount();
   if (rows_) return int64_t(rows_->size());
   if (!recordCount_) {
     StatementHandle count = connection_.Prepare(CountStatement(sql_.Text()));
@@ -249,6 +270,15 @@ void TQuery::LoadAllRows() {
 const std::vector<DbValue>& TQuery::Row(int64_t index) {
   if (!active_) Fail("Запрос не открыт");
   if (live_) return live_->Row(index);
+  if (source_) {
+    if (index < 0 || index >= source_->RowCount()) Fail("Нет строки номер " + std::to_string(index + 1));
+    if (index != sourceRowIndex_) {
+      sourceRowIndex_ = -1;
+      source_->ReadRow(index, sourceRow_);
+      sourceRowIndex_ = index;
+    }
+    return sourceRow_;
+  }
   if (!rows_) LoadAllRows();
   if (index < 0 || index >= int64_t(rows_->size())) Fail("Нет строки номер " + std::to_string(index + 1));
   return (*rows_)[size_t(index)];

@@ -41,6 +41,16 @@ namespace drs {
 
 class LiveResult;
 
+// Rows a caller already holds or can read faster than the statement,
+// given in its place (TQuery::OpenFrom).
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  virtual int64_t RowCount() const = 0;
+  // Row `index` (from 0): one value per column of the statement.
+  virtual void ReadRow(int64_t index, std::vector<DbValue>& row) = 0;
+};
+
 class TQuery {
  public:
   TQuery();
@@ -93,6 +103,10 @@ class TQuery {
   void Open();
   void Close();
   bool Active() const { return active_; }
+  // Opens the select with its rows taken from `rows` as they are asked for,
+  // which must be what the statement would read; the statement is prepared
+  // for its columns but not run. Refresh runs it.
+  void OpenFrom(std::unique_ptr<RowSource> rows);
 
   // Results of an open query.
   int FieldCount() const;
@@ -158,7 +172,10 @@ class TQuery {
   std::optional<int64_t> recordCount_;
   std::optional<std::vector<std::vector<DbValue>>> rows_;
   std::unique_ptr<LiveResult> live_;
-  int64_t livePos_ = 0;  // the cursor's row of a live result
+  int64_t livePos_ = 0;  // the cursor's row of a live result or a source
+  std::unique_ptr<RowSource> source_;
+  std::vector<DbValue> sourceRow_;
+  int64_t sourceRowIndex_ = -1;
 };
 
 }  // namespace drs

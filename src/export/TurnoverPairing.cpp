@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "utils/Pages.h"
 #include "utils/TextCase.h"
 
 namespace drs {
@@ -39,30 +40,26 @@ void TurnoverPairing::BeginAccount(std::string account) {
   seen_.clear();
 }
 
+void TurnoverPairing::Reserve(size_t rows) {
+  rows_.reserve(rows_.size() + rows);
+  AdviseHugePages(rows_.data() + rows_.size(), rows * sizeof(TurnoverRow));
+}
+
 void TurnoverPairing::Add(std::string_view ticker, std::string_view operType, double sum) {
   auto [it, added] = seen_.try_emplace(FoldCase(ticker), rows_.size());
   if (added) {
-    TurnoverRow row;
+    TurnoverRow& row = rows_.emplace_back();
     row.account = account_;
     row.ticker = std::string(ticker);
-    rows_.push_back(std::move(row));
-    sums_.emplace_back();
   }
-  Sums& row = sums_[it->second];
+  TurnoverRow& row = rows_[it->second];
   double& side = operType == "0" ? row.sold : row.bought;
   side = RoundedAmount(side + RoundedAmount(sum));
 }
 
 std::vector<TurnoverRow> TurnoverPairing::Finish() {
-  for (size_t i = 0; i < rows_.size(); ++i) {
-    TurnoverRow& row = rows_[i];
-    const Sums& s = sums_[i];
-    row.bought = AmountText(s.bought);
-    row.sold = AmountText(s.sold);
-    row.saldo = AmountText(s.bought - s.sold);
-  }
+  for (TurnoverRow& row : rows_) row.saldo = RoundedAmount(row.bought - row.sold);
   seen_.clear();
-  sums_.clear();
   return std::move(rows_);
 }
 

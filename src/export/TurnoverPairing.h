@@ -9,14 +9,14 @@
 
 namespace drs {
 
-// One row of a turnover table; amounts as decimal text (up to 15
-// significant digits, "." as decimal point).
+// One row of a turnover table. Amounts are the numbers their texts (up to
+// 15 significant digits, AmountText) read back as.
 struct TurnoverRow {
   std::string account;  // empty in the mode by security
   std::string ticker;
-  std::string bought = "0";
-  std::string sold = "0";
-  std::string saldo = "0";
+  double bought = 0;
+  double sold = 0;
+  double saldo = 0;
 };
 
 // Amounts travel as text: a sum is written with up to 15 significant digits
@@ -31,6 +31,8 @@ class TurnoverPairing {
   // Starts the rows of one account (mode by account); securities are told
   // apart per account.
   void BeginAccount(std::string account);
+  // Room for `rows` more rows, when their number is known beforehand.
+  void Reserve(size_t rows);
   // One result row. Operation type "0" is a sale, any other text a purchase.
   // Every sale or purchase of a security (letter case of the code ignored)
   // is summed into its one row, so no row is paired with another's sums.
@@ -40,15 +42,8 @@ class TurnoverPairing {
 
  private:
   std::string account_;
-  // The sums as numbers, rounded as their texts would be; texts are made once
-  // in Finish.
-  struct Sums {
-    double bought = 0;
-    double sold = 0;
-  };
   std::unordered_map<std::string, size_t> seen_;  // folded ticker -> row, for the current account
   std::vector<TurnoverRow> rows_;
-  std::vector<Sums> sums_;
 };
 
 }  // namespace drs

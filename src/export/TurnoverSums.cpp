@@ -16,6 +16,7 @@
 #include "engine/TablePath.h"
 #include "engine/TableScan.h"
 #include "export/TurnoverPairing.h"
+#include "utils/Pages.h"
 #include "utils/TextCase.h"
 
 namespace drs {
@@ -163,7 +164,10 @@ class GroupIndex {
     return h ^ (h >> 29);
   }
   void Grow() {
-    std::vector<Slot> old(std::max<size_t>(64, slots_.size() * 2));
+    std::vector<Slot> old;
+    old.reserve(std::max<size_t>(64, slots_.size() * 2));
+    AdviseHugePages(old.data(), old.capacity() * sizeof(Slot));
+    old.resize(old.capacity());
     old.swap(slots_);
     for (const Slot& slot : old) {
       if (slot.group == kEmpty) continue;
@@ -176,6 +180,51 @@ class GroupIndex {
   std::vector<Slot> slots_;
   size_t keyLength_;
   std::string keys_;  // of each group in turn
+  size_t count_ = 0;
+};
+
+// Groups by a number (account and pair numbers side by side), the number
+// kept in the slot itself so that a lookup touches one place.
+class NumberIndex {
+ public:
+  // The group of `key`, or `added` when it is new.
+  uint32_t Find(uint64_t key, uint32_t added) {
+    if ((count_ + 1) * 4 > slots_.size() * 3) Grow();
+    for (size_t i = Hash(key) & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[i];
+      if (slot.group == kEmpty) {
+        slot = {key, added};
+        ++count_;
+        return added;
+      }
+      if (slot.key == key) return slot.group;
+    }
+  }
+
+ private:
+  static constexpr uint32_t kEmpty = UINT32_MAX;
+  struct Slot {
+    uint64_t key = 0;
+    uint32_t group = kEmpty;
+  };
+  static uint64_t Hash(uint64_t key) {
+    key *= 0x9E3779B97F4A7C15ull;
+    return key ^ (key >> 29);
+  }
+  void Grow() {
+    std::vector<Slot> old;
+    old.reserve(std::max<size_t>(64, slots_.size() * 2));
+    AdviseHugePages(old.data(), old.capacity() * sizeof(Slot));
+    old.resize(old.capacity());
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.group == kEmpty) continue;
+      size_t i = Hash(slot.key) & (slots_.size() - 1);
+      while (slots_[i].group != kEmpty) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = slot;
+    }
+  }
+  std::vector<Slot> slots_;
   size_t count_ = 0;
 };
 
@@ -208,9 +257,19 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
       (accountField && !TextField(*accountField)))
     return false;
 
+  // Few distinct securities, types and accounts against many records: each
+  // record's bytes are first numbered per field in small tables, and only
+  // the numbers of account and security-and-type pick its group.
+  // Room for a group per record (up to a few million), taken up only as
+  // groups come.
   std::vector<Group> groups;
-  const size_t keyLength = tickerField.length + operField.length + (accountField ? accountField->length : 0);
-  GroupIndex groupOf(keyLength);  // ticker bytes, type bytes, account bytes -> group
+  groups.reserve(std::min<size_t>(scan.RecordCount(), size_t(1) << 22));
+  AdviseHugePages(groups.data(), groups.capacity() * sizeof(Group));
+  GroupIndex pairOf(tickerField.length + operField.length);            // ticker and type bytes -> pair
+  std::vector<std::pair<uint32_t, uint32_t>> pairs;                    // ticker and type values of each pair
+  GroupIndex accountBytesOf(accountField ? accountField->length : 1);  // account bytes -> number
+  std::vector<uint32_t> accountOfBytes;                                // account bytes number -> account
+  NumberIndex groupOf;                                                 // account and pair numbers -> group
   FieldValues tickers(tickerField), opers(operField);
   std::vector<std::string> accounts;
   TextMap<uint32_t> accountOf;
@@ -218,50 +277,68 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
   scan.Scan([&](uint32_t, const char* rec) {
     key.assign(rec + tickerField.offset, tickerField.length);
     key.append(rec + operField.offset, operField.length);
-    if (accountField) key.append(rec + accountField->offset, accountField->length);
-    const uint32_t group = groupOf.Find(key, uint32_t(groups.size()));
-    if (group == groups.size()) {
-      uint32_t account = 0;
-      if (accountField) {
+    const uint32_t pair = pairOf.Find(key, uint32_t(pairs.size()));
+    if (pair == pairs.size())
+      pairs.emplace_back(tickers.Find(rec + tickerField.offset), opers.Find(rec + operField.offset));
+    uint32_t account = 0, group = pair;
+    if (accountField) {
+      const char* bytes = rec + accountField->offset;
+      const uint32_t known =
+          accountBytesOf.Find(std::string_view(bytes, accountField->length), uint32_t(accountOfBytes.size()));
+      if (known == accountOfBytes.size()) {
         const std::string_view name = ScanText(*accountField, rec, accountBytes);
-        auto known = accountOf.find(name);
-        if (known == accountOf.end()) {
-          known = accountOf.emplace(std::string(name), uint32_t(accounts.size())).first;
+        auto it = accountOf.find(name);
+        if (it == accountOf.end()) {
+          it = accountOf.emplace(std::string(name), uint32_t(accounts.size())).first;
           accounts.emplace_back(name);
         }
-        account = known->second;
+        accountOfBytes.push_back(it->second);
       }
-      groups.push_back(
-          {account, tickers.Find(rec + tickerField.offset), opers.Find(rec + operField.offset), {}});
+      account = accountOfBytes[known];
+      const uint64_t both = uint64_t(known) << 32 | pair;
+      group = groupOf.Find(both, uint32_t(groups.size()));
     }
+    if (group == groups.size()) groups.push_back({account, pairs[pair].first, pairs[pair].second, {}});
     groups[group].sum.Add(DecodeDbfNumber(qtyField, rec));
   });
+  groupOf = NumberIndex();  // its room goes before the rows are made
   // Equal values in different bytes: the statements add their records in
   // another order.
   if (!tickers.Rank() || !opers.Rank()) return false;
 
   // Accounts as first met, then the statements' order of values. Groups
   // that still compare equal are one account written in different bytes.
-  std::vector<uint32_t> order(groups.size());
-  std::iota(order.begin(), order.end(), 0u);
-  auto place = [&](uint32_t g) {
-    const Group& x = groups[g];
-    return std::tuple(x.account, tickers.rank[x.ticker], opers.rank[x.oper]);
+  // The places keep the sums, so the groups go before the rows are made.
+  struct Place {
+    uint32_t account, ticker, oper;  // ticker and type by their place in the order of values
+    double sum;
+    auto Key() const { return std::tuple(account, ticker, oper); }
   };
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return place(a) < place(b); });
-  for (size_t i = 0; i < order.size(); ++i) {
-    if (groups[order[i]].sum.overflow) return false;
-    if (i > 0 && place(order[i - 1]) == place(order[i])) return false;
+  std::vector<Place> order(groups.size());
+  for (uint32_t g = 0; g < groups.size(); ++g) {
+    const Group& x = groups[g];
+    if (x.sum.overflow) return false;
+    order[g] = {x.account, tickers.rank[x.ticker], opers.rank[x.oper], x.sum.Value()};
   }
+  std::vector<Group>().swap(groups);
+  std::sort(order.begin(), order.end(), [](const Place& a, const Place& b) { return a.Key() < b.Key(); });
+  for (size_t i = 1; i < order.size(); ++i)
+    if (order[i - 1].Key() == order[i].Key()) return false;
 
+  auto byRank = [](const FieldValues& values) {
+    std::vector<const std::string*> texts(values.texts.size());
+    for (size_t v = 0; v < texts.size(); ++v) texts[values.rank[v]] = &values.texts[v];
+    return texts;
+  };
+  const std::vector<const std::string*> tickerText = byRank(tickers), operText = byRank(opers);
+  pairing.Reserve(order.size());
   uint32_t account = UINT32_MAX;
-  for (uint32_t g : order) {
-    const Group& group = groups[g];
-    if (accountField && group.account != account) {
-      account = group.account;
+  for (const Place& place : order) {
+    if (accountField && place.account != account) {
+      account = place.account;
       pairing.BeginAccount(accounts[account]);
     }
-    pairing.Add(tickers.texts[group.ticker], opers.texts[group.oper], group.sum.Value());
+    pairing.Add(*tickerText[place.ticker], *operText[place.oper], place.sum);
   }
   return true;
 }

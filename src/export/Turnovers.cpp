@@ -9,11 +9,12 @@
 #include <stdexcept>
 
 #include "engine/Query.h"
-#include "export/GroupedInsert.h"
 #include "export/MakeDBF.h"
 #include "export/TableLocation.h"
 #include "export/TurnoverPairing.h"
 #include "export/TurnoverSums.h"
+#include "export/TurnoverTable.h"
+#include "export/TurnoverView.h"
 #include "support/Messages.h"
 #include "utils/FileIO.h"
 #include "utils/TextCase.h"
@@ -134,38 +135,21 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
     return result;
   }
 
-  {
-    GroupedInsert insert(
-        cwd,
-        {byAccount ? "insert into clob (clientid,ticker,buy,sal,saldo) values "
-                     "(:clientid,:ticker,:buy,:sal,:saldo)"
-                   : "insert into shob (ticker,buy,sal,saldo) values (:ticker,:buy,:sal,:saldo)"},
-        "", kCantCompute);
-    TQuery& params = insert.Query();
-    try {
-      for (const TurnoverRow& row : rows) {
-        if (byAccount) params.SetString("clientid", row.account);
-        params.SetString("ticker", row.ticker);
-        params.SetFloat("buy", AmountValue(row.bought));
-        params.SetFloat("sal", AmountValue(row.sold));
-        params.SetFloat("saldo", AmountValue(row.saldo));
-        insert.Execute();
-      }
-    } catch (const EDBEngineError& e) {
-      ShowExceptionInfo(e, kCantCompute);
-      return result;  // the rows inserted so far stay
-    }
-    insert.Commit();
-    if (insert.Lost() > 0) return result;
+  try {
+    AppendTurnoverRows(cwd + "/" + fileName, byAccount, rows);
+  } catch (const EDBEngineError& e) {
+    ShowExceptionInfo(e, kCantCompute);
+    return result;  // the rows written so far stay
   }
-  std::vector<TurnoverRow>().swap(rows);  // the view reads the table, not these
 
   try {
     view.SetDatabaseName(cwd);
     view.SetRequestLive(false);
     view.SetSQL(byAccount ? "select clientid,ticker,buy,sal,saldo from clob order by clientid,ticker"
                           : "select ticker,buy,sal,saldo from shob order by ticker");
-    view.Open();
+    // The rows are at hand: the view takes their order from them and reads
+    // the records back only as they are shown.
+    view.OpenFrom(TurnoverViewRows(cwd + "/" + fileName, byAccount, rows));
     result.recordCount = view.RecordCount();
   } catch (const EDBEngineError& e) {
     view.Close();

@@ -20,7 +20,8 @@ const std::vector<FieldSpec> kOutput = {
 
 Rows Flat(const std::vector<TurnoverRow>& rows) {
   Rows out;
-  for (const TurnoverRow& r : rows) out.push_back({r.account, r.ticker, r.bought, r.sold, r.saldo});
+  for (const TurnoverRow& r : rows)
+    out.push_back({r.account, r.ticker, AmountText(r.bought), AmountText(r.sold), AmountText(r.saldo)});
   return out;
 }
 

@@ -10,6 +10,7 @@
 #include "engine/Query.h"
 #include "export/Export.h"
 #include "export/TurnoverPairing.h"
+#include "export/TurnoverTable.h"
 #include "export/Turnovers.h"
 
 namespace drs {
@@ -19,7 +20,8 @@ using Row = std::vector<std::string>;  // account, ticker, bought, sold, saldo
 
 std::vector<Row> Flat(const std::vector<TurnoverRow>& rows) {
   std::vector<Row> out;
-  for (const TurnoverRow& r : rows) out.push_back({r.account, r.ticker, r.bought, r.sold, r.saldo});
+  for (const TurnoverRow& r : rows)
+    out.push_back({r.account, r.ticker, AmountText(r.bought), AmountText(r.sold), AmountText(r.saldo)});
   return out;
 }
 
@@ -82,7 +84,7 @@ TEST(TurnoverAmounts, TextHoldsFifteenSignificantDigits) {
   TurnoverPairing p;
   p.Add("X", "1", 0.1 + 0.2);
   p.Add("X", "0", 0.3);
-  EXPECT_EQ(p.Finish()[0].saldo, "0");
+  EXPECT_EQ(AmountText(p.Finish()[0].saldo), "0");
 }
 
 TEST(TurnoverAmounts, RoundingWithoutTextMatchesTheText) {
@@ -100,6 +102,58 @@ TEST(TurnoverAmounts, RoundingWithoutTextMatchesTheText) {
     const double viaText = AmountValue(AmountText(v));
     EXPECT_EQ(RoundedAmount(v), viaText) << AmountText(v);
     EXPECT_FALSE(std::signbit(RoundedAmount(v)) && v == 0);
+  }
+}
+
+// The rows appended in one write give the bytes their insert statements
+// give, up to a row the table refuses; the rows before it stay.
+TEST(TurnoverTable, AppendedRowsMatchTheirInsertStatements) {
+  auto row = [](std::string account, std::string ticker, std::string bought, std::string sold) {
+    TurnoverRow r{std::move(account), std::move(ticker), AmountValue(bought), AmountValue(sold), 0};
+    r.saldo = AmountValue(AmountText(r.bought - r.sold));
+    return r;
+  };
+  const std::vector<std::vector<TurnoverRow>> cases = {
+      {},
+      {row("1001", "GAZP", "100", "0"), row("1001", "Газпром ао", "0.000004", "-0.000004"),
+       row(std::string(50, '9'), "SBER", "12345678901234", "0.1234567")},
+      {row("1", "A", "nan", "1"), row("1", "B", "1e+15", "0"), row("1", "C", "1", "1")},
+      {row("1", "A", "5", "0"), row("1", std::string(51, 'T'), "1", "0")},
+      {row("1", std::string(51, 'T'), "1", "0")},
+  };
+  for (bool byAccount : {false, true}) {
+    for (size_t c = 0; c < cases.size(); ++c) {
+      test::TempDir dir;
+      const std::string appended = dir.File("A.DBF"), inserted = dir.File("B.DBF");
+      ASSERT_TRUE(CreateTurnoverTable(appended, byAccount));
+      ASSERT_TRUE(CreateTurnoverTable(inserted, byAccount));
+      std::string appendError, insertError;
+      try {
+        AppendTurnoverRows(appended, byAccount, cases[c]);
+      } catch (const EDBEngineError& e) {
+        appendError = e.what();
+      }
+      TQuery insert;
+      insert.SetDatabaseName(dir.Path());
+      insert.SetSQL(byAccount ? "insert into b (clientid,ticker,buy,sal,saldo) values (:a,:t,:b,:s,:d)"
+                              : "insert into b (ticker,buy,sal,saldo) values (:t,:b,:s,:d)");
+      try {
+        for (const TurnoverRow& r : cases[c]) {
+          if (byAccount) insert.SetString("a", r.account);
+          insert.SetString("t", r.ticker);
+          insert.SetFloat("b", r.bought);
+          insert.SetFloat("s", r.sold);
+          insert.SetFloat("d", r.saldo);
+          insert.ExecSQL();
+        }
+      } catch (const EDBEngineError& e) {
+        insertError = e.what();
+      }
+      EXPECT_EQ(appendError.empty(), c < 2) << c;
+      EXPECT_EQ(appendError, insertError) << c;
+      EXPECT_EQ(test::ReadBytes(appended), test::ReadBytes(inserted))
+          << "case " << c << " by account " << byAccount;
+    }
   }
 }
 
@@ -179,6 +233,31 @@ TEST_F(TurnoversTest, ByAccountGivesOneRowPerAccountAndSecurity) {
   EXPECT_TRUE(std::filesystem::exists(work.File("CLOb.DBF")));
   ASSERT_EQ(r.columns.size(), 5u);
   EXPECT_STREQ(r.columns[0].title, "Номер ");
+}
+
+// The view is ordered from the rows at hand and reads the table as asked;
+// its statement, run by Refresh, reads the same, in any order of access.
+TEST_F(TurnoversTest, TheViewShowsWhatItsStatementReads) {
+  AddDeal("2002", "SBER", 1, 5);
+  AddDeal("1001", "ЛУКОЙЛ", 0, 2.5);
+  AddDeal("2002", "AFLT", 0, 1);
+  AddDeal("1001", "GAZP", 1, 100);
+  AddDeal("", "GAZP", 1, 3);
+  AddDeal("10010", "GAZP", 0, 40);
+  for (int mode : {kTurnoverBySecurity, kTurnoverByAccount}) {
+    ASSERT_TRUE(Run(mode).shown);
+    std::vector<Row> byIndex;
+    for (int64_t i = view.RecordCount() - 1; i >= 0; --i) {
+      Row row;
+      for (const DbValue& v : view.Row(i)) row.push_back(v.AsString());
+      byIndex.insert(byIndex.begin(), row);
+    }
+    const std::vector<Row> shown = ViewRows();
+    EXPECT_EQ(shown, byIndex);
+    view.Refresh();
+    EXPECT_EQ(ViewRows(), shown) << mode;
+    EXPECT_EQ(shown.size(), mode == kTurnoverByAccount ? 6u : 4u);
+  }
 }
 
 TEST_F(TurnoversTest, HandEditedTypesAndLetterCaseDoNotShiftTheRows) {
