@@ -21,7 +21,7 @@ const DbfField& FieldNamed(const DbfFile& file, const char* name) {
 
 DbfValue Text(const std::string& text) {
   DbfValue v;
-  v.kind = DbfValue::Text;
+  v.kind = DbfValue::Kind::Text;
   v.text = text;
   return v;
 }
@@ -29,8 +29,8 @@ DbfValue Text(const std::string& text) {
 // An amount as a bound float parameter reaches the field: a NaN binds as null.
 DbfValue Amount(double amount) {
   DbfValue v;
-  v.d = amount;
-  if (!std::isnan(v.d)) v.kind = DbfValue::Real;
+  v.real = amount;
+  if (!std::isnan(v.real)) v.kind = DbfValue::Kind::Real;
   return v;
 }
 

@@ -20,11 +20,11 @@ std::string_view Stored(const std::string& text) {
 
 DbValue ValueOf(const DbfFieldValue& v) {
   switch (v.kind) {
-    case DbfValue::Int:
-      return DbValue::Int(v.i);
-    case DbfValue::Real:
-      return DbValue::Float(v.d);
-    case DbfValue::Text:
+    case DbfValue::Kind::Int:
+      return DbValue::Int(v.integer);
+    case DbfValue::Kind::Real:
+      return DbValue::Float(v.real);
+    case DbfValue::Kind::Text:
       return DbValue::Text(std::string(v.text));
     default:
       return DbValue::Null();
