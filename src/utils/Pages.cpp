@@ -4,8 +4,30 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <new>
 
 namespace drs {
+
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+}  // namespace
+
+void* AllocatePages(size_t size) {
+  if (size < kHugePage) return ::operator new(size);
+  if (size > SIZE_MAX - kHugePage) throw std::bad_alloc();
+  const size_t rounded = (size + kHugePage - 1) & ~(kHugePage - 1);
+  void* block = ::operator new(rounded, std::align_val_t(kHugePage));
+  AdviseHugePages(block, rounded);
+  return block;
+}
+
+void FreePages(void* block, size_t size) noexcept {
+  if (size < kHugePage) {
+    ::operator delete(block);
+  } else {
+    ::operator delete(block, std::align_val_t(kHugePage));
+  }
+}
 
 void AdviseHugePages(const void* data, size_t size) {
 #ifdef MADV_HUGEPAGE
