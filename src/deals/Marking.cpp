@@ -130,12 +130,21 @@ void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists&
   if (hasMin) {
     const std::string low = ComparableAccount(minBound);
     const bool lowAscii = IsAscii(low);
+    // Deals of one client come together: the code before is tried first.
+    std::string lastCode;
+    const std::string* lastTo = nullptr;
+    bool haveLast = false;
     for (int r = 1; r < rows; ++r) {
       std::string_view cell = grid.Cell(col, r);
       if (IsBlank(cell)) continue;
       std::string_view code = cell;
       if (code.back() == '/') code.remove_suffix(1);
-      if (const std::string* to = lists.FindReplacement(code)) {
+      if (!haveLast || code != lastCode) {
+        lastTo = lists.FindReplacement(code);
+        lastCode.assign(code);
+        haveLast = true;
+      }
+      if (const std::string* to = lastTo) {
         std::string before(code);
         grid.SetCell(col, r, *to);
         cell = grid.Cell(col, r);

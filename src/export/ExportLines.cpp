@@ -233,6 +233,7 @@ ExportBuildError ExportLines::Build(bool squeezeOrders) {
   // Room for one line per marked deal: with the order squeeze far fewer may
   // come, and the room never written costs no memory.
   lines_.reserve(static_cast<size_t>(marks.Count()));
+  AdviseHugePages(lines_.data(), lines_.capacity() * sizeof(ExportLine));
   for (int row = nextMarked(0); row != 0;) {
     const ParsedNumber price = ParseNumber(grid.Cell(format.costCol, row), format.decSepChar);
     const ParsedNumber firstLots = ParseNumber(grid.Cell(format.shareCntCol, row), format.decSepChar);

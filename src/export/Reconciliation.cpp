@@ -192,7 +192,8 @@ ExportControl::ExportControl(const ExportSource& source, bool squeezeOrders, boo
     int lot;
     size_t line[2];  // by OPERTYPE
   };
-  std::unordered_map<std::string_view, Seen> seen;  // by security code cell
+  std::unordered_map<std::string_view, Seen> seen;              // by security code cell
+  std::pair<const std::string_view, Seen>* lastSeen = nullptr;  // the deal before's, tried first
   // The order squeeze merges a run of marked deals with equal account,
   // buy/sell code and number into the line of the run's first deal.
   auto sameOrder = [&](int a, int b) {
@@ -208,10 +209,13 @@ ExportControl::ExportControl(const ExportSource& source, bool squeezeOrders, boo
     if (!source.marks.IsMarked(row)) continue;
     const std::string_view code = grid.Cell(format.shareCodCol, row);
     const int buy = OperTypeOf(grid.Cell(format.operCodCol, row));
-    auto it = seen.find(code);
-    if (it == seen.end())
-      it = seen.emplace(code, Seen{source.lists.LotFor(code, format.defaultLot), {kNone, kNone}}).first;
-    size_t& slot = it->second.line[buy];
+    if (lastSeen == nullptr || lastSeen->first != code) {
+      auto it = seen.find(code);
+      if (it == seen.end())
+        it = seen.emplace(code, Seen{source.lists.LotFor(code, format.defaultLot), {kNone, kNone}}).first;
+      lastSeen = &*it;
+    }
+    size_t& slot = lastSeen->second.line[buy];
     if (slot == kNone) slot = LineIndex(TrimBlanks(code), buy ? "B" : "S");
     if (squeezeOrders && previous != 0 && sameOrder(previous, row)) {
       ++run;
@@ -224,8 +228,8 @@ ExportControl::ExportControl(const ExportSource& source, bool squeezeOrders, boo
     ControlLine& line = result_.lines[slot];
     const ParsedNumber price = ParseNumber(grid.Cell(format.costCol, row), format.decSepChar);
     const ParsedNumber lots = ParseNumber(grid.Cell(format.shareCntCol, row), format.decSepChar);
-    const float pieces =
-        static_cast<float>(static_cast<long double>(it->second.lot) * static_cast<long double>(lots.value));
+    const float pieces = static_cast<float>(static_cast<long double>(lastSeen->second.lot) *
+                                            static_cast<long double>(lots.value));
     const double money = static_cast<double>(price.value) * static_cast<double>(pieces);
     ++line.deals;
     line.lots += lots.value;
