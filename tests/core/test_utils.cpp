@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <vector>
 
 #include "utils/Cp1251.h"
 #include "utils/PlainDecimal.h"
@@ -30,6 +31,16 @@ TEST(Scan, AgreesWithAByteByByteLookAtEveryPosition) {
         EXPECT_EQ(FindHighByte(begin, end) - begin,
                   naive([](char b) { return static_cast<unsigned char>(b) >= 0x80; }));
         EXPECT_EQ(CountByte(begin, end, c), static_cast<size_t>(std::count(begin, end, c)));
+        // Every third byte from `at` on as well, found up to a limit.
+        for (size_t i = at; i < length; i += 3) text[i] = c;
+        std::vector<size_t> every;
+        for (size_t i = 0; i < length; ++i)
+          if (text[i] == c) every.push_back(i);
+        for (size_t max : {size_t(0), size_t(2), size_t(64)}) {
+          std::vector<size_t> found(max);
+          found.resize(FindBytes(begin, end, c, found.data(), max));
+          EXPECT_EQ(found, std::vector<size_t>(every.begin(), every.begin() + std::min(max, every.size())));
+        }
       }
     }
   }
