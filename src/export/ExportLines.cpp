@@ -1,5 +1,6 @@
 #include "export/ExportLines.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -26,12 +27,12 @@ ExportBuildError NumberFormatError() { return {ExportBuildError::Kind::NumberFor
 // keys, most of a report's, are packed with their lengths into three words,
 // so that a probe compares words instead of reading the grid; cells are
 // compared one by one, so account "12" with security "3X" never meets
-// account "123" with "X".
+// account "123" with "X". In the table a key is its group's slot.
 struct ClientKey {
-  uint64_t words[3] = {0, 0, 0};
+  uint64_t words[3] = {0, 0, 0};  // the packed cells; a long key's hash in the first
   uint8_t sizes[3] = {0, 0, 0};
   bool packed = false;
-  uint32_t hash = 0;
+  uint32_t group = 0;  // in the table: the group's number + 1; 0 is a free slot
 };
 
 constexpr size_t kPackedBytes = sizeof(ClientKey::words);
@@ -41,10 +42,21 @@ uint64_t Mix(uint64_t h, uint64_t v) {
   return h ^ (h >> 29);
 }
 
+uint64_t Avalanche(uint64_t h) {
+  h *= 0xFF51AFD7ED558CCDULL;
+  return h ^ (h >> 32);
+}
+
+uint64_t KeyHash(const ClientKey& key) {
+  if (!key.packed) return key.words[0];
+  return Avalanche(
+      Mix(Mix(Mix(key.sizes[0] | key.sizes[1] << 8 | key.sizes[2] << 16, key.words[0]), key.words[1]),
+          key.words[2]));
+}
+
 ClientKey MakeClientKey(std::string_view account, std::string_view ticker, std::string_view operCode) {
   ClientKey key;
   const std::string_view cells[3] = {account, ticker, operCode};
-  uint64_t h = 0;
   if (account.size() + ticker.size() + operCode.size() <= kPackedBytes) {
     char bytes[kPackedBytes] = {};
     size_t at = 0;
@@ -55,30 +67,28 @@ ClientKey MakeClientKey(std::string_view account, std::string_view ticker, std::
     }
     std::memcpy(key.words, bytes, kPackedBytes);
     key.packed = true;
-    h = Mix(Mix(Mix(key.sizes[0] | key.sizes[1] << 8 | key.sizes[2] << 16, key.words[0]), key.words[1]),
-            key.words[2]);
-  } else {
-    for (const std::string_view cell : cells) {
-      h = Mix(h, cell.size());
-      size_t at = 0;
-      for (; at + 8 <= cell.size(); at += 8) {
-        uint64_t word;
-        std::memcpy(&word, cell.data() + at, 8);
-        h = Mix(h, word);
-      }
-      uint64_t tail = 0;
-      std::memcpy(&tail, cell.data() + at, cell.size() - at);
-      h = Mix(h, tail);
-    }
+    return key;
   }
-  h *= 0xFF51AFD7ED558CCDULL;
-  key.hash = static_cast<uint32_t>(h >> 32);
+  uint64_t h = 0;
+  for (const std::string_view cell : cells) {
+    h = Mix(h, cell.size());
+    size_t at = 0;
+    for (; at + 8 <= cell.size(); at += 8) {
+      uint64_t word;
+      std::memcpy(&word, cell.data() + at, 8);
+      h = Mix(h, word);
+    }
+    uint64_t tail = 0;
+    std::memcpy(&tail, cell.data() + at, cell.size() - at);
+    h = Mix(h, tail);
+  }
+  key.words[0] = Avalanche(h);
   return key;
 }
 
 // Equal keys, unless both are too long to pack: then the cells decide.
 bool SamePackedKey(const ClientKey& a, const ClientKey& b) {
-  return a.hash == b.hash && a.packed == b.packed && a.words[0] == b.words[0] && a.words[1] == b.words[1] &&
+  return a.packed == b.packed && a.words[0] == b.words[0] && a.words[1] == b.words[1] &&
          a.words[2] == b.words[2] && a.sizes[0] == b.sizes[0] && a.sizes[1] == b.sizes[1] &&
          a.sizes[2] == b.sizes[2];
 }
@@ -297,48 +307,60 @@ ExportBuildError ExportLines::SqueezeClients() {
   constexpr uint32_t kFirst = uint32_t(1) << 31;
   HugePageVector<uint32_t> group(n);
   {
-    // Groups by key in an open-addressing table, no more than half full, of
-    // each group's number and hash: no node per key, and a probe reads the
-    // group's key only on an equal hash.
-    HugePageVector<ClientKey> keys;
-    HugePageVector<uint64_t> slots(1024, 0);  // hash << 32 | group + 1; 0 is free
-    auto place = [&slots](uint32_t hash, uint64_t entry) {
-      const size_t mask = slots.size() - 1;
-      size_t slot = hash & mask;
-      while (slots[slot] != 0) slot = (slot + 1) & mask;
-      slots[slot] = entry;
+    // Groups by key in an open-addressing table of keys, no more than half
+    // full: no node per key, one place read per probe, and the places of
+    // the next lines asked for while this one is looked up.
+    HugePageVector<ClientKey> slots(1024);
+    size_t mask = slots.size() - 1;
+    size_t groups = 0;
+    struct Pending {
+      ClientKey key;
+      uint64_t hash;
     };
-    auto sameKey = [this, &keys, &sums](uint32_t g, const ClientKey& key, const ExportLine& line) {
-      if (keys[g].packed || key.packed) return SamePackedKey(keys[g], key);
+    constexpr size_t kAhead = 8;
+    Pending ahead[kAhead];
+    auto fetch = [&](size_t i) {
+      Pending& p = ahead[i % kAhead];
+      p.key = MakeClientKey(Account(lines_[i]), Ticker(lines_[i]), OperCode(lines_[i]));
+      p.hash = KeyHash(p.key);
+      __builtin_prefetch(&slots[p.hash & mask]);
+    };
+    auto sameCells = [this, &sums](uint32_t g, const ExportLine& line) {
       const ExportLine first{sums[g].row};
       return Account(first) == Account(line) && Ticker(first) == Ticker(line) &&
              OperCode(first) == OperCode(line);
     };
+    for (size_t i = 0; i < std::min(n, kAhead); ++i) fetch(i);
     for (size_t i = 0; i < n; ++i) {
+      const Pending p = ahead[i % kAhead];
+      if (i + kAhead < n) fetch(i + kAhead);
       const ExportLine& line = lines_[i];
-      const ClientKey key = MakeClientKey(Account(line), Ticker(line), OperCode(line));
-      const size_t mask = slots.size() - 1;
-      size_t slot = key.hash & mask;
+      size_t slot = p.hash & mask;
       bool found = false;
-      for (; slots[slot] != 0; slot = (slot + 1) & mask) {
-        const uint64_t entry = slots[slot];
-        const uint32_t g = static_cast<uint32_t>(entry) - 1;
-        if (static_cast<uint32_t>(entry >> 32) == key.hash && sameKey(g, key, line)) {
-          group[i] = g;
+      for (; slots[slot].group != 0; slot = (slot + 1) & mask) {
+        const ClientKey& held = slots[slot];
+        if (SamePackedKey(held, p.key) && (p.key.packed || sameCells(held.group - 1, line))) {
+          group[i] = held.group - 1;
           found = true;
           break;
         }
       }
       if (found) continue;
-      const uint32_t g = static_cast<uint32_t>(keys.size());
+      const uint32_t g = static_cast<uint32_t>(groups++);
       group[i] = g | kFirst;
-      keys.push_back(key);
       sums.push_back({line.price * line.quantity, line.quantity, line.row});
-      slots[slot] = uint64_t(key.hash) << 32 | (g + 1);
-      if (2 * keys.size() > slots.size()) {
-        slots.assign(2 * slots.size(), 0);
-        for (uint32_t k = 0; k < keys.size(); ++k)
-          place(keys[k].hash, uint64_t(keys[k].hash) << 32 | (k + 1));
+      slots[slot] = p.key;
+      slots[slot].group = g + 1;
+      if (2 * groups > slots.size()) {
+        HugePageVector<ClientKey> larger(2 * slots.size());
+        mask = larger.size() - 1;
+        for (const ClientKey& held : slots) {
+          if (held.group == 0) continue;
+          size_t at = KeyHash(held) & mask;
+          while (larger[at].group != 0) at = (at + 1) & mask;
+          larger[at] = held;
+        }
+        slots.swap(larger);
       }
     }
   }
