@@ -27,12 +27,11 @@ ExportBuildError NumberFormatError() { return {ExportBuildError::Kind::NumberFor
 // keys, most of a report's, are packed with their lengths into three words,
 // so that a probe compares words instead of reading the grid; cells are
 // compared one by one, so account "12" with security "3X" never meets
-// account "123" with "X". In the table a key is its group's slot.
+// account "123" with "X".
 struct ClientKey {
   uint64_t words[3] = {0, 0, 0};  // the packed cells; a long key's hash in the first
   uint8_t sizes[3] = {0, 0, 0};
   bool packed = false;
-  uint32_t group = 0;  // in the table: the group's number + 1; 0 is a free slot
 };
 
 constexpr size_t kPackedBytes = sizeof(ClientKey::words);
@@ -303,27 +302,38 @@ ExportBuildError ExportLines::SqueezeClients() {
     int row;  // of the group's first line
   };
   HugePageVector<Sum> sums;
+  sums.reserve(n);  // only the room used costs memory
   // The group of each line; the first line of a group is flagged.
   constexpr uint32_t kFirst = uint32_t(1) << 31;
   HugePageVector<uint32_t> group(n);
   {
-    // Groups by key in an open-addressing table of keys, no more than half
-    // full: no node per key, one place read per probe, and the places of
-    // the next lines asked for while this one is looked up.
-    HugePageVector<ClientKey> slots(1024);
+    // Groups by key in an open-addressing table, no more than half full, of
+    // each group's number and hash: no node per key, and a probe reads the
+    // group's key only on an equal hash. The table places of the lines
+    // ahead are asked for, and then the keys they hold, so that a line's
+    // lookup seldom waits for memory.
+    HugePageVector<uint64_t> slots(1024, 0);  // hash >> 32 << 32 | group + 1; 0 is free
     size_t mask = slots.size() - 1;
-    size_t groups = 0;
+    HugePageVector<ClientKey> keys;
+    keys.reserve(n);
     struct Pending {
       ClientKey key;
       uint64_t hash;
     };
-    constexpr size_t kAhead = 8;
+    constexpr size_t kAhead = 16;  // lines whose place is asked for
+    constexpr size_t kNear = 8;    // lines whose group's key is asked for
     Pending ahead[kAhead];
+    constexpr uint64_t kTag = ~uint64_t(0) << 32;
     auto fetch = [&](size_t i) {
       Pending& p = ahead[i % kAhead];
       p.key = MakeClientKey(Account(lines_[i]), Ticker(lines_[i]), OperCode(lines_[i]));
       p.hash = KeyHash(p.key);
       __builtin_prefetch(&slots[p.hash & mask]);
+    };
+    auto look = [&](size_t i) {
+      const Pending& p = ahead[i % kAhead];
+      const uint64_t entry = slots[p.hash & mask];
+      if (entry != 0 && (entry & kTag) == (p.hash & kTag)) __builtin_prefetch(&keys[(entry & ~kTag) - 1]);
     };
     auto sameCells = [this, &sums](uint32_t g, const ExportLine& line) {
       const ExportLine first{sums[g].row};
@@ -331,36 +341,39 @@ ExportBuildError ExportLines::SqueezeClients() {
              OperCode(first) == OperCode(line);
     };
     for (size_t i = 0; i < std::min(n, kAhead); ++i) fetch(i);
+    for (size_t i = 0; i < std::min(n, kNear); ++i) look(i);
     for (size_t i = 0; i < n; ++i) {
       const Pending p = ahead[i % kAhead];
       if (i + kAhead < n) fetch(i + kAhead);
+      if (i + kNear < n) look(i + kNear);
       const ExportLine& line = lines_[i];
       size_t slot = p.hash & mask;
       bool found = false;
-      for (; slots[slot].group != 0; slot = (slot + 1) & mask) {
-        const ClientKey& held = slots[slot];
-        if (SamePackedKey(held, p.key) && (p.key.packed || sameCells(held.group - 1, line))) {
-          group[i] = held.group - 1;
+      for (; slots[slot] != 0; slot = (slot + 1) & mask) {
+        const uint64_t entry = slots[slot];
+        const uint32_t g = static_cast<uint32_t>((entry & ~kTag) - 1);
+        if ((entry & kTag) == (p.hash & kTag) && SamePackedKey(keys[g], p.key) &&
+            (p.key.packed || sameCells(g, line))) {
+          group[i] = g;
           found = true;
           break;
         }
       }
       if (found) continue;
-      const uint32_t g = static_cast<uint32_t>(groups++);
+      const uint32_t g = static_cast<uint32_t>(keys.size());
       group[i] = g | kFirst;
+      keys.push_back(p.key);
       sums.push_back({line.price * line.quantity, line.quantity, line.row});
-      slots[slot] = p.key;
-      slots[slot].group = g + 1;
-      if (2 * groups > slots.size()) {
-        HugePageVector<ClientKey> larger(2 * slots.size());
-        mask = larger.size() - 1;
-        for (const ClientKey& held : slots) {
-          if (held.group == 0) continue;
-          size_t at = KeyHash(held) & mask;
-          while (larger[at].group != 0) at = (at + 1) & mask;
-          larger[at] = held;
+      slots[slot] = (p.hash & kTag) | (g + 1);
+      if (2 * keys.size() > slots.size()) {
+        slots.assign(2 * slots.size(), 0);
+        mask = slots.size() - 1;
+        for (uint32_t k = 0; k < keys.size(); ++k) {
+          const uint64_t hash = KeyHash(keys[k]);
+          size_t at = hash & mask;
+          while (slots[at] != 0) at = (at + 1) & mask;
+          slots[at] = (hash & kTag) | (k + 1);
         }
-        slots.swap(larger);
       }
     }
   }
