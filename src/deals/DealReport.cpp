@@ -70,7 +70,7 @@ FieldSpan FindFieldOf(std::string_view line, char sep, int n) {
 
 void ReportLines::Clear() {
   std::string().swap(text_);
-  std::vector<Span>().swap(spans_);
+  HugePageVector<Span>().swap(spans_);
   amendedFrom_ = 0;
 }
 
@@ -81,7 +81,6 @@ void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) 
   // One span per line end, counted first: a growing vector would hold its
   // old and new storage at once.
   spans_.reserve(CountByte(text_.data(), text_.data() + size, '\n') + 1);
-  AdviseHugePages(spans_.data(), spans_.capacity() * sizeof(Span));
   std::vector<std::string> amended;  // lines that got a "?" account
   std::vector<size_t> amendedAt;
   size_t pos = 0;

@@ -35,6 +35,10 @@ bool MarkedRows::Mark(int row) {
   return true;
 }
 
+void MarkedRows::SizeFor(int rows) {
+  if (rows > 0 && static_cast<size_t>(rows) > bits_.size()) bits_.resize(static_cast<size_t>(rows), 0);
+}
+
 bool MarkedRows::Unmark(int row) {
   if (!IsMarked(row)) return false;
   bits_[static_cast<size_t>(row)] = 0;
@@ -126,6 +130,7 @@ void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists&
   const int rows = grid.RowCount();
   const bool hasMin = !IsBlank(minBound);
   const bool hasMax = !IsBlank(maxBound);
+  marks.SizeFor(rows);
 
   if (hasMin) {
     const std::string low = ComparableAccount(minBound);

@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "utils/Pages.h"
+
 namespace drs {
 
 class DealGrid;
@@ -20,6 +22,8 @@ class MarkedRows {
   bool IsMarked(int row) const {
     return row > 0 && static_cast<size_t>(row) < bits_.size() && bits_[static_cast<size_t>(row)];
   }
+  // Room for the marks of rows below `rows` at once (a grid's rows).
+  void SizeFor(int rows);
   // True when the mark changed.
   bool Mark(int row);
   bool Unmark(int row);
@@ -30,7 +34,7 @@ class MarkedRows {
   std::vector<int> Rows() const;
 
  private:
-  std::vector<uint8_t> bits_;
+  HugePageVector<uint8_t> bits_;
   int count_ = 0;
 };
 

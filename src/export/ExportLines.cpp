@@ -242,7 +242,6 @@ ExportBuildError ExportLines::Build(bool squeezeOrders) {
   // Room for one line per marked deal: with the order squeeze far fewer may
   // come, and the room never written costs no memory.
   lines_.reserve(static_cast<size_t>(marks.Count()));
-  AdviseHugePages(lines_.data(), lines_.capacity() * sizeof(ExportLine));
   for (int row = nextMarked(0); row != 0;) {
     const ParsedNumber price = ParseNumber(grid.Cell(format.costCol, row), format.decSepChar);
     const ParsedNumber firstLots = ParseNumber(grid.Cell(format.shareCntCol, row), format.decSepChar);
@@ -312,7 +311,10 @@ ExportBuildError ExportLines::SqueezeClients() {
     // group's key only on an equal hash. The table places of the lines
     // ahead are asked for, and then the keys they hold, so that a line's
     // lookup seldom waits for memory.
-    HugePageVector<uint64_t> slots(1024, 0);  // hash >> 32 << 32 | group + 1; 0 is free
+    // Room for as many groups as half the lines before the table grows.
+    size_t capacity = 1024;
+    while (capacity < n) capacity <<= 1;
+    HugePageVector<uint64_t> slots(capacity, 0);  // hash >> 32 << 32 | group + 1; 0 is free
     size_t mask = slots.size() - 1;
     HugePageVector<ClientKey> keys;
     keys.reserve(n);

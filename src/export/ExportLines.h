@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "utils/Pages.h"
+
 namespace drs {
 
 class DealGrid;
@@ -54,7 +56,7 @@ class ExportLines {
   // appearance, with the number of the first line.
   ExportBuildError SqueezeClients();
 
-  const std::vector<ExportLine>& Lines() const { return lines_; }
+  const HugePageVector<ExportLine>& Lines() const { return lines_; }
   size_t Size() const { return lines_.size(); }
 
   std::string_view Account(const ExportLine& line) const;
@@ -68,7 +70,7 @@ class ExportLines {
   bool SameOrder(int a, int b) const;
 
   ExportSource source_;
-  std::vector<ExportLine> lines_;
+  HugePageVector<ExportLine> lines_;
 };
 
 // A number as the system writes it for its own reading: `decimals` digits

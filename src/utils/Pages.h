@@ -18,13 +18,15 @@ void AdviseHugePages(const void* data, size_t size);
 // the text and its capacity stay (such pages read as zeros when used again).
 void ReleaseUnusedPages(std::string& text);
 
-// Blocks from 2 MiB on aligned to huge pages and advised as such, others as
-// operator new gives them; FreePages takes the size the block was asked for.
+// Blocks from 1 MiB on in whole huge pages, aligned and advised as such,
+// others as operator new gives them; FreePages takes the size the block was
+// asked for.
 void* AllocatePages(size_t size);
 void FreePages(void* block, size_t size) noexcept;
 
-// For a large table read at random: with huge pages its lookups miss the
-// address translation cache far less often.
+// For a large table: with huge pages it is filled with a fault per 2 MiB,
+// not per 4 KiB, and lookups at random miss the address translation cache
+// far less often.
 template <typename T>
 struct HugePageAllocator {
   using value_type = T;
