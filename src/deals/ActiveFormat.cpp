@@ -216,7 +216,8 @@ std::array<std::string, 3> FormatStatusTexts(const std::string& fileName, const 
 }
 
 ParsedNumber ParseNumber(std::string_view text, char decSepChar) {
-  return ParseNumber(text, decSepChar, SystemDecimalSeparator());
+  static const char localeSep = SystemDecimalSeparator();
+  return ParseNumber(text, decSepChar, localeSep);
 }
 
 ParsedNumber ParseNumber(std::string_view text, char decSepChar, char localeSep) {

@@ -214,7 +214,7 @@ std::string ExportLines::Text(const ExportLine& line, std::string_view tradeDate
 
 bool ExportLines::SameOrder(int a, int b) const { return SameDeal(source_.grid, source_.format, a, b); }
 
-ExportBuildError ExportLines::Build(bool squeezeOrders) {
+ExportBuildError ExportLines::Build(bool squeezeOrders, DealObserver* observer) {
   lines_.clear();
   const DealGrid& grid = source_.grid;
   const ActiveFormat& format = source_.format;
@@ -249,6 +249,7 @@ ExportBuildError ExportLines::Build(bool squeezeOrders) {
       lines_.clear();
       return NumberFormatError();
     }
+    if (observer) observer->Deal(row, price.value, firstLots.value, false);
     const int lot = lotOf(grid.Cell(format.shareCodCol, row));
     float lots = firstLots.value;
     float amount = price.value * lots;
@@ -262,6 +263,7 @@ ExportBuildError ExportLines::Build(bool squeezeOrders) {
           lines_.clear();
           return NumberFormatError();
         }
+        if (observer) observer->Deal(next, p.value, q.value, true);
         // The product at extended precision, the sum kept in single.
         amount = static_cast<float>(static_cast<long double>(amount) +
                                     static_cast<long double>(p.value) * static_cast<long double>(q.value));
