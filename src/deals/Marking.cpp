@@ -193,6 +193,15 @@ std::string DealKeyOf(const DealGrid& grid, const ActiveFormat& format, int row)
   return key;
 }
 
+bool SameDeal(const DealGrid& grid, const ActiveFormat& format, int a, int b) {
+  auto cell = [&](int col, int row) {
+    return row < 1 || row >= grid.RowCount() ? std::string_view() : grid.Cell(col, row);
+  };
+  return cell(format.clientIdCol, a) == cell(format.clientIdCol, b) &&
+         cell(format.operCodCol, a) == cell(format.operCodCol, b) &&
+         cell(format.numberCol, a) == cell(format.numberCol, b);
+}
+
 bool IsRelatedRow(const DealGrid& grid, const ActiveFormat& format, int row) {
   const int last = grid.RowCount() - 1;
   if (row < 1 || row > last) return false;

@@ -8,9 +8,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "deals/ActiveFormat.h"
-#include "deals/DealGrid.h"
-
 namespace drs {
 
 class DealGrid;
@@ -78,14 +75,7 @@ std::string DealKeyOf(const DealGrid& grid, const ActiveFormat& format, int row)
 // Two rows belong to one order: equal account, buy/sell code and number,
 // cell by cell (joined keys could match across the cell borders). A row
 // beyond the grid has empty cells.
-inline bool SameDeal(const DealGrid& grid, const ActiveFormat& format, int a, int b) {
-  auto cell = [&](int col, int row) {
-    return row < 1 || row >= grid.RowCount() ? std::string_view() : grid.Cell(col, row);
-  };
-  return cell(format.clientIdCol, a) == cell(format.clientIdCol, b) &&
-         cell(format.operCodCol, a) == cell(format.operCodCol, b) &&
-         cell(format.numberCol, a) == cell(format.numberCol, b);
-}
+bool SameDeal(const DealGrid& grid, const ActiveFormat& format, int a, int b);
 // The row belongs to one order with the row before or after it.
 bool IsRelatedRow(const DealGrid& grid, const ActiveFormat& format, int row);
 

@@ -60,7 +60,7 @@ ClientKey MakeClientKey(std::string_view account, std::string_view ticker, std::
     char bytes[kPackedBytes] = {};
     size_t at = 0;
     for (int c = 0; c < 3; ++c) {
-      std::memcpy(bytes + at, cells[c].data(), cells[c].size());
+      if (!cells[c].empty()) std::memcpy(bytes + at, cells[c].data(), cells[c].size());
       at += cells[c].size();
       key.sizes[c] = static_cast<uint8_t>(cells[c].size());
     }
@@ -78,7 +78,7 @@ ClientKey MakeClientKey(std::string_view account, std::string_view ticker, std::
       h = Mix(h, word);
     }
     uint64_t tail = 0;
-    std::memcpy(&tail, cell.data() + at, cell.size() - at);
+    if (at < cell.size()) std::memcpy(&tail, cell.data() + at, cell.size() - at);
     h = Mix(h, tail);
   }
   key.words[0] = Avalanche(h);
