@@ -7,6 +7,7 @@
 #include "deals/DealGrid.h"
 #include "support/Messages.h"
 #include "utils/Locale.h"
+#include "utils/PlainDecimal.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"
 
@@ -73,6 +74,11 @@ FloatResult TextToFloat(std::string_view text, char sep, float& value) {
   size_t e = text.size();
   while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
   while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
+  double d = 0;
+  if (ReadPlainDecimal(text.substr(b, e - b), sep, d)) {
+    value = static_cast<float>(d);  // never beyond single precision
+    return FloatResult::Ok;
+  }
   // The digits as from_chars reads them; never longer than the text.
   char local[64];
   std::string heap;
@@ -114,7 +120,6 @@ FloatResult TextToFloat(std::string_view text, char sep, float& value) {
     if (!expDigits) return FloatResult::ConvertError;
   }
   if (i != e) return FloatResult::ConvertError;
-  double d = 0;
   auto [ptr, ec] = std::from_chars(plain, plain + n, d);
   if (ec == std::errc::result_out_of_range) return FloatResult::OutOfRange;
   if (ec != std::errc() || ptr != plain + n) return FloatResult::ConvertError;
@@ -211,7 +216,8 @@ std::array<std::string, 3> FormatStatusTexts(const std::string& fileName, const 
 }
 
 ParsedNumber ParseNumber(std::string_view text, char decSepChar) {
-  return ParseNumber(text, decSepChar, SystemDecimalSeparator());
+  static const char localeSep = SystemDecimalSeparator();
+  return ParseNumber(text, decSepChar, localeSep);
 }
 
 ParsedNumber ParseNumber(std::string_view text, char decSepChar, char localeSep) {

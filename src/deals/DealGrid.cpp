@@ -127,8 +127,6 @@ void DealGrid::BeginPacking(std::string text, size_t rows) {
   written_ = 0;
   rows_.reserve(rows);
   ends_.reserve(rows * static_cast<size_t>(colCount_));
-  AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(rows_[0]));
-  AdviseHugePages(ends_.data(), ends_.capacity() * sizeof(ends_[0]));
   // Every row's ends at once; EndPacking drops those of rows never appended.
   ends_.resize(rows * static_cast<size_t>(colCount_));
 }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "utils/Pages.h"
+
 namespace drs {
 
 class DealGrid {
@@ -62,11 +64,11 @@ class DealGrid {
   int colCount_ = 1;
   std::vector<std::string> header_;
   std::vector<int> widths_;
-  std::vector<uint64_t> rows_;  // per deal row: where its cells begin, and the store
-  std::vector<uint16_t> ends_;  // per cell: its end from the row's beginning, row-major
-  std::string text_;            // the packed store (a report's text)
-  size_t written_ = 0;          // the packed store's write position while filling
-  std::string side_;            // rows set cell by cell, and rows that did not fit
+  HugePageVector<uint64_t> rows_;  // per deal row: where its cells begin, and the store
+  HugePageVector<uint16_t> ends_;  // per cell: its end from the row's beginning, row-major
+  std::string text_;               // the packed store (a report's text)
+  size_t written_ = 0;             // the packed store's write position while filling
+  std::string side_;               // rows set cell by cell, and rows that did not fit
   std::vector<std::vector<std::string>> wide_;
   std::string scratch_;
 };

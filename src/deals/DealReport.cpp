@@ -70,7 +70,7 @@ FieldSpan FindFieldOf(std::string_view line, char sep, int n) {
 
 void ReportLines::Clear() {
   std::string().swap(text_);
-  std::vector<Span>().swap(spans_);
+  HugePageVector<Span>().swap(spans_);
   amendedFrom_ = 0;
 }
 
@@ -249,8 +249,8 @@ bool FillDealGrid(ReportLines& lines, const ActiveFormat& format, DealGrid& grid
   const CharSet seps = MakeCharSet(std::string_view(&format.fieldSepChar, 1));
   const char sep = format.fieldSepChar;
   const size_t maxFields = static_cast<size_t>(std::min(maxField, 4096));
-  std::vector<size_t> starts(maxFields + 2);
-  std::vector<size_t> ends(maxFields + 2);
+  // Where fields end: the separators up to the last field the plan needs.
+  std::vector<size_t> sepAt(maxFields);
   std::vector<std::string_view> cells(static_cast<size_t>(grid.ColCount()));
   std::string account;
 
@@ -262,22 +262,18 @@ bool FillDealGrid(ReportLines& lines, const ActiveFormat& format, DealGrid& grid
   for (size_t i = 0; i < count; ++i) {
     if (keep && !keep(static_cast<int>(i + 1))) continue;
     const std::string_view line = text.substr(lines.Offset(i), lines.Length(i));
-    // Field boundaries up to the last field the plan needs, in one scan.
-    size_t found = 0;
-    size_t pos = 0;
-    while (found < maxFields) {
-      const size_t end =
-          static_cast<size_t>(FindByte(line.data() + pos, line.data() + line.size(), sep) - line.data());
-      ++found;
-      starts[found] = pos;
-      ends[found] = end;
-      if (end == line.size()) break;
-      pos = end + 1;
-    }
+    // Field boundaries up to the last field the plan needs, in one scan:
+    // field n ends at separator n, the line's last field at its end.
+    const size_t seen = FindBytes(line.data(), line.data() + line.size(), sep, sepAt.data(), maxFields);
+    const size_t found = seen < maxFields ? seen + 1 : maxFields;
     auto field = [&](int n) -> std::string_view {
       if (n < 1) return {};
-      if (static_cast<size_t>(n) <= found) return line.substr(starts[n], ends[n] - starts[n]);
-      if (static_cast<size_t>(n) <= maxFields) return {};
+      const size_t k = static_cast<size_t>(n);
+      if (k <= found) {
+        const size_t start = k == 1 ? 0 : sepAt[k - 2] + 1;
+        return line.substr(start, (k <= seen ? sepAt[k - 1] : line.size()) - start);
+      }
+      if (k <= maxFields) return {};
       FieldSpan span = FindField(line, seps, n);  // beyond the scanned fields
       return line.substr(span.begin, span.length);
     };

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "utils/Pages.h"
+
 namespace drs {
 
 class DealGrid;
@@ -46,7 +48,7 @@ class ReportLines {
     size_t length;
   };
   std::string text_;
-  std::vector<Span> spans_;
+  HugePageVector<Span> spans_;
   size_t amendedFrom_ = 0;  // lines from here on are amended copies
 };
 

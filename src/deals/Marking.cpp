@@ -27,31 +27,40 @@ bool IsAscii(std::string_view text) {
 
 bool MarkedRows::Mark(int row) {
   if (row <= 0) return false;
-  size_t r = static_cast<size_t>(row);
-  if (r >= bits_.size()) bits_.resize(std::max(r + 1, bits_.size() * 2), 0);
-  if (bits_[r]) return false;
-  bits_[r] = 1;
+  const size_t r = static_cast<size_t>(row);
+  if (r / 64 >= words_.size()) words_.resize(std::max(r / 64 + 1, words_.size() * 2), 0);
+  uint64_t& word = words_[r / 64];
+  const uint64_t bit = uint64_t(1) << (r % 64);
+  if (word & bit) return false;
+  word |= bit;
   ++count_;
   return true;
 }
 
+void MarkedRows::SizeFor(int rows) {
+  const size_t words = rows > 0 ? (static_cast<size_t>(rows) + 63) / 64 : 0;
+  if (words > words_.size()) words_.resize(words, 0);
+}
+
 bool MarkedRows::Unmark(int row) {
   if (!IsMarked(row)) return false;
-  bits_[static_cast<size_t>(row)] = 0;
+  const size_t r = static_cast<size_t>(row);
+  words_[r / 64] &= ~(uint64_t(1) << (r % 64));
   --count_;
   return true;
 }
 
 void MarkedRows::Clear() {
-  bits_.clear();
+  words_.clear();
   count_ = 0;
 }
 
 std::vector<int> MarkedRows::Rows() const {
   std::vector<int> rows;
   rows.reserve(static_cast<size_t>(count_));
-  for (size_t r = 1; r < bits_.size(); ++r) {
-    if (bits_[r]) rows.push_back(static_cast<int>(r));
+  for (size_t w = 0; w < words_.size(); ++w) {
+    for (uint64_t bits = words_[w]; bits != 0; bits &= bits - 1)
+      rows.push_back(static_cast<int>(w * 64 + static_cast<size_t>(__builtin_ctzll(bits))));
   }
   return rows;
 }
@@ -126,16 +135,26 @@ void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists&
   const int rows = grid.RowCount();
   const bool hasMin = !IsBlank(minBound);
   const bool hasMax = !IsBlank(maxBound);
+  marks.SizeFor(rows);
 
   if (hasMin) {
     const std::string low = ComparableAccount(minBound);
     const bool lowAscii = IsAscii(low);
+    // Deals of one client come together: the code before is tried first.
+    std::string lastCode;
+    const std::string* lastTo = nullptr;
+    bool haveLast = false;
     for (int r = 1; r < rows; ++r) {
       std::string_view cell = grid.Cell(col, r);
       if (IsBlank(cell)) continue;
       std::string_view code = cell;
       if (code.back() == '/') code.remove_suffix(1);
-      if (const std::string* to = lists.FindReplacement(code)) {
+      if (!haveLast || code != lastCode) {
+        lastTo = lists.FindReplacement(code);
+        lastCode.assign(code);
+        haveLast = true;
+      }
+      if (const std::string* to = lastTo) {
         std::string before(code);
         grid.SetCell(col, r, *to);
         cell = grid.Cell(col, r);

@@ -18,8 +18,11 @@ struct ActiveFormat;
 class MarkedRows {
  public:
   bool IsMarked(int row) const {
-    return row > 0 && static_cast<size_t>(row) < bits_.size() && bits_[static_cast<size_t>(row)];
+    const size_t r = static_cast<size_t>(row);
+    return row > 0 && r / 64 < words_.size() && (words_[r / 64] >> (r % 64) & 1) != 0;
   }
+  // Room for the marks of rows below `rows` at once (a grid's rows).
+  void SizeFor(int rows);
   // True when the mark changed.
   bool Mark(int row);
   bool Unmark(int row);
@@ -30,7 +33,7 @@ class MarkedRows {
   std::vector<int> Rows() const;
 
  private:
-  std::vector<uint8_t> bits_;
+  std::vector<uint64_t> words_;  // a bit per row
   int count_ = 0;
 };
 

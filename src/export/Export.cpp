@@ -184,8 +184,10 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
 
   // Every line and the date are checked before anything is written, so a bad
   // deal never costs the operator yesterday's table.
+  // The control totals are taken as the build reads the deals.
+  ExportControl control(source, settings.squeezeClients);
   ExportLines lines(source);
-  ExportBuildError error = lines.Build(settings.squeezeOrders);
+  ExportBuildError error = lines.Build(settings.squeezeOrders, &control);
   if (!error && settings.squeezeClients) error = lines.SqueezeClients();
   if (error) {
     ShowError(error.message);
@@ -222,7 +224,6 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     }
   }
 
-  ExportControl control(source, settings.squeezeOrders, settings.squeezeClients);
   control.Start(loc.folder, loc.table, path);
 
   GroupedInsert insert(loc.folder, kInsertDeal, loc.table, kWriteFailed);

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "utils/Pages.h"
+
 namespace drs {
 
 class DealGrid;
@@ -39,6 +41,15 @@ struct ExportBuildError {
   explicit operator bool() const { return kind != Kind::None; }
 };
 
+// Told of every marked deal a build reads, in grid order, with its price
+// and lots as converted; `merged` when the order squeeze merges it into the
+// line of the deal before.
+class DealObserver {
+ public:
+  virtual ~DealObserver() = default;
+  virtual void Deal(int row, float price, float lots, bool merged) = 0;
+};
+
 inline constexpr const char* kNumberFormatMessage =
     "Ошибка числового формата во входном файле. Смотрите поля количество и Цена";
 
@@ -48,13 +59,14 @@ class ExportLines {
 
   // Walks the marked rows in grid order; with `squeezeOrders` unbroken runs
   // of marked deals with equal account, buy/sell code and number become one
-  // line. On failure the list is left empty and the error says why.
-  ExportBuildError Build(bool squeezeOrders);
+  // line. On failure the list is left empty and the error says why, and
+  // `observer` has been told of the deals read until then.
+  ExportBuildError Build(bool squeezeOrders, DealObserver* observer = nullptr);
   // One line per account, security and direction, in the order of first
   // appearance, with the number of the first line.
   ExportBuildError SqueezeClients();
 
-  const std::vector<ExportLine>& Lines() const { return lines_; }
+  const HugePageVector<ExportLine>& Lines() const { return lines_; }
   size_t Size() const { return lines_.size(); }
 
   std::string_view Account(const ExportLine& line) const;
@@ -68,7 +80,7 @@ class ExportLines {
   bool SameOrder(int a, int b) const;
 
   ExportSource source_;
-  std::vector<ExportLine> lines_;
+  HugePageVector<ExportLine> lines_;
 };
 
 // A number as the system writes it for its own reading: `decimals` digits

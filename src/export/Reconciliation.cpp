@@ -180,59 +180,43 @@ size_t ExportControl::LineIndex(std::string_view ticker, const std::string& dire
   return it->second;
 }
 
-ExportControl::ExportControl(const ExportSource& source, bool squeezeOrders, bool squeezeClients)
-    : squeezeClients_(squeezeClients) {
-  // Every marked deal on its own, converted as the export converts it:
-  // price and lots as ParseNumber gives them, pieces = lot size x lots in
-  // single precision, money = price x pieces (exact in double).
-  const DealGrid& grid = source.grid;
-  const ActiveFormat& format = source.format;
+ExportControl::ExportControl(const ExportSource& source, bool squeezeClients)
+    : source_(source), squeezeClients_(squeezeClients) {}
+
+void ExportControl::Deal(int row, float price, float lots, bool merged) {
+  // Pieces = lot size x lots in single precision, money = price x pieces
+  // (exact in double).
+  const DealGrid& grid = source_.grid;
+  const ActiveFormat& format = source_.format;
   constexpr size_t kNone = SIZE_MAX;
-  struct Seen {
-    int lot;
-    size_t line[2];  // by OPERTYPE
-  };
-  std::unordered_map<std::string_view, Seen> seen;  // by security code cell
-  // The order squeeze merges a run of marked deals with equal account,
-  // buy/sell code and number into the line of the run's first deal.
-  auto sameOrder = [&](int a, int b) {
-    return grid.Cell(format.clientIdCol, a) == grid.Cell(format.clientIdCol, b) &&
-           grid.Cell(format.operCodCol, a) == grid.Cell(format.operCodCol, b) &&
-           grid.Cell(format.numberCol, a) == grid.Cell(format.numberCol, b);
-  };
-  int previous = 0;
-  int64_t run = 0;
-  size_t runLine = 0;
-  const int last = grid.RowCount() - 1;
-  for (int row = 1; row <= last; ++row) {
-    if (!source.marks.IsMarked(row)) continue;
-    const std::string_view code = grid.Cell(format.shareCodCol, row);
-    const int buy = OperTypeOf(grid.Cell(format.operCodCol, row));
-    auto it = seen.find(code);
-    if (it == seen.end())
-      it = seen.emplace(code, Seen{source.lists.LotFor(code, format.defaultLot), {kNone, kNone}}).first;
-    size_t& slot = it->second.line[buy];
-    if (slot == kNone) slot = LineIndex(TrimBlanks(code), buy ? "B" : "S");
-    if (squeezeOrders && previous != 0 && sameOrder(previous, row)) {
-      ++run;
-    } else {
-      run = 1;
-      runLine = slot;
-    }
-    previous = row;
-    result_.lines[runLine].longestRun = std::max(result_.lines[runLine].longestRun, run);
-    ControlLine& line = result_.lines[slot];
-    const ParsedNumber price = ParseNumber(grid.Cell(format.costCol, row), format.decSepChar);
-    const ParsedNumber lots = ParseNumber(grid.Cell(format.shareCntCol, row), format.decSepChar);
-    const float pieces =
-        static_cast<float>(static_cast<long double>(it->second.lot) * static_cast<long double>(lots.value));
-    const double money = static_cast<double>(price.value) * static_cast<double>(pieces);
-    ++line.deals;
-    line.lots += lots.value;
-    line.pieces += ToUnits(pieces);
-    line.money += money;
-    line.moneyAbs += std::fabs(money);
+  const std::string_view code = grid.Cell(format.shareCodCol, row);
+  const int buy = OperTypeOf(grid.Cell(format.operCodCol, row));
+  if (lastSeen_ == nullptr || lastSeen_->first != code) {
+    auto it = seen_.find(code);
+    if (it == seen_.end())
+      it = seen_.emplace(code, Seen{source_.lists.LotFor(code, format.defaultLot), {kNone, kNone}}).first;
+    lastSeen_ = &*it;
   }
+  size_t& slot = lastSeen_->second.line[buy];
+  if (slot == kNone) slot = LineIndex(TrimBlanks(code), buy ? "B" : "S");
+  // The order squeeze merges a run of marked deals into the line of the
+  // run's first deal.
+  if (merged) {
+    ++run_;
+  } else {
+    run_ = 1;
+    runLine_ = slot;
+  }
+  result_.lines[runLine_].longestRun = std::max(result_.lines[runLine_].longestRun, run_);
+  ControlLine& line = result_.lines[slot];
+  const float pieces =
+      static_cast<float>(static_cast<long double>(lastSeen_->second.lot) * static_cast<long double>(lots));
+  const double money = static_cast<double>(price) * static_cast<double>(pieces);
+  ++line.deals;
+  line.lots += lots;
+  line.pieces += ToUnits(pieces);
+  line.money += money;
+  line.moneyAbs += std::fabs(money);
 }
 
 void ExportControl::Start(const std::string& folder, const std::string& table, const std::string& path) {

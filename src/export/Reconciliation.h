@@ -59,11 +59,15 @@ struct Reconciliation {
 // Pieces as text: whole pieces without decimals, else the decimals needed.
 std::string FormatPieces(PieceUnits units);
 
-// Used by the export: the totals of the marked deals when constructed, the
-// records this export wrote, read back and compared after the last insert.
-class ExportControl {
+// Used by the export: the totals of the marked deals as the export's build
+// reads them, the records this export wrote, read back and compared after
+// the last insert.
+class ExportControl : public DealObserver {
  public:
-  ExportControl(const ExportSource& source, bool squeezeOrders, bool squeezeClients);
+  ExportControl(const ExportSource& source, bool squeezeClients);
+
+  // Every marked deal on its own, converted as the export converts it.
+  void Deal(int row, float price, float lots, bool merged) override;
 
   // The table the export writes.
   void Start(const std::string& folder, const std::string& table, const std::string& path);
@@ -77,8 +81,19 @@ class ExportControl {
  private:
   size_t LineIndex(std::string_view ticker, const std::string& direction);
 
+  // Lot size and line by OPERTYPE of a security code.
+  struct Seen {
+    int lot;
+    size_t line[2];
+  };
+
+  ExportSource source_;
   Reconciliation result_;
-  std::unordered_map<std::string, size_t> index_;  // ticker + '\t' + direction -> line
+  std::unordered_map<std::string, size_t> index_;                // ticker + '\t' + direction -> line
+  std::unordered_map<std::string_view, Seen> seen_;              // by security code cell
+  std::pair<const std::string_view, Seen>* lastSeen_ = nullptr;  // the deal before's, tried first
+  int64_t run_ = 0;                                              // deals in the current order's line
+  size_t runLine_ = 0;                                           // the line of the order's first deal
   bool squeezeClients_;
   std::string folder_, table_, path_;
   std::vector<std::pair<int64_t, int64_t>> written_;  // runs of record numbers, ascending

@@ -4,8 +4,33 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <new>
 
 namespace drs {
+
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+// From here on a block is rounded up to whole huge pages: one fault for
+// them costs less than a fault per 4 KiB page of half of one.
+constexpr size_t kHugeFrom = kHugePage / 2;
+}  // namespace
+
+void* AllocatePages(size_t size) {
+  if (size < kHugeFrom) return ::operator new(size);
+  if (size > SIZE_MAX - kHugePage) throw std::bad_alloc();
+  const size_t rounded = (size + kHugePage - 1) & ~(kHugePage - 1);
+  void* block = ::operator new(rounded, std::align_val_t(kHugePage));
+  AdviseHugePages(block, rounded);
+  return block;
+}
+
+void FreePages(void* block, size_t size) noexcept {
+  if (size < kHugeFrom) {
+    ::operator delete(block);
+  } else {
+    ::operator delete(block, std::align_val_t(kHugePage));
+  }
+}
 
 void AdviseHugePages(const void* data, size_t size) {
 #ifdef MADV_HUGEPAGE

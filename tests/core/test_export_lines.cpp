@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "ExportFixture.h"
 #include "export/ExportLines.h"
@@ -152,37 +153,43 @@ TEST(ExportLinesClientSqueeze, OneLinePerKeyInOrderOfFirstAppearanceWithTheFirst
 }
 
 TEST(ExportLinesClientSqueeze, ManyKeysKeepTheirGroupsAndOrder) {
-  // 3000 lines over 1000 accounts, each account three times, apart.
+  // 2100 accounts, the first 450 three times, apart: more groups than half
+  // the lines; every other account too long for a short key.
+  auto account = [](int a) { return a % 2 ? std::string(30, 'L') + std::to_string(a) : std::to_string(a); };
   std::vector<Deal> deals;
   for (int round = 0; round < 3; ++round) {
-    for (int a = 0; a < 1000; ++a) {
-      deals.push_back({std::to_string(a), "T", "S", std::to_string(10 + round), "1", std::to_string(round)});
+    for (int a = 0; a < (round == 0 ? 2100 : 450); ++a) {
+      deals.push_back({account(a), "T", "S", std::to_string(10 + round), "1", std::to_string(round)});
     }
   }
   DealsFixture f(deals, 1);
   ExportLines lines(f.Source());
   ASSERT_FALSE(lines.Build(true));
   ASSERT_FALSE(lines.SqueezeClients());
-  ASSERT_EQ(lines.Size(), 1000u);
-  for (int a = 0; a < 1000; ++a) {
+  ASSERT_EQ(lines.Size(), 2100u);
+  for (int a = 0; a < 2100; ++a) {
     const ExportLine& line = lines.Lines()[static_cast<size_t>(a)];
-    ASSERT_EQ(lines.Account(line), std::to_string(a));
+    ASSERT_EQ(lines.Account(line), account(a));
     EXPECT_EQ(lines.Number(line), "0");
-    EXPECT_EQ(line.quantity, 3.0);
-    EXPECT_EQ(line.price, 11.0);
+    EXPECT_EQ(line.quantity, a < 450 ? 3.0 : 1.0);
+    EXPECT_EQ(line.price, a < 450 ? 11.0 : 10.0);
   }
 }
 
 TEST(ExportLinesClientSqueeze, KeysCompareFieldByFieldAndExactly) {
-  // "12"+"3X" and "123"+"X" are different clients; "b" is not "B".
+  // "12"+"3X" and "123"+"X" are different clients, also as long texts; "b"
+  // is not "B".
   DealsFixture f({{"12", "3X", "B", "10", "1", "1"},
                   {"123", "X", "B", "20", "1", "2"},
-                  {"12", "3X", "b", "30", "1", "3"}},
+                  {"12", "3X", "b", "30", "1", "3"},
+                  {"1234567890123456", "ABCDEFGHIJK", "B", "10", "1", "4"},
+                  {"123456789012345", "6ABCDEFGHIJK", "B", "10", "1", "5"},
+                  {"12", "3X", "B", "10", "1", "6"}},
                  1);
   ExportLines lines(f.Source());
   ASSERT_FALSE(lines.Build(true));
   ASSERT_FALSE(lines.SqueezeClients());
-  EXPECT_EQ(lines.Size(), 3u);
+  EXPECT_EQ(lines.Size(), 5u);
 }
 
 TEST(ExportLinesClientSqueeze, SumsTheFirstLineThenTheOthersFromTheLastTowardsTheSecond) {
@@ -227,6 +234,20 @@ TEST(ExportLineFields, FixedNumbersRoundHalfAwayFromZero) {
   EXPECT_EQ(FormatFixed(12, 1), "12.0");
   EXPECT_EQ(FormatFixed(10000000000000.0625, 3), "10000000000000.063");
   EXPECT_EQ(FormatFixed(1e20, 1), "100000000000000000000.0");
+  // The product with the power of ten rounds to a half in double; the exact
+  // product lies on one side of it.
+  const std::pair<double, const char*> nearHalves[] = {{1.0005, "1.000"},
+                                                       {-1.0005, "-1.000"},
+                                                       {0.0005, "0.001"},
+                                                       {1.2345, "1.234"},
+                                                       {1.0015, "1.002"},
+                                                       {3.0005, "3.001"},
+                                                       {1000000.0005, "1000000.000"}};
+  for (const auto& [value, text] : nearHalves) {
+    EXPECT_EQ(FormatFixed(value, 3), text) << value;
+    EXPECT_EQ(RoundFixed(value, 3), std::stod(text)) << value;
+  }
+  EXPECT_EQ(FormatFixed(0.15, 1), "0.1");
   EXPECT_EQ(RoundFixed(100.6500015, 3), 100.65);
   EXPECT_EQ(RoundFixed(10000000000000.0625, 3), 10000000000000.063);
   EXPECT_EQ(RoundFixed(0.1f, 1), 0.1);

@@ -178,6 +178,12 @@ TEST(MarkedRowsTest, CountsAndOrder) {
   EXPECT_FALSE(marks.IsMarked(10));
   EXPECT_FALSE(marks.IsMarked(1000000));
   EXPECT_EQ(marks.Count(), 1);
+  // Rows on both sides of 64-row steps, before and after room for them.
+  for (int row : {63, 64, 127, 128}) EXPECT_TRUE(marks.Mark(row));
+  marks.SizeFor(300);
+  EXPECT_TRUE(marks.Mark(299));
+  EXPECT_EQ(marks.Rows(), (std::vector<int>{3, 63, 64, 127, 128, 299}));
+  for (int row : {62, 65, 126, 129, 298, 300}) EXPECT_FALSE(marks.IsMarked(row)) << row;
 }
 
 TEST(AccountListTest, UniqueAddAndRemoveIgnoreCase) {

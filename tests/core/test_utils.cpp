@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <vector>
 
 #include "utils/Cp1251.h"
+#include "utils/PlainDecimal.h"
 #include "utils/Scan.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"
@@ -27,6 +31,16 @@ TEST(Scan, AgreesWithAByteByByteLookAtEveryPosition) {
         EXPECT_EQ(FindHighByte(begin, end) - begin,
                   naive([](char b) { return static_cast<unsigned char>(b) >= 0x80; }));
         EXPECT_EQ(CountByte(begin, end, c), static_cast<size_t>(std::count(begin, end, c)));
+        // Every third byte from `at` on as well, found up to a limit.
+        for (size_t i = at; i < length; i += 3) text[i] = c;
+        std::vector<size_t> every;
+        for (size_t i = 0; i < length; ++i)
+          if (text[i] == c) every.push_back(i);
+        for (size_t max : {size_t(0), size_t(2), size_t(64)}) {
+          std::vector<size_t> found(max);
+          found.resize(FindBytes(begin, end, c, found.data(), max));
+          EXPECT_EQ(found, std::vector<size_t>(every.begin(), every.begin() + std::min(max, every.size())));
+        }
       }
     }
   }
@@ -191,6 +205,60 @@ TEST(TextCase, FoldsLatinAndCyrillic) {
   EXPECT_EQ(UpperCase("clientid"), "CLIENTID");
   EXPECT_EQ(UpperCase("ёж"), "ЁЖ");
   EXPECT_EQ(FoldCase("AbВг"), "abвг");
+}
+
+TEST(PlainDecimal, GivesTheSameBitsAsTheGeneralConversionOrDeclines) {
+  // Ties and near-ties of the last bit, 15 to 19 digits, leading and
+  // trailing zeros, signed zeros, the largest exact integer and beyond.
+  const struct {
+    const char* text;
+    bool plain;
+  } cases[] = {{"0", true},
+               {"-0", true},
+               {"+0", true},
+               {"-0.000", true},
+               {"0.1", true},
+               {"2.675", true},
+               {"100.65", true},
+               {"3986.35", true},
+               {"-1.5", true},
+               {".5", true},
+               {"5.", true},
+               {"000000000000000000000123.25", true},
+               {"123456789012345", true},
+               {"1234567890123456", true},
+               {"0.9007199254740991", true},
+               {"9007199254740992", true},
+               {"4503599627370497.5", false},  // 2^53 + 1 units
+               {"9007199254740993", false},
+               {"0.1234567890123456789", false},
+               {"0.0000000000000000000001", true},
+               {"0.00000000000000000000001", false},
+               {"99999999999999999999", false},
+               {"1e3", false},
+               {"1,5", false},
+               {"1.2.3", false},
+               {"", false},
+               {"-", false},
+               {".", false},
+               {" 1", false},
+               {"--1", false}};
+  for (const auto& c : cases) {
+    double value = 7;
+    ASSERT_EQ(ReadPlainDecimal(c.text, '.', value), c.plain) << c.text;
+    if (!c.plain) {
+      EXPECT_EQ(value, 7) << c.text;
+      continue;
+    }
+    const char* from = c.text + (c.text[0] == '+');  // from_chars takes no "+"
+    double reference = 1;
+    std::from_chars(from, c.text + std::strlen(c.text), reference);
+    EXPECT_EQ(std::memcmp(&value, &reference, sizeof value), 0) << c.text;
+  }
+  double value = 0;
+  ASSERT_TRUE(ReadPlainDecimal("-12,5", ',', value));
+  EXPECT_EQ(value, -12.5);
+  EXPECT_FALSE(ReadPlainDecimal("12.5", ',', value));
 }
 
 }  // namespace
