@@ -164,10 +164,7 @@ class GroupIndex {
     return h ^ (h >> 29);
   }
   void Grow() {
-    std::vector<Slot> old;
-    old.reserve(std::max<size_t>(64, slots_.size() * 2));
-    AdviseHugePages(old.data(), old.capacity() * sizeof(Slot));
-    old.resize(old.capacity());
+    HugePageVector<Slot> old(std::max<size_t>(64, slots_.size() * 2));
     old.swap(slots_);
     for (const Slot& slot : old) {
       if (slot.group == kEmpty) continue;
@@ -177,7 +174,7 @@ class GroupIndex {
       slots_[i] = slot;
     }
   }
-  std::vector<Slot> slots_;
+  HugePageVector<Slot> slots_;
   size_t keyLength_;
   std::string keys_;  // of each group in turn
   size_t count_ = 0;
@@ -212,10 +209,7 @@ class NumberIndex {
     return key ^ (key >> 29);
   }
   void Grow() {
-    std::vector<Slot> old;
-    old.reserve(std::max<size_t>(64, slots_.size() * 2));
-    AdviseHugePages(old.data(), old.capacity() * sizeof(Slot));
-    old.resize(old.capacity());
+    HugePageVector<Slot> old(std::max<size_t>(64, slots_.size() * 2));
     old.swap(slots_);
     for (const Slot& slot : old) {
       if (slot.group == kEmpty) continue;
@@ -224,7 +218,7 @@ class NumberIndex {
       slots_[i] = slot;
     }
   }
-  std::vector<Slot> slots_;
+  HugePageVector<Slot> slots_;
   size_t count_ = 0;
 };
 
@@ -262,9 +256,8 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
   // the numbers of account and security-and-type pick its group.
   // Room for a group per record (up to a few million), taken up only as
   // groups come.
-  std::vector<Group> groups;
+  HugePageVector<Group> groups;
   groups.reserve(std::min<size_t>(scan.RecordCount(), size_t(1) << 22));
-  AdviseHugePages(groups.data(), groups.capacity() * sizeof(Group));
   GroupIndex pairOf(tickerField.length + operField.length);            // ticker and type bytes -> pair
   std::vector<std::pair<uint32_t, uint32_t>> pairs;                    // ticker and type values of each pair
   GroupIndex accountBytesOf(accountField ? accountField->length : 1);  // account bytes -> number
@@ -320,7 +313,7 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
     if (x.sum.overflow) return false;
     order[g] = {x.account, tickers.rank[x.ticker], opers.rank[x.oper], x.sum.Value()};
   }
-  std::vector<Group>().swap(groups);
+  HugePageVector<Group>().swap(groups);
   std::sort(order.begin(), order.end(), [](const Place& a, const Place& b) { return a.Key() < b.Key(); });
   for (size_t i = 1; i < order.size(); ++i)
     if (order[i - 1].Key() == order[i].Key()) return false;
