@@ -112,6 +112,22 @@ struct FieldValues {
   std::vector<std::string> texts;
 };
 
+constexpr uint32_t kNoGroup = UINT32_MAX;  // a free slot
+
+// Doubles an open-addressing table of slots (at least 64) and puts every
+// taken slot back at the place `hashOf` gives it.
+template <typename Slot, typename HashOf>
+void GrowSlots(HugePageVector<Slot>& slots, HashOf hashOf) {
+  HugePageVector<Slot> old(std::max<size_t>(64, slots.size() * 2));
+  old.swap(slots);
+  for (const Slot& slot : old) {
+    if (slot.group == kNoGroup) continue;
+    size_t i = hashOf(slot) & (slots.size() - 1);
+    while (slots[i].group != kNoGroup) i = (i + 1) & (slots.size() - 1);
+    slots[i] = slot;
+  }
+}
+
 // Groups by the bytes of their key: open addressing, half of the hash kept
 // beside each group so that keys are mostly compared only when they agree.
 class GroupIndex {
@@ -124,7 +140,7 @@ class GroupIndex {
     const uint64_t h = Hash(key);
     for (size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
       Slot& slot = slots_[i];
-      if (slot.group == kEmpty) {
+      if (slot.group == kNoGroup) {
         slot = {uint32_t(h >> 32), added};
         keys_.append(key);
         ++count_;
@@ -137,10 +153,9 @@ class GroupIndex {
   }
 
  private:
-  static constexpr uint32_t kEmpty = UINT32_MAX;
   struct Slot {
     uint32_t tag = 0;  // the hash's upper half
-    uint32_t group = kEmpty;
+    uint32_t group = kNoGroup;
   };
   // Two independent lanes of multiply and shift, so that the words of a
   // key are mixed side by side rather than one after another.
@@ -164,15 +179,9 @@ class GroupIndex {
     return h ^ (h >> 29);
   }
   void Grow() {
-    HugePageVector<Slot> old(std::max<size_t>(64, slots_.size() * 2));
-    old.swap(slots_);
-    for (const Slot& slot : old) {
-      if (slot.group == kEmpty) continue;
-      size_t i =
-          Hash(std::string_view(keys_.data() + slot.group * keyLength_, keyLength_)) & (slots_.size() - 1);
-      while (slots_[i].group != kEmpty) i = (i + 1) & (slots_.size() - 1);
-      slots_[i] = slot;
-    }
+    GrowSlots(slots_, [&](const Slot& slot) {
+      return Hash(std::string_view(keys_.data() + slot.group * keyLength_, keyLength_));
+    });
   }
   HugePageVector<Slot> slots_;
   size_t keyLength_;
@@ -189,7 +198,7 @@ class NumberIndex {
     if ((count_ + 1) * 4 > slots_.size() * 3) Grow();
     for (size_t i = Hash(key) & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
       Slot& slot = slots_[i];
-      if (slot.group == kEmpty) {
+      if (slot.group == kNoGroup) {
         slot = {key, added};
         ++count_;
         return added;
@@ -199,24 +208,16 @@ class NumberIndex {
   }
 
  private:
-  static constexpr uint32_t kEmpty = UINT32_MAX;
   struct Slot {
     uint64_t key = 0;
-    uint32_t group = kEmpty;
+    uint32_t group = kNoGroup;
   };
   static uint64_t Hash(uint64_t key) {
     key *= 0x9E3779B97F4A7C15ull;
     return key ^ (key >> 29);
   }
   void Grow() {
-    HugePageVector<Slot> old(std::max<size_t>(64, slots_.size() * 2));
-    old.swap(slots_);
-    for (const Slot& slot : old) {
-      if (slot.group == kEmpty) continue;
-      size_t i = Hash(slot.key) & (slots_.size() - 1);
-      while (slots_[i].group != kEmpty) i = (i + 1) & (slots_.size() - 1);
-      slots_[i] = slot;
-    }
+    GrowSlots(slots_, [](const Slot& slot) { return Hash(slot.key); });
   }
   HugePageVector<Slot> slots_;
   size_t count_ = 0;
