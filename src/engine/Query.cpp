@@ -126,14 +126,18 @@ void TQuery::StepCursor() {
   }
 }
 
-void TQuery::Open() {
+void TQuery::OpenColumns() {
   Close();
   EnsurePrepared();
   sqlite3_stmt* st = stmt_.get();
-  int columns = sqlite3_column_count(st);
+  const int columns = sqlite3_column_count(st);
   if (columns == 0) Fail("Запрос не возвращает строк\nЗапрос: " + sql_.Text());
   fields_.clear();
   for (int i = 0; i < columns; ++i) fields_.push_back(ColumnField(st, i));
+}
+
+void TQuery::Open() {
+  OpenColumns();
   if (requestLive_) {
     active_ = true;
     try {
@@ -144,19 +148,13 @@ void TQuery::Open() {
     }
     return;
   }
-  sql_.Bind(st, stmtSlots_);
+  sql_.Bind(stmt_.get(), stmtSlots_);
   active_ = true;
   StepCursor();
 }
 
 void TQuery::OpenFrom(std::unique_ptr<RowSource> rows) {
-  Close();
-  EnsurePrepared();
-  sqlite3_stmt* st = stmt_.get();
-  const int columns = sqlite3_column_count(st);
-  if (columns == 0) Fail("Запрос не возвращает строк\nЗапрос: " + sql_.Text());
-  fields_.clear();
-  for (int i = 0; i < columns; ++i) fields_.push_back(ColumnField(st, i));
+  OpenColumns();
   source_ = std::move(rows);
   active_ = true;
   try {

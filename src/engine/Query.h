@@ -149,6 +149,9 @@ class TQuery {
   // Closes the query and drops its prepared statement.
   void DropStatement();
   void EnsurePrepared();
+  // Closes, prepares the select and takes its columns; fails for a
+  // statement that returns no rows.
+  void OpenColumns();
   void ReadCurrentRow();
   void StepCursor();
   void LoadAllRows();
