@@ -233,7 +233,7 @@ bool FillDealGrid(ReportLines& lines, const ActiveFormat& format, DealGrid& grid
     const FormatRow* entry = format.FindEntry(kGridPos, std::to_string(i));
     if (!entry) continue;
     if (i == accountPos) {
-      plan.push_back({i - 1, 0, true});
+      if (i - 1 < grid.ColCount()) plan.push_back({i - 1, 0, true});  // else never shown
       continue;
     }
     int field = 0;
