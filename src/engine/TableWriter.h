@@ -1,0 +1,87 @@
+// One write of a table's records as a transaction: the records reach the
+// disk where no reader takes them for the table's, are read back from there
+// for checking, and become the table's only at Commit. A writer that ends
+// without Commit (a failure, a cancel, an exception) leaves the table byte
+// for byte as it was; a process killed at any moment leaves either the old
+// table or the whole new one, as readers that go by the header's count and
+// readers that read to the end mark 0x1A both see it.
+//   Create:  a new file, written under a temporary name beside it and
+//            linked into place at Commit (never over a file that appeared
+//            meanwhile).
+//   Replace: the table rewritten with its own header and only the new
+//            records, beside it under a temporary name, renamed over it at
+//            Commit; the old file's exclusive lock is held throughout.
+//   Append:  the new records after the table's own, past the count and
+//            behind the end mark, under the table's exclusive lock; Commit
+//            lifts the mark and writes the count.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/DbfFormat.h"
+
+namespace drs {
+
+class DbfFile;
+
+class TableWriter {
+ public:
+  enum class Mode { Create, Replace, Append };
+
+  // Opens the write. `path` is the resolved file. Create takes the new
+  // table's fields (laid out by DbfLayout); the others take the table's own.
+  // Replace and Append wait for the table's lock as every writer does.
+  // Throws EDBEngineError (the cause, naming the file) when the table cannot
+  // be written at all: missing or present against the mode, read-only,
+  // locked, not a table, the folder not writable.
+  TableWriter(const std::string& path, Mode mode, const std::vector<DbfField>& newFields = {});
+  ~TableWriter();  // rolls back unless committed
+  TableWriter(const TableWriter&) = delete;
+  TableWriter& operator=(const TableWriter&) = delete;
+
+  const std::vector<DbfField>& Fields() const;
+  uint16_t RecordLength() const;
+  // Records of the table before this write (0 unless Append).
+  uint32_t RecordsBefore() const;
+
+  // Adds whole records (RecordLength bytes each, deletion flag included).
+  // Throws EDBEngineError when the disk refuses them; the writer is then
+  // rolled back.
+  void Add(const char* records, uint32_t n);
+  uint32_t Added() const { return added_; }
+
+  // Flushes the added records to disk and hands them back as read from the
+  // file, `n` at a time, in order.
+  void ReadBack(const std::function<void(const char* records, uint32_t n)>& visit);
+
+  // Makes the added records the table's, in one step. A writer that added
+  // nothing changes nothing on Replace and Append.
+  void Commit();
+  // Leaves the table as it was; called by the destructor.
+  void Rollback() noexcept;
+
+  // Test seam: called by ReadBack after the records reached the file and
+  // before they are read, with the file holding them and where they start.
+  using ReadBackHook = std::function<void(const std::string& file, uint64_t firstRecordAt, uint32_t records,
+                                          uint16_t recordLength)>;
+  static void SetReadBackHook(ReadBackHook hook);
+
+ private:
+  void Flush();
+
+  std::string path_;      // the table
+  std::string tempPath_;  // Create, Replace: the new table until Commit
+  Mode mode_;
+  std::shared_ptr<DbfFile> target_;  // Replace, Append: the table, locked
+  std::shared_ptr<DbfFile> file_;    // the file the records go to
+  std::string buffer_;
+  uint32_t buffered_ = 0;
+  uint32_t added_ = 0;
+  bool done_ = false;
+};
+
+}  // namespace drs
