@@ -144,7 +144,7 @@ bool DbfFile::BeginWrite() {
     // Another writer may have appended or cleared while we waited: every
     // writer changes the size with the count, so a file just as we left it
     // keeps our header.
-    if (size != size_ || size != CountedEnd()) {
+    if (size != size_ || size != DataEnd()) {
       unsigned char h[12];
       if (::pread(fd_, h, sizeof h, 0) != ssize_t(sizeof h))
         Fail("изменен другой программой: заголовок не читается");
@@ -155,11 +155,15 @@ bool DbfFile::BeginWrite() {
         size_ = size;
     }
     // Bytes of unfinished records (a killed writer, a full disk) go before
-    // anything is written, so no reader ever takes them for records.
+    // anything is written, so no reader ever takes them for records; the
+    // end mark stays.
     if (outermost && ahead_ == 0 && size_ > CountedEnd()) {
-      if (::ftruncate(fd_, CountedEnd()) != 0) Fail("не укорачивается: " + SystemErrorText(errno));
-      size_ = CountedEnd();
-      ++version_;
+      FindEndMark();
+      if (size_ > DataEnd()) {
+        if (::ftruncate(fd_, DataEnd()) != 0) Fail("не укорачивается: " + SystemErrorText(errno));
+        size_ = DataEnd();
+        ++version_;
+      }
     }
   } catch (...) {
     if (writeLocks_ > 0) EndWrite();
@@ -311,6 +315,7 @@ void DbfFile::ReadHeader() {
   headerLength_ = header.headerLength;
   recordLength_ = header.recordLength;
   fields_ = std::move(header.fields);
+  FindEndMark();
   const off_t needed = CountedEnd();
   // A count that the file holds only as a hole (a sparse file) was never
   // written: such records would cost minutes and gigabytes to walk.
@@ -386,32 +391,57 @@ void DbfFile::MarkDeleted(const std::vector<uint32_t>& records) {
 }
 
 void DbfFile::WriteAhead(const std::string& records, uint32_t n) {
+  if (n == 0) return;
   if (uint64_t(count_) + ahead_ + n > 0xFFFFFFFFull) Fail("переполнен: слишком много записей");
-  off_t at = CountedEnd() + off_t(ahead_) * recordLength_;
-  PWriteAll(fd_, records.data(), records.size(), at, path_);
+  const off_t at = CountedEnd() + off_t(ahead_) * recordLength_;
+  const uint32_t before = ahead_;
+  // Counted ahead before the bytes go, so that DropAhead cuts a write that
+  // failed half-way.
   ahead_ += n;
+  if (before == 0) {
+    // The end mark goes first where the first record's flag will be: until
+    // the commit, readers that read to the mark stop there.
+    firstFlag_ = records[0];
+    PWriteAll(fd_, "\x1A", 1, at, path_);
+    PWriteAll(fd_, records.data() + 1, records.size() - 1, at + 1, path_);
+  } else {
+    PWriteAll(fd_, records.data(), records.size(), at, path_);
+  }
   if (at + off_t(records.size()) > size_) size_ = at + off_t(records.size());
 }
 
-void DbfFile::Append(const std::string& records, uint32_t n) {
-  if (uint64_t(count_) + ahead_ + n > 0xFFFFFFFFull) Fail("переполнен: слишком много записей");
-  off_t at = CountedEnd() + off_t(ahead_) * recordLength_;
-  if (!records.empty()) PWriteAll(fd_, records.data(), records.size(), at, path_);
-  count_ += ahead_ + n;
+void DbfFile::CommitAhead(bool durable) {
+  if (ahead_ == 0) return;
+  const off_t first = CountedEnd();
+  const off_t end = first + off_t(ahead_) * recordLength_;
+  if (endMark_) PWriteAll(fd_, "\x1A", 1, end, path_);
+  if (durable) Sync();
+  // Lifting the mark shows the records to readers that read to it; the
+  // count, one write of four bytes, shows them to the others.
+  PWriteAll(fd_, &firstFlag_, 1, first, path_);
+  count_ += ahead_;
   ahead_ = 0;
   WriteHeader();
-  Remember(at + off_t(records.size()));
+  if (durable) Sync();
+  Remember(end + (endMark_ ? 1 : 0));
+}
+
+void DbfFile::Append(const std::string& records, uint32_t n, bool durable) {
+  WriteAhead(records, n);
+  CommitAhead(durable);
 }
 
 void DbfFile::DropAhead() {
   if (ahead_ == 0) return;
   ahead_ = 0;
   ++version_;
-  // Cut back to the records the file counts now; a count that grew behind
-  // our back (another writer) keeps its records.
+  // Cut back to the records the file counts now and their end mark (the
+  // first record written ahead holds it); a count that grew behind our
+  // back (another writer) keeps its records.
   unsigned char c[4];
   if (::pread(fd_, c, 4, 4) != 4 || DbfGet32(c) < count_) return;
   off_t end = off_t(headerLength_) + off_t(DbfGet32(c)) * recordLength_;
+  if (DbfGet32(c) == count_ && endMark_) ++end;
   if (::ftruncate(fd_, end) == 0) size_ = end;
 }
 
@@ -421,7 +451,33 @@ void DbfFile::Truncate() {
   WriteHeader();
   if (::ftruncate(fd_, headerLength_) != 0) Fail("не укорачивается: " + SystemErrorText(errno));
   size_ = headerLength_;
+  if (endMark_) {
+    PWriteAll(fd_, "\x1A", 1, headerLength_, path_);
+    size_ = DataEnd();
+  }
   Remember(0);
+}
+
+void DbfFile::FindEndMark() {
+  endMark_ = false;
+  char mark = 0;
+  if (size_ > CountedEnd() && ::pread(fd_, &mark, 1, CountedEnd()) == 1) endMark_ = mark == 0x1A;
+}
+
+std::string DbfFile::HeaderBytes() const {
+  std::string bytes(headerLength_, '\0');
+  if (::pread(fd_, bytes.data(), bytes.size(), 0) != ssize_t(bytes.size()))
+    Fail("не читается: " + SystemErrorText(errno));
+  return bytes;
+}
+
+void DbfFile::Sync() const {
+  if (::fdatasync(fd_) != 0) throw EDBEngineError("Ошибка записи в файл " + path_ + ": " + SystemErrorText(errno));
+}
+
+uint32_t DbfFile::Mode() const {
+  struct stat st {};
+  return ::fstat(fd_, &st) == 0 ? uint32_t(st.st_mode & 07777) : 0666u;
 }
 
 uint32_t DbfFile::LiveCount() const {

@@ -75,6 +75,7 @@ class DbfFile {
   const std::vector<DbfField>& Fields() const { return fields_; }
   uint32_t RecordCount() const { return count_; }
   uint16_t RecordLength() const { return recordLength_; }
+  uint16_t HeaderLength() const { return headerLength_; }
   // Bumped by every write; caches keyed on it go stale.
   uint64_t Version() const { return version_; }
   bool Writable() const { return writable_; }
@@ -90,19 +91,32 @@ class DbfFile {
   void WriteRecords(const std::vector<std::pair<uint32_t, std::string>>& records);
   // Marks records deleted (flag '*').
   void MarkDeleted(const std::vector<uint32_t>& records);
-  // Appends whole records: the bytes first, then the header count (together
-  // with any records written ahead).
-  void Append(const std::string& records, uint32_t n);
+  // Appends whole records after any written ahead and counts them all
+  // (CommitAhead).
+  void Append(const std::string& records, uint32_t n, bool durable = false);
   // Writes records past the counted ones without counting them yet, so a
-  // long transaction need not hold them all in memory; readers ignore them
-  // until Append counts them.
+  // long transaction need not hold them all in memory. The first one's flag
+  // byte holds the end mark 0x1A until CommitAhead, so neither readers that
+  // go by the count nor those that read to the mark take them for records.
   void WriteAhead(const std::string& records, uint32_t n);
+  // Makes the records written ahead the table's: the end mark after them
+  // (when the table has one), the first one's flag lifted, then the count
+  // and the date. `durable`: on disk before the count, and the count too.
+  void CommitAhead(bool durable);
   uint32_t AheadCount() const { return ahead_; }
   // Forgets the records written ahead (the file is cut back to the counted
-  // records).
+  // records and its end mark).
   void DropAhead();
   // Removes every record: header count 0 first, then the file is cut.
   void Truncate();
+  // Whether an end mark 0x1A follows the counted records.
+  bool HasEndMark() const { return endMark_; }
+  // The header's bytes as they stand in the file.
+  std::string HeaderBytes() const;
+  // Flushes what was written to disk; EDBEngineError when it cannot.
+  void Sync() const;
+  // The descriptor's mode bits (for a copy of the table that replaces it).
+  uint32_t Mode() const;
   // Number of records whose deletion flag is not '*'.
   uint32_t LiveCount() const;
 
@@ -119,6 +133,10 @@ class DbfFile {
   void ReadHeader();
   void WriteHeader();
   off_t CountedEnd() const { return off_t(headerLength_) + off_t(count_) * recordLength_; }
+  // Where the table's bytes end: the counted records and the end mark.
+  off_t DataEnd() const { return CountedEnd() + (endMark_ ? 1 : 0); }
+  // Looks for the end mark after the counted records.
+  void FindEndMark();
   void Remember(off_t end);
   // The file's mode bits still allow what this object was opened for.
   bool ModeKept(uint64_t mode) const;
@@ -145,6 +163,8 @@ class DbfFile {
   off_t size_ = 0;
   int64_t mtimeNs_ = 0;
   uint32_t ahead_ = 0;  // records written past the count, not yet counted
+  bool endMark_ = false;  // 0x1A after the counted records
+  char firstFlag_ = ' ';  // of the first record written ahead, under the mark
   mutable int readLocks_ = 0;
   int writeLocks_ = 0;
   mutable Lock lockHeld_ = kNone;  // as set on the file

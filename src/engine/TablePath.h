@@ -15,5 +15,9 @@ std::string ResolveTableFile(const std::string& folder, const std::string& name)
 // exactly that name when there is one, else the one file of the folder
 // whose name differs only in letter case; with several, none is taken.
 std::string ResolveNamedFile(const std::string& path);
+// The same, but "" when there is no such file (the folder included), and the
+// path made absolute. Throws EDBEngineError only when several files differ
+// from the name only in letter case.
+std::string FindNamedFile(const std::string& path);
 
 }  // namespace drs

@@ -32,13 +32,13 @@ class TableWriter {
  public:
   enum class Mode { Create, Replace, Append };
 
-  // Opens the write. `path` is the resolved file. Create takes the new
-  // table's fields (laid out by DbfLayout); the others take the table's own.
+  // Opens the write. `path` is the resolved file. Create takes the bytes of
+  // the new empty table; the others keep the table's own header.
   // Replace and Append wait for the table's lock as every writer does.
   // Throws EDBEngineError (the cause, naming the file) when the table cannot
   // be written at all: missing or present against the mode, read-only,
   // locked, not a table, the folder not writable.
-  TableWriter(const std::string& path, Mode mode, const std::vector<DbfField>& newFields = {});
+  TableWriter(const std::string& path, Mode mode, const std::string& newTable = {});
   ~TableWriter();  // rolls back unless committed
   TableWriter(const TableWriter&) = delete;
   TableWriter& operator=(const TableWriter&) = delete;
@@ -53,6 +53,9 @@ class TableWriter {
   // rolled back.
   void Add(const char* records, uint32_t n);
   uint32_t Added() const { return added_; }
+  // Hands the added records to the file (Add does so by chunks). Throws as
+  // Add does.
+  void Flush();
 
   // Flushes the added records to disk and hands them back as read from the
   // file, `n` at a time, in order.
@@ -71,8 +74,6 @@ class TableWriter {
   static void SetReadBackHook(ReadBackHook hook);
 
  private:
-  void Flush();
-
   std::string path_;      // the table
   std::string tempPath_;  // Create, Replace: the new table until Commit
   Mode mode_;

@@ -1,93 +1,101 @@
 #include "export/Export.h"
 
+#include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 #include "deals/DealList.h"
+#include "engine/DbfFile.h"
 #include "engine/Query.h"
+#include "engine/SqlName.h"
+#include "engine/TableWriter.h"
 #include "engine/TablePath.h"
 #include "export/ExportLines.h"
 #include "export/ExportProgress.h"
-#include "export/GroupedInsert.h"
+#include "export/OutputRecords.h"
 #include "export/MakeDBF.h"
 #include "export/Reconciliation.h"
 #include "export/TableLocation.h"
 #include "support/Messages.h"
+#include "support/Progress.h"
 #include "utils/FileIO.h"
+#include "utils/Interrupt.h"
 
 namespace drs {
 
 namespace {
 
-const std::vector<std::string> kInsertDeal = {
-    "insert into %M (CLIENTID,TICKER,OPERTYPE,PRICE,QTY,DATES,SDEL,BROCID)", "values",
-    "(:CLIENTID,:TICKER,:OPERTYPE,:PRICE,:QTY,:DATE,:SDEL,:BROCID)"};
 const char kOutputViewSql[] = "select CLIENTID,TICKER,OPERTYPE,PRICE,QTY,DATES,SDEL,BROCID from %M";
+const char kWriteFailed[] = "Ошибка записи в выходной файл";
 
-// The file the operator named, as this system's files see it ('\'
-// separates folders too): the file of that exact name, else the one file
-// whose name differs only in letter case, else the new file to create.
-std::string FilePath(const TableLocation& loc) {
-  std::string path = loc.file;
-  for (char& c : path)
-    if (c == '\\') c = '/';
-  try {
-    return ResolveNamedFile(path);
-  } catch (const EDBEngineError&) {
-    return path;
-  }
+// The output deal table as TDBF writes it.
+TDBF OutputTableDefinition() {
+  TDBF dbf;
+  dbf.AddField("CLIENTID", 'C', 16, 0);
+  dbf.AddField("TICKER", 'C', 50, 0);
+  dbf.AddField("OPERTYPE", 'N', 6, 0);
+  dbf.AddField("PRICE", 'N', 20, 5);
+  dbf.AddField("QTY", 'N', 20, 5);
+  dbf.AddField("DATES", 'D', 8, 0);
+  dbf.AddField("SDEL", 'C', 11, 0);
+  dbf.AddField("BROCID", 'C', 16, 0);
+  return dbf;
 }
 
-// The run's table, its folder made absolute once: every statement of the run
-// then names the same file without asking for the working folder again.
-// Messages keep the path as the operator gave it.
-TableLocation AnchoredTable(const std::string& name) {
-  TableLocation loc = LocateTable(name);
-  try {
-    const std::string folder = ResolveFolder(loc.folder);
-    if (folder != loc.folder) {
-      const size_t sep = loc.file.find_last_of("/\\");
-      loc.file = (folder == "/" ? "" : folder) + "/" +
-                 (sep == std::string::npos ? loc.file : loc.file.substr(sep + 1));
-      loc.folder = folder;
-    }
-  } catch (const EDBEngineError&) {
-    // no working folder: the statements report it
-  }
-  return loc;
-}
-
-// The first eight columns must be the output columns in order, exactly, each
-// of the kind of value export writes into it.
-bool HasOutputColumns(const TQuery& check) {
-  const std::vector<std::string> names = check.FieldNames();
-  if (names.size() < kOutputColumns.size()) return false;
-  for (size_t i = 0; i < kOutputColumns.size(); ++i) {
-    if (names[i] != kOutputColumns[i]) return false;
-    const FieldKind kind = check.Field(int(i)).kind;
-    const bool numeric = kind == FieldKind::Integer || kind == FieldKind::Float;
-    const bool fits = i == 2 || i == 3 || i == 4 ? numeric
-                      : i == 5                   ? kind == FieldKind::Date
-                                                 : kind == FieldKind::Text;
-    if (!fits) return false;
+// The first eight columns must be the output columns in order, exactly,
+// each of the kind of value export writes into it and at least as wide and
+// with as many decimals as the table this program creates.
+bool HasOutputColumns(const std::vector<DbfField>& fields) {
+  const TDBF own = OutputTableDefinition();
+  if (fields.size() < own.Fields().size()) return false;
+  for (size_t i = 0; i < own.Fields().size(); ++i) {
+    const DbfField& f = fields[i];
+    const DbfField& want = own.Fields()[i];
+    if (f.name != want.name) return false;
+    const bool kind = want.type == 'N' ? f.type == 'N' || f.type == 'F' : f.type == want.type;
+    if (!kind || f.length < want.length || f.decimals < want.decimals) return false;
   }
   return true;
 }
 
-void PrepareStatement(TQuery& query, const TableLocation& loc, const std::string& sql) {
+bool SameFields(const std::vector<DbfField>& a, const std::vector<DbfField>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].name != b[i].name || a[i].type != b[i].type || a[i].length != b[i].length ||
+        a[i].decimals != b[i].decimals || a[i].codePage != b[i].codePage)
+      return false;
+  return true;
+}
+
+// The file a new table of this name would be: the path, absolute.
+std::string NewFilePath(const std::string& file) {
+  std::string path = file;
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  const size_t sep = path.find_last_of('/');
+  const std::string folder = ResolveFolder(sep == std::string::npos ? std::string() : path.substr(0, sep));
+  return (folder == "/" ? "" : folder) + "/" + (sep == std::string::npos ? path : path.substr(sep + 1));
+}
+
+void PrepareStatement(TQuery& query, const TableLocation& loc, const std::string& file, const std::string& sql) {
   query.Close();
   query.SetDatabaseName(loc.folder);
-  query.SetTableFile(loc.table, FilePath(loc));
+  query.SetTableFile(loc.table, file);
   query.SetSQL(sql);
   query.SetMacro("M", MacroTableName(loc.table));
   query.RegenerateSQL();
 }
 
-const char kWriteFailed[] = "Ошибка записи в выходной файл";
-
 // The closing message of a run that did not write every line.
 void ShowNotWritten(size_t failed, size_t total, bool journaled) {
   ShowError("Не записано строк: " + std::to_string(failed) + " из " + std::to_string(total) +
             (journaled ? ". Ошибки строк записаны в журнал." : "."));
+}
+
+// What the table holds after a run that changed nothing.
+std::string UnchangedText(const TableLocation& loc, int64_t records) {
+  if (records < 0) return "Файл " + loc.path + " не создан";
+  return "Таблица " + loc.table + " не изменена, записей в ней: " + std::to_string(records);
 }
 
 // Ends the progress display however the run ends.
@@ -104,15 +112,7 @@ struct ProgressScope {
 }  // namespace
 
 bool CreateOutputTable(const std::string& path, std::string* error) {
-  TDBF dbf;
-  dbf.AddField("CLIENTID", 'C', 16, 0);
-  dbf.AddField("TICKER", 'C', 50, 0);
-  dbf.AddField("OPERTYPE", 'N', 6, 0);
-  dbf.AddField("PRICE", 'N', 20, 5);
-  dbf.AddField("QTY", 'N', 20, 5);
-  dbf.AddField("DATES", 'D', 8, 0);
-  dbf.AddField("SDEL", 'C', 11, 0);
-  dbf.AddField("BROCID", 'C', 16, 0);
+  TDBF dbf = OutputTableDefinition();
   dbf.FileName = path;
   return dbf.CreateTable(error);
 }
@@ -120,7 +120,8 @@ bool CreateOutputTable(const std::string& path, std::string* error) {
 bool OpenOutputView(TQuery& view, const std::string& outFileName) {
   const TableLocation loc = LocateTable(outFileName);
   try {
-    PrepareStatement(view, loc, kOutputViewSql);
+    std::string file = FindNamedFile(loc.file);
+    PrepareStatement(view, loc, file.empty() ? NewFilePath(loc.file) : file, kOutputViewSql);
     view.SetRequestLive(true);
     view.Open();
   } catch (const EDBEngineError& e) {
@@ -144,43 +145,60 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     ShowError("Нет отмеченных сделок!");
     return result;
   }
-  const TableLocation loc = AnchoredTable(settings.outFileName);
-  const std::string path = FilePath(loc);
+  // The one file of the run, resolved once: a name that matches several
+  // files by letter case is refused, never a third file made beside them.
+  const TableLocation loc = LocateTable(settings.outFileName);
+  std::string path;
+  try {
+    path = FindNamedFile(loc.file);
+    if (path.empty()) path = NewFilePath(loc.file);
+  } catch (const EDBEngineError& e) {
+    ShowExceptionInfo(e, kWriteFailed);
+    return result;
+  }
   outputView.Close();
 
   // Questions and the column check first; the table is not touched yet.
-  enum class Action { Create, Clear, Append } action;
+  TableWriter::Mode mode;
+  std::vector<DbfField> fields;
+  int64_t before = -1;  // records of the table before the run; -1: no table
+  auto tableFields = [&] {
+    std::shared_ptr<DbfFile> file = DbfFile::Acquire(path);
+    fields = file->Fields();
+    before = file->RecordCount();
+  };
   if (FileExists(path)) {
     if (settings.writeMode == 0) {
       if (!AskQuestion("Выходной файл существует и будет перезаписан, продолжать?")) return result;
       try {
-        TQuery check;
-        check.SetDatabaseName(loc.folder);
-        check.SetTableFile(loc.table, path);
-        check.SetSQL("select * from " + QuoteIdentifier(loc.table));
-        check.Open();
-        const bool matches = HasOutputColumns(check);
-        check.Close();
-        if (!matches) {
-          ShowError("Файл не соответствует  формату!");
-          return result;
-        }
+        tableFields();
+        if (!DbfFile::Acquire(path)->Writable())
+          throw EDBEngineError("Файл " + path + " открыт только для чтения");
       } catch (const EDBEngineError& e) {
         ShowExceptionQuestion(e, "Ошибка очистки выходного файла");
         return result;
       }
-      action = Action::Clear;
+      if (!HasOutputColumns(fields)) {
+        ShowError("Файл не соответствует  формату!");
+        return result;
+      }
+      mode = TableWriter::Mode::Replace;
     } else if (settings.writeMode == 1) {
       if (!AskQuestion("Выходной файл существует,режим дозаписи, продолжать?")) return result;
-      action = Action::Append;
+      mode = TableWriter::Mode::Append;
     } else {
       ShowError("Определите режим записи");
       return result;
     }
   } else {
     if (!AskQuestion("Создать файл " + loc.path + " ?")) return result;
-    action = Action::Create;
+    mode = TableWriter::Mode::Create;
   }
+  auto unchanged = [&] {
+    result.failedLines = result.lines;  // none is in the table
+    result.recordCount = before;
+    result.tableState = UnchangedText(loc, before);
+  };
 
   // Every line and the date are checked before anything is written, so a bad
   // deal never costs the operator yesterday's table.
@@ -193,96 +211,124 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     ShowError(error.message);
     return result;
   }
-  result.lines = lines.Size();
+  const size_t n = lines.Size();
+  result.lines = n;
   int year = 0, month = 0, day = 0;
-  if (lines.Size() > 0 && !ParseTradeDate(settings.tradeDate, year, month, day)) {
+  if (n > 0 && !ParseTradeDate(settings.tradeDate, year, month, day)) {
     ShowError("Неверная дата торгов \"" + settings.tradeDate +
               "\": нужна дата вида ДД.ММ.ГГГГ. В выходной файл ничего не записано.");
     return result;
   }
+  if (n == 0) year = 1995, month = 12, day = 28;  // no row carries it
 
-  const size_t n = lines.Size();
-  if (action == Action::Create) {
-    std::string cause;
-    if (!CreateOutputTable(path, &cause)) {
-      // Nothing could be written: the reason once, not a failure per line.
-      ShowExceptionInfo(std::runtime_error("Не могу создать файл " + loc.path + ": " + cause), kWriteFailed);
-      result.failedLines = n;
-      ShowNotWritten(n, n, false);
-      return result;
-    }
-  } else if (action == Action::Clear) {
-    try {
-      TQuery clear;
-      clear.SetDatabaseName(loc.folder);
-      clear.SetTableFile(loc.table, path);
-      clear.SetSQL("delete from " + QuoteIdentifier(loc.table));
-      clear.ExecSQL();
-    } catch (const EDBEngineError& e) {
-      ShowExceptionQuestion(e, "Ошибка очистки выходного файла");
-      return result;
-    }
-  }
-
-  control.Start(loc.folder, loc.table, path);
-
-  GroupedInsert insert(loc.folder, kInsertDeal, loc.table, kWriteFailed);
-  insert.Query().SetTableFile(loc.table, path);
-  TQuery& params = insert.Query();
-  if (n > 0) {
-    params.SetDate("DATE", year, month, day);
-    params.SetString("BROCID", settings.brokerAcc);
-  }
-  const size_t clientId = params.ParamIndex("CLIENTID"), ticker = params.ParamIndex("TICKER"),
-               operType = params.ParamIndex("OPERTYPE"), price = params.ParamIndex("PRICE"),
-               qty = params.ParamIndex("QTY"), sdel = params.ParamIndex("SDEL");
-  progress.Begin("Экспорт данных в " + loc.table, {" Экспорт данных"});
-  ProgressScope scope{progress};
-  // A failure of one line's values is shown for the first few lines, every
-  // one goes into the journal; a failure of the table stops the run at once.
-  RepeatedMessages rowErrors;
-  size_t written = 0;
-  bool stopped = false;
+  // The table the rows go into, and every line decided against its columns
+  // before the first byte is written.
+  TDBF own = OutputTableDefinition();
+  const std::string newTable = mode == TableWriter::Mode::Create ? own.HeaderBytes() : std::string();
+  std::optional<OutputRecords> records;
   try {
+    if (mode == TableWriter::Mode::Create)
+      fields = own.Fields();
+    else
+      tableFields();
+    records.emplace(fields, loc.table, year, month, day, settings.brokerAcc);
+  } catch (const EDBEngineError& e) {
+    ShowExceptionInfo(e, kWriteFailed);
+    unchanged();
+    return result;
+  }
+  RepeatedMessages rowErrors;
+  std::vector<bool> refused(n);
+  size_t refusedCount = 0;
+  {
+    std::string scratch(records->RecordLength(), ' ');
     for (size_t i = 0; i < n; ++i) {
       const ExportLine& line = lines.Lines()[i];
       try {
-        params.SetString(clientId, lines.Account(line));
-        params.SetString(ticker, lines.Ticker(line));
-        params.SetFloat(operType, OperTypeOf(lines.OperCode(line)));
-        params.SetFloat(price, line.price);
-        params.SetFloat(qty, line.quantity);
-        params.SetString(sdel, lines.Number(line));
-        insert.Execute();
-        control.Wrote(params.LastInsertRowId());
-        ++written;
+        records->Encode(lines, line, scratch.data());
       } catch (const EDBEngineError& e) {
-        if (e.RowOnly()) {
-          rowErrors.ExceptionInfo(e, kWriteFailed, "Строка " + std::to_string(i + 1) + ":");
-        } else {
-          ShowExceptionInfo(e, kWriteFailed);
-          stopped = true;
-          break;  // the display stays where the failure came
-        }
+        refused[i] = true;
+        ++refusedCount;
+        rowErrors.ExceptionInfo(e, kWriteFailed, "Строка " + std::to_string(i + 1) + ":");
+        control.Refused(lines, line);
       }
-      progress.ShowProgress(0, static_cast<long long>(i + 1), static_cast<long long>(n));
     }
-  } catch (...) {
-    insert.Commit();  // a cancel keeps the lines inserted so far
-    throw;
   }
-  insert.Commit();
-  result.failedLines = n - written + insert.Lost();
-  if (result.failedLines > 0) {
-    // Not "Готово" over a full bar: the display goes, the count is shown.
-    scope.End();
-    ShowNotWritten(result.failedLines, n, rowErrors.Count() > 0);
-    if (stopped || insert.Lost() > 0) return result;
-  } else {
-    progress.WaitDone();
+  result.failedLines = refusedCount;
+  if (n > 0 && refusedCount == n) {
+    // No row to write: the table stays byte for byte, a new one is not made.
+    ShowNotWritten(n, n, rowErrors.Count() > 0);
+    unchanged();
+    return result;
   }
-  result.control = control.Finish();
 
+  // One transaction: the rows are written where no reader sees them,
+  // reconciled from the file, and made the table's in one step. A cancel, a
+  // closed window, a signal, a failure or a mismatch leaves the table as it
+  // was.
+  {
+    InterruptScope interruptible;
+    try {
+      TableWriter writer(path, mode, newTable);
+      if (!SameFields(writer.Fields(), fields))
+        throw EDBEngineError("Таблица " + path + " изменена другой программой во время экспорта");
+      progress.Begin("Экспорт данных в " + loc.table, {" Экспорт данных"});
+      ProgressScope scope{progress};
+      const size_t length = records->RecordLength();
+      constexpr size_t kChunkRecords = 4096;
+      std::string chunk(kChunkRecords * length, ' ');
+      uint32_t inChunk = 0;
+      for (size_t i = 0; i < n; ++i) {
+        if (!refused[i]) {
+          records->Encode(lines, lines.Lines()[i], chunk.data() + inChunk * length);
+          if (++inChunk == kChunkRecords) {
+            writer.Add(chunk.data(), inChunk);
+            inChunk = 0;
+          }
+        }
+        if (Interrupted())
+          throw EProgressTerminate(" Экспорт данных", ProgressCounterText(static_cast<long long>(i + 1),
+                                                                         static_cast<long long>(n)),
+                                   static_cast<long long>(i + 1));
+        progress.ShowProgress(0, static_cast<long long>(i + 1), static_cast<long long>(n));
+      }
+      writer.Add(chunk.data(), inChunk);
+      writer.Flush();  // a full disk is a failure to write, not to read back
+      result.control = control.Finish(writer.Fields(), [&](const auto& visit) { writer.ReadBack(visit); });
+      if (!result.control->Agrees()) {
+        writer.Rollback();
+        scope.End();
+        control.ShowDifferences(*result.control);
+        unchanged();
+        return result;
+      }
+      writer.Commit();
+      result.written = writer.Added();
+      if (refusedCount > 0) {
+        // Not "Готово" over a full bar: the display goes, the count is shown.
+        scope.End();
+        ShowNotWritten(refusedCount, n, rowErrors.Count() > 0);
+      } else {
+        progress.WaitDone();
+      }
+    } catch (const EProgressTerminate& e) {
+      result.cancelled = true;
+      result.cancelMessage = e.what();
+      unchanged();
+      return result;
+    } catch (const EDBEngineError& e) {
+      // A failure of the table (a full disk, a lock, a read-only file): once.
+      ShowExceptionInfo(e, kWriteFailed);
+      unchanged();
+      return result;
+    }
+  }
+
+  const int64_t total = (mode == TableWriter::Mode::Append ? std::max<int64_t>(before, 0) : 0) +
+                        static_cast<int64_t>(result.written);
+  result.tableState = "В таблицу " + loc.table + " записано строк: " + std::to_string(result.written) +
+                      ", записей в ней: " + std::to_string(total);
+  result.recordCount = total;
   if (OpenOutputView(outputView, settings.outFileName)) {
     try {
       result.recordCount = outputView.RecordCount();

@@ -33,27 +33,32 @@ struct ExportSettings {
 };
 
 struct ExportResult {
-  bool finished = false;   // every line was tried and the view reopened
+  bool finished = false;   // every line was tried, the table written and the view reopened
+  bool cancelled = false;  // the operator cancelled (or a signal came): nothing was written
+  std::string cancelMessage;
   size_t lines = 0;        // export lines built
-  size_t failedLines = 0;  // lines not in the table (refused, lost or never tried)
-  int64_t recordCount = -1;
+  size_t written = 0;      // rows the table took
+  size_t failedLines = 0;  // lines refused
+  int64_t recordCount = -1;               // records of the table now; -1: there is none
   std::string recordCountText;            // first panel of StatusBar1; empty unless finished
+  std::string tableState;                 // what the table holds now, for the status bar and the journal
   std::optional<Reconciliation> control;  // after every write that ran to its end
 
   // Every line is in the table.
   bool Succeeded() const { return finished && failedLines == 0; }
 };
 
-// Runs the export. Questions and messages go through the message calls.
-// A failure of the table (it cannot be created or written at all) is shown
-// once and stops the run; a failure of one line's values is shown for the
-// first few lines and journaled for all. Either way a closing message gives
-// the number of lines not written, instead of "Готово" on the display.
+// Runs the export as one transaction. Questions and messages go through the
+// message calls. Every line is decided against the table's columns before
+// anything is written: a line whose values the table cannot hold exactly is
+// refused (shown for the first few lines, journaled for all, then a closing
+// message with their number instead of "Готово"), the others go in. The rows
+// become the table's only once all are written and the control totals agree;
+// a failure of the table (shown once), a mismatch, a cancel of the progress
+// display or SIGINT/SIGTERM leave the table as it was (`cancelled` tells the
+// caller of a cancel; a signal is raised again once the table is restored).
 // `outputView` is the window's output view: closed at the start, reopened on
-// the table at the end (not after a stop). Checks come before any change:
-// no table is created, cleared or extended until every export line and the
-// trade date are known to be good. A cancel of the progress display
-// propagates as its exception; lines inserted so far stay.
+// the table at the end (not after a stop).
 ExportResult ExportMarkedDeals(const DealList& deals, const ExportSettings& settings,
                                ExportProgress& progress, TQuery& outputView);
 // The same on any grid with its format, marks and lists.

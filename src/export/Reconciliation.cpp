@@ -13,6 +13,7 @@
 #include "engine/Query.h"
 #include "engine/TablePath.h"
 #include "engine/TableScan.h"
+#include "utils/TextCase.h"
 #include "support/Messages.h"
 
 namespace drs {
@@ -78,6 +79,9 @@ void AddLineTo(ControlLine& total, const ControlLine& line) {
   total.moneyWritten += line.moneyWritten;
   total.moneyWrittenAbs += line.moneyWrittenAbs;
   total.qtyWrittenAbs += line.qtyWrittenAbs;
+  total.rowsRefused += line.rowsRefused;
+  total.piecesRefused += line.piecesRefused;
+  total.moneyRefused += line.moneyRefused;
   total.tolerance += line.tolerance;
   total.longestRun = std::max(total.longestRun, line.longestRun);
 }
@@ -85,7 +89,7 @@ void AddLineTo(ControlLine& total, const ControlLine& line) {
 }  // namespace
 
 bool ControlLine::Agrees() const {
-  return pieces == piecesWritten && std::fabs(money - moneyWritten) <= tolerance;
+  return pieces == piecesWritten + piecesRefused && std::fabs(money - moneyWritten - moneyRefused) <= tolerance;
 }
 
 bool Reconciliation::Agrees() const {
@@ -219,31 +223,36 @@ void ExportControl::Deal(int row, float price, float lots, bool merged) {
   line.moneyAbs += std::fabs(money);
 }
 
-void ExportControl::Start(const std::string& folder, const std::string& table, const std::string& path) {
-  folder_ = folder;
-  table_ = table;
-  path_ = path;
-  written_.clear();
+void ExportControl::Refused(const ExportLines& lines, const ExportLine& line) {
+  ControlLine& l = result_.lines[LineIndex(TrimBlanks(lines.Ticker(line)), OperTypeOf(lines.OperCode(line)) ? "B" : "S")];
+  ++l.rowsRefused;
+  l.piecesRefused += ToUnits(line.quantity);
+  l.moneyRefused += line.price * line.quantity;
+  l.qtyWrittenAbs += std::fabs(line.quantity);
 }
 
-void ExportControl::Wrote(int64_t record) {
-  if (!written_.empty() && written_.back().second + 1 == record)
-    written_.back().second = record;
-  else
-    written_.emplace_back(record, record);
+void ExportControl::ShowDifferences(const Reconciliation& result) {
+  const std::vector<std::string> differences = result.Differences();
+  ShowMessDlg("Контрольные суммы не сходятся", &differences, nullptr, -1, -1, MsgKind::Error);
 }
 
-Reconciliation ExportControl::Finish() {
+Reconciliation ExportControl::Finish(const std::vector<DbfField>& fields,
+                                     const std::function<void(const RecordVisitor&)>& readBack) {
   Reconciliation& result = result_;
   {
     try {
-      TableScan scan(ResolveNamedFile(path_));
       int cols[4];
       const char* names[4] = {"TICKER", "OPERTYPE", "PRICE", "QTY"};
       for (int i = 0; i < 4; ++i) {
-        cols[i] = scan.FieldIndex(names[i]);
+        cols[i] = -1;
+        for (size_t f = 0; f < fields.size() && cols[i] < 0; ++f)
+          if (SameText(fields[f].name, names[i])) cols[i] = int(f);
         if (cols[i] < 0) throw EDBEngineError(std::string("Нет такого поля: ") + names[i]);
       }
+      struct Scan {
+        const std::vector<DbfField>& fields;
+        const std::vector<DbfField>& Fields() const { return fields; }
+      } scan{fields};
       const DbfField& tickerField = scan.Fields()[size_t(cols[0])];
       const DbfField& operField = scan.Fields()[size_t(cols[1])];
       const DbfField& priceField = scan.Fields()[size_t(cols[2])];
@@ -281,12 +290,15 @@ Reconciliation ExportControl::Finish() {
         line.moneyWrittenAbs += std::fabs(price * qty);
         line.qtyWrittenAbs += std::fabs(qty);
       };
-      // Only the records this export wrote, by their numbers.
-      for (const auto& [first, last] : written_) {
-        if (first > int64_t(scan.RecordCount())) break;
-        scan.Scan(uint32_t(std::max<int64_t>(first, 1)),
-                  uint32_t(std::min<int64_t>(last, scan.RecordCount())), visit);
-      }
+      const size_t length = [&] {
+        size_t l = 1;
+        for (const DbfField& f : fields) l += f.length;
+        return l;
+      }();
+      readBack([&](const char* records, uint32_t n) {
+        for (uint32_t i = 0; i < n; ++i)
+          if (records[size_t(i) * length] != '*') visit(i, records + size_t(i) * length);
+      });
       result.checked = true;
     } catch (const EDBEngineError& e) {
       ShowExceptionInfo(e, "Не могу прочитать выходной файл: контрольные суммы не проверены");
@@ -311,10 +323,6 @@ Reconciliation ExportControl::Finish() {
     AddLineTo(result.total, line);
   }
 
-  if (result.checked && !result.Agrees()) {
-    const std::vector<std::string> differences = result.Differences();
-    ShowMessDlg("Контрольные суммы не сходятся", &differences, nullptr, -1, -1, MsgKind::Error);
-  }
   return std::move(result_);
 }
 

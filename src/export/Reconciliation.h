@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "engine/DbfFormat.h"
 #include "export/ExportLines.h"
 
 namespace drs {
@@ -35,6 +37,10 @@ struct ControlLine {
   double moneyWritten = 0;
   double moneyWrittenAbs = 0;
   double qtyWrittenAbs = 0;
+  // Lines refused before writing.
+  int64_t rowsRefused = 0;
+  PieceUnits piecesRefused = 0;
+  double moneyRefused = 0;
   // Most the two money sums may differ by (see ExportControl::Finish).
   double tolerance = 0;
 
@@ -69,14 +75,16 @@ class ExportControl : public DealObserver {
   // Every marked deal on its own, converted as the export converts it.
   void Deal(int row, float price, float lots, bool merged) override;
 
-  // The table the export writes.
-  void Start(const std::string& folder, const std::string& table, const std::string& path);
-  // A record this export wrote. Only these are read back, so rows another
-  // writer appends at the same time are not counted as the export's.
-  void Wrote(int64_t record);
-  // After the last insert, once: reads the rows back and compares. A
-  // difference is shown as "Контрольные суммы не сходятся" with the lines that differ.
-  Reconciliation Finish();
+  // A line the table refused before anything was written.
+  void Refused(const ExportLines& lines, const ExportLine& line);
+  // After the last row, once: reads the rows this export wrote back (the
+  // records of a table of `fields`, handed to `readBack`'s visitor) and
+  // compares.
+  using RecordVisitor = std::function<void(const char* records, uint32_t n)>;
+  Reconciliation Finish(const std::vector<DbfField>& fields,
+                        const std::function<void(const RecordVisitor&)>& readBack);
+  // "Контрольные суммы не сходятся" with the lines that differ.
+  static void ShowDifferences(const Reconciliation& result);
 
  private:
   size_t LineIndex(std::string_view ticker, const std::string& direction);
@@ -95,8 +103,6 @@ class ExportControl : public DealObserver {
   int64_t run_ = 0;                                              // deals in the current order's line
   size_t runLine_ = 0;                                           // the line of the order's first deal
   bool squeezeClients_;
-  std::string folder_, table_, path_;
-  std::vector<std::pair<int64_t, int64_t>> written_;  // runs of record numbers, ascending
 };
 
 }  // namespace drs

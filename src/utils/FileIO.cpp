@@ -24,11 +24,13 @@ std::atomic<uint64_t>& FileChanges() {
 }
 void NoteFileChange() { FileChanges().fetch_add(1, std::memory_order_acq_rel); }
 
+}  // namespace
+
 // Creates a new file of a random name in the folder of `path`, never
 // following a link and never reusing a file that is there (O_EXCL), so a
 // name planted beforehand cannot redirect the write. The descriptor, or -1
 // with errno set.
-int CreateTempBeside(const std::string& path, mode_t mode, std::string& tmp) {
+int CreateTempBeside(const std::string& path, unsigned mode, std::string& tmp) {
   const size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   // Cut so that the temporary name stays within the 255 bytes of a name.
@@ -49,7 +51,6 @@ int CreateTempBeside(const std::string& path, mode_t mode, std::string& tmp) {
   errno = EEXIST;
   return -1;
 }
-}  // namespace
 
 std::string SystemErrorText(int err) {
   switch (err) {
@@ -173,6 +174,47 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::str
     SetError(error, err);
     return false;
   }
+  return true;
+}
+
+namespace {
+// Makes a rename or a new link in the folder of `path` last through a crash.
+void SyncFolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+}  // namespace
+
+bool RenameOver(const std::string& from, const std::string& to, std::string* error) {
+  NoteFileChange();
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    SetError(error, errno);
+    return false;
+  }
+  SyncFolderOf(to);
+  return true;
+}
+
+bool RenameNew(const std::string& from, const std::string& to, std::string* error) {
+  NoteFileChange();
+  // One step where the file system has it; else a second link, which fails
+  // just as well when the name is taken, and the first one removed.
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) {
+      SetError(error, errno);
+      return false;
+    }
+    if (::link(from.c_str(), to.c_str()) != 0) {
+      SetError(error, errno);
+      return false;
+    }
+    ::unlink(from.c_str());
+  }
+  SyncFolderOf(to);
   return true;
 }
 

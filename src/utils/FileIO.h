@@ -15,6 +15,14 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err
 // Refuses a read-only existing file. False (with the reason) on failure.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error = nullptr);
 bool FileExists(const std::string& path);
+// Creates a new file of a random name (".<name>.<random>.tmp~") beside
+// `path` with the mode bits `mode`, never following a link nor reusing a
+// file that is there. The descriptor, or -1 with errno set.
+int CreateTempBeside(const std::string& path, unsigned mode, std::string& tmp);
+// Renames `from` over `to` in one step, lasting through a crash.
+bool RenameOver(const std::string& from, const std::string& to, std::string* error = nullptr);
+// Gives `from` the name `to` only while no file has it (EEXIST otherwise).
+bool RenameNew(const std::string& from, const std::string& to, std::string* error = nullptr);
 // Removes a file; false (with the reason) when it cannot be removed.
 bool RemoveFile(const std::string& path, std::string* error = nullptr);
 // Bumped whenever this process replaces or removes a file through the

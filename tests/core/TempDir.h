@@ -40,4 +40,11 @@ inline std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Overwrites bytes in place at `at`.
+inline void PatchBytes(const std::string& path, uint64_t at, const std::string& bytes) {
+  std::fstream io(path, std::ios::binary | std::ios::in | std::ios::out);
+  io.seekp(static_cast<std::streamoff>(at));
+  io.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
 }  // namespace drs::test

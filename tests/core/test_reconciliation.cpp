@@ -7,6 +7,7 @@
 #include "ExportFixture.h"
 #include "TempDir.h"
 #include "engine/Query.h"
+#include "engine/TableWriter.h"
 #include "export/Export.h"
 #include "export/ExportProgress.h"
 
@@ -120,54 +121,58 @@ TEST_F(ReconciliationTest, EveryWriteModeAndSqueezeAgreesOnTheRowsItWrote) {
   }
 }
 
-TEST_F(ReconciliationTest, ATableChangedBeforeItIsReadBackIsAMismatch) {
+// Bytes of the records changed on disk after they were written and before
+// they are read back: the control sees it, and the table stays as it was.
+TEST_F(ReconciliationTest, ARecordChangedBeforeItIsReadBackIsAMismatch) {
   struct Case {
     const char* what;
-    std::string sql;  // run by a second writer after the last insert
+    uint32_t record;  // from 0
+    size_t at;        // in the record, flag included
+    std::string bytes;
     Texts details;
   } cases[] = {
-      {"a price one kopeck up",
-       "update DEALS set PRICE = PRICE + 0.01 where rowid = 3",
+      {"a price one kopeck up", 2, 73, "           250.11000",
        {"СБЕР S: штук 30, записано 30; сумма 7504.00, записано 7504.20"}},
-      {"a direction turned",
-       "update DEALS set OPERTYPE = 1 where rowid = 6",
+      {"a direction turned", 5, 67, "     1",
        {"СБЕР S: штук 30, записано 20; сумма 7504.00, записано 5002.00",
         "СБЕР B: штук 0, записано 10; сумма 0.00, записано 2502.00"}},
-      {"a row removed",
-       "delete from DEALS where rowid = 5",
-       {"LKOH S: штук 100, записано 0; сумма 650000.00, записано 0.00"}},
+      {"a row marked deleted", 4, 0, "*", {"LKOH S: штук 100, записано 0; сумма 650000.00, записано 0.00"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    progress.hook = [&] { Exec(c.sql); };
-    messages.shown.clear();
-    const ExportResult result = Run(SixDeals());
-    ASSERT_TRUE(result.control);
-    EXPECT_FALSE(result.control->Agrees());
-    ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(messages.shown[1].kind, MsgKind::Error);
-    EXPECT_EQ(messages.shown[1].text, "Контрольные суммы не сходятся");
-    EXPECT_EQ(messages.shown[1].details, c.details);
-    EXPECT_EQ(result.control->JournalLines("DEALS").back(), "Контрольные суммы не сходятся");
+  ASSERT_TRUE(Run(SixDeals()).Succeeded());
+  const std::string before = test::ReadBytes(settings.outFileName);
+  for (int mode : {0, 1}) {
+    settings.writeMode = mode;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (mode ? ", append" : ", overwrite"));
+      TableWriter::SetReadBackHook([&](const std::string& file, uint64_t first, uint32_t, uint16_t length) {
+        test::PatchBytes(file, first + uint64_t(c.record) * length + c.at, c.bytes);
+      });
+      messages.shown.clear();
+      const ExportResult result = Run(SixDeals());
+      TableWriter::SetReadBackHook(nullptr);
+      ASSERT_TRUE(result.control);
+      EXPECT_FALSE(result.control->Agrees());
+      EXPECT_FALSE(result.finished);
+      ASSERT_EQ(messages.shown.size(), 2u);
+      EXPECT_EQ(messages.shown[1].kind, MsgKind::Error);
+      EXPECT_EQ(messages.shown[1].text, "Контрольные суммы не сходятся");
+      EXPECT_EQ(messages.shown[1].details, c.details);
+      EXPECT_EQ(result.control->JournalLines("DEALS").back(), "Контрольные суммы не сходятся");
+      EXPECT_EQ(test::ReadBytes(settings.outFileName), before);
+    }
   }
 
-  // A row another writer appends meanwhile is not this export's.
-  progress.hook = [&] {
-    Exec("insert into DEALS (CLIENTID,TICKER,OPERTYPE,PRICE,QTY) values ('1','GAZP',1,100,10)");
-  };
-  messages.shown.clear();
-  const ExportResult other = Run(SixDeals());
-  ASSERT_TRUE(other.control);
-  EXPECT_TRUE(other.control->Agrees());
-
-  // A table gone before the reading back is no agreement either.
-  progress.hook = [&] { std::remove(settings.outFileName.c_str()); };
+  // A table removed before its rows are committed takes none of them, and
+  // no new file appears in its place.
+  settings.writeMode = 1;
+  TableWriter::SetReadBackHook(
+      [&](const std::string&, uint64_t, uint32_t, uint16_t) { std::remove(settings.outFileName.c_str()); });
   messages.shown.clear();
   const ExportResult gone = Run(SixDeals());
-  ASSERT_TRUE(gone.control);
-  EXPECT_FALSE(gone.control->checked);
-  EXPECT_FALSE(gone.control->Agrees());
-  EXPECT_EQ(messages.shown.at(1).text, "Не могу прочитать выходной файл: контрольные суммы не проверены");
+  TableWriter::SetReadBackHook(nullptr);
+  EXPECT_FALSE(gone.finished);
+  EXPECT_EQ(messages.shown.back().text, "Ошибка записи в выходной файл");
+  EXPECT_TRUE(test::ReadBytes(settings.outFileName).empty());
 }
 
 }  // namespace
