@@ -186,7 +186,11 @@ int RunExport(const std::vector<std::string>& args) {
   const ExportResult result = ExportMarkedDeals(deals, settings, progress, outputView);
   const bool control = options.flags.count("--control") > 0;
   if (control && result.control) PrintControl(*result.control);
-  if (!result.finished) return kExitStopped;
+  if (!result.finished) {
+    // What became of the table: unchanged, or not made at all.
+    if (!result.tableState.empty()) std::fprintf(stderr, "%s\n", result.tableState.c_str());
+    return kExitStopped;
+  }
   outputView.Close();
   std::fprintf(control ? stderr : stdout, "Записей в выходном файле: %s\n", result.recordCountText.c_str());
   std::fflush(stdout);

@@ -472,7 +472,8 @@ std::string DbfFile::HeaderBytes() const {
 }
 
 void DbfFile::Sync() const {
-  if (::fdatasync(fd_) != 0) throw EDBEngineError("Ошибка записи в файл " + path_ + ": " + SystemErrorText(errno));
+  if (::fdatasync(fd_) != 0)
+    throw EDBEngineError("Ошибка записи в файл " + path_ + ": " + SystemErrorText(errno));
 }
 
 uint32_t DbfFile::Mode() const {

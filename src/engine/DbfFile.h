@@ -162,7 +162,7 @@ class DbfFile {
   ino_t ino_ = 0;
   off_t size_ = 0;
   int64_t mtimeNs_ = 0;
-  uint32_t ahead_ = 0;  // records written past the count, not yet counted
+  uint32_t ahead_ = 0;    // records written past the count, not yet counted
   bool endMark_ = false;  // 0x1A after the counted records
   char firstFlag_ = ' ';  // of the first record written ahead, under the mark
   mutable int readLocks_ = 0;

@@ -42,8 +42,7 @@ std::shared_ptr<DbfFile> LockedTable(const std::string& path) {
 std::shared_ptr<DbfFile> TableBeside(const std::string& path, const std::string& bytes, unsigned mode,
                                      std::string& tempPath) {
   const int fd = CreateTempBeside(path, mode, tempPath);
-  if (fd < 0)
-    throw EDBEngineError("Не могу создать файл рядом с " + path + ": " + SystemErrorText(errno));
+  if (fd < 0) throw EDBEngineError("Не могу создать файл " + path + ": " + SystemErrorText(errno));
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -157,12 +156,14 @@ void TableWriter::Commit() {
     // The table must still be the file at its name: rows committed into a
     // removed or replaced file would be lost without a word.
     if (target_ && !target_->Current())
-      throw EDBEngineError("Файл " + path_ + " удален или заменен другой программой во время записи; он не изменен");
+      throw EDBEngineError("Файл " + path_ +
+                           " удален или заменен другой программой во время записи; он не изменен");
     file_->CommitAhead(true);
     if (mode_ != Mode::Append) {
       file_->Sync();
       std::string error;
-      if (mode_ == Mode::Replace ? !RenameOver(tempPath_, path_, &error) : !RenameNew(tempPath_, path_, &error)) {
+      if (mode_ == Mode::Replace ? !RenameOver(tempPath_, path_, &error)
+                                 : !RenameNew(tempPath_, path_, &error)) {
         if (mode_ == Mode::Create && FileExists(path_))
           throw EDBEngineError("Файл " + path_ + " создан другой программой во время записи; он не изменен");
         throw EDBEngineError("Не могу записать файл " + path_ + ": " + error);

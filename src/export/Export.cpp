@@ -8,12 +8,12 @@
 #include "engine/DbfFile.h"
 #include "engine/Query.h"
 #include "engine/SqlName.h"
-#include "engine/TableWriter.h"
 #include "engine/TablePath.h"
+#include "engine/TableWriter.h"
 #include "export/ExportLines.h"
 #include "export/ExportProgress.h"
-#include "export/OutputRecords.h"
 #include "export/MakeDBF.h"
+#include "export/OutputRecords.h"
 #include "export/Reconciliation.h"
 #include "export/TableLocation.h"
 #include "support/Messages.h"
@@ -77,7 +77,8 @@ std::string NewFilePath(const std::string& file) {
   return (folder == "/" ? "" : folder) + "/" + (sep == std::string::npos ? path : path.substr(sep + 1));
 }
 
-void PrepareStatement(TQuery& query, const TableLocation& loc, const std::string& file, const std::string& sql) {
+void PrepareStatement(TQuery& query, const TableLocation& loc, const std::string& file,
+                      const std::string& sql) {
   query.Close();
   query.SetDatabaseName(loc.folder);
   query.SetTableFile(loc.table, file);
@@ -287,9 +288,10 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
           }
         }
         if (Interrupted())
-          throw EProgressTerminate(" Экспорт данных", ProgressCounterText(static_cast<long long>(i + 1),
-                                                                         static_cast<long long>(n)),
-                                   static_cast<long long>(i + 1));
+          throw EProgressTerminate(
+              " Экспорт данных",
+              ProgressCounterText(static_cast<long long>(i + 1), static_cast<long long>(n)),
+              static_cast<long long>(i + 1));
         progress.ShowProgress(0, static_cast<long long>(i + 1), static_cast<long long>(n));
       }
       writer.Add(chunk.data(), inChunk);

@@ -30,16 +30,16 @@ DbfValue Real(double value) {
 void CheckDecimals(const DbfField& f, double value, int valueDecimals, const char* what) {
   if ((f.type != 'N' && f.type != 'F') || f.decimals >= valueDecimals) return;
   if (RoundFixed(value, f.decimals) == value) return;
-  throw EDBEngineError(std::string(what) + " " + FormatFixed(value, valueDecimals) + " не помещается в поле " +
-                           f.name + " (" + f.type + " " + std::to_string(f.length) + "." +
-                           std::to_string(f.decimals) + ") без потери знаков",
-                       EDBEngineError::Scope::Row);
+  throw EDBEngineError(
+      std::string(what) + " " + FormatFixed(value, valueDecimals) + " не помещается в поле " + f.name + " (" +
+          f.type + " " + std::to_string(f.length) + "." + std::to_string(f.decimals) + ") без потери знаков",
+      EDBEngineError::Scope::Row);
 }
 
 }  // namespace
 
-OutputRecords::OutputRecords(const std::vector<DbfField>& fields, const std::string& table, int year, int month,
-                             int day, std::string_view brokerAcc)
+OutputRecords::OutputRecords(const std::vector<DbfField>& fields, const std::string& table, int year,
+                             int month, int day, std::string_view brokerAcc)
     : fields_(fields) {
   // Columns are found by name in any letter case, the first of a name, as
   // the insert statement finds them.

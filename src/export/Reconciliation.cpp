@@ -13,8 +13,8 @@
 #include "engine/Query.h"
 #include "engine/TablePath.h"
 #include "engine/TableScan.h"
-#include "utils/TextCase.h"
 #include "support/Messages.h"
+#include "utils/TextCase.h"
 
 namespace drs {
 
@@ -89,7 +89,8 @@ void AddLineTo(ControlLine& total, const ControlLine& line) {
 }  // namespace
 
 bool ControlLine::Agrees() const {
-  return pieces == piecesWritten + piecesRefused && std::fabs(money - moneyWritten - moneyRefused) <= tolerance;
+  return pieces == piecesWritten + piecesRefused &&
+         std::fabs(money - moneyWritten - moneyRefused) <= tolerance;
 }
 
 bool Reconciliation::Agrees() const {
@@ -224,7 +225,8 @@ void ExportControl::Deal(int row, float price, float lots, bool merged) {
 }
 
 void ExportControl::Refused(const ExportLines& lines, const ExportLine& line) {
-  ControlLine& l = result_.lines[LineIndex(TrimBlanks(lines.Ticker(line)), OperTypeOf(lines.OperCode(line)) ? "B" : "S")];
+  ControlLine& l =
+      result_.lines[LineIndex(TrimBlanks(lines.Ticker(line)), OperTypeOf(lines.OperCode(line)) ? "B" : "S")];
   ++l.rowsRefused;
   l.piecesRefused += ToUnits(line.quantity);
   l.moneyRefused += line.price * line.quantity;

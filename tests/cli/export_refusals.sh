@@ -17,11 +17,12 @@ run() {  # expected exit code, then the arguments
 }
 times() { grep -cF -- "$1" "$work/stderr"; }
 
-# A missing folder: the cause once, then the count, not a message per line.
+# A missing folder: the cause once, not a message per line, and what became
+# of the table.
 run 1 --out "$work/none/DEALS.DBF" --mode overwrite
 [ "$(times "Файл или папка не найдены")" = 1 ] || fail "cause: $(cat "$work/stderr")"
 [ "$(times "Ошибка записи в выходной файл")" = 1 ] || fail "one failure: $(cat "$work/stderr")"
-grep -qx "Не записано строк: 15 из 15." "$work/stderr" || fail "count: $(cat "$work/stderr")"
+grep -qx "Файл $work/none/DEALS.DBF не создан" "$work/stderr" || fail "state: $(cat "$work/stderr")"
 
 # The output deal table is ShOb.DBF of the working folder (any spelling, or
 # a link to it): turnovers by security refuse; by account they may run.

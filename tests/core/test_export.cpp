@@ -11,9 +11,9 @@
 #include "TempDir.h"
 #include "engine/Query.h"
 #include "export/Export.h"
-#include "support/Progress.h"
 #include "export/ExportProgress.h"
 #include "export/MakeDBF.h"
+#include "support/Progress.h"
 
 namespace drs {
 namespace {
@@ -225,7 +225,8 @@ class CountingProgress : public ExportProgress {
   }
   void ShowProgress(int step, long long position, long long total) override {
     reports.push_back({step, position, total});
-    if (position == cancelAt) throw EProgressTerminate(" Экспорт данных", ProgressCounterText(position, total), position);
+    if (position == cancelAt)
+      throw EProgressTerminate(" Экспорт данных", ProgressCounterText(position, total), position);
   }
   void WaitDone() override { ++waits; }
   void End() noexcept override { ++ends; }

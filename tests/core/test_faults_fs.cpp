@@ -159,7 +159,7 @@ TEST_F(SmallFileSystemTest, ExportIntoAReadOnlyFolder) {
   EXPECT_FALSE(FileExists(settings.outFileName));
   ASSERT_EQ(messages.shown.size(), 2u);
   EXPECT_EQ(messages.shown.back().details,
-            std::vector<std::string>{"Не могу создать файл рядом с " + settings.outFileName +
+            std::vector<std::string>{"Не могу создать файл " + settings.outFileName +
                                      ": Файловая система только для чтения"});
 }
 

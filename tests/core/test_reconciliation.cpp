@@ -131,9 +131,15 @@ TEST_F(ReconciliationTest, ARecordChangedBeforeItIsReadBackIsAMismatch) {
     std::string bytes;
     Texts details;
   } cases[] = {
-      {"a price one kopeck up", 2, 73, "           250.11000",
+      {"a price one kopeck up",
+       2,
+       73,
+       "           250.11000",
        {"СБЕР S: штук 30, записано 30; сумма 7504.00, записано 7504.20"}},
-      {"a direction turned", 5, 67, "     1",
+      {"a direction turned",
+       5,
+       67,
+       "     1",
        {"СБЕР S: штук 30, записано 20; сумма 7504.00, записано 5002.00",
         "СБЕР B: штук 0, записано 10; сумма 0.00, записано 2502.00"}},
       {"a row marked deleted", 4, 0, "*", {"LKOH S: штук 100, записано 0; сумма 650000.00, записано 0.00"}},

@@ -17,6 +17,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <stdexcept>
+
 #include "export/Export.h"
 #include "export/ExportProgress.h"
 #include "export/TableLocation.h"
@@ -374,6 +376,14 @@ void TMMVBForm::showEvent(QShowEvent* event) {
 }
 
 void TMMVBForm::closeEvent(QCloseEvent* event) {
+  if (exporting_) {
+    // Closing the window during an export is its "Отмена": the export undoes
+    // itself and the window stays.
+    event->ignore();
+    for (QWidget* window : QApplication::topLevelWidgets())
+      if (auto* progress = qobject_cast<drs::TProgressForm*>(window)) progress->reject();
+    return;
+  }
   QWidget::closeEvent(event);
   if (event->isAccepted()) emit Closed();
 }
@@ -582,17 +592,32 @@ void TMMVBForm::ExportBtnClick() {
   // The grid must not read the view while the export closes and reopens it.
   outputView_->CloseOutputView();
   WindowProgress progress(this);
-  const drs::ExportResult result =
-      drs::ExportMarkedDeals(deals_, settings, progress, outputView_->OutQuery());
-  if (result.control) {
-    // The reconciliation goes into the journal as its other lists do.
-    JournalClear();
+  exporting_ = true;
+  const drs::ExportResult result = [&] {
+    struct Done {
+      bool& flag;
+      ~Done() { flag = false; }
+    } done{exporting_};
+    return drs::ExportMarkedDeals(deals_, settings, progress, outputView_->OutQuery());
+  }();
+  if (result.control || !result.tableState.empty()) {
+    // The reconciliation and what the table now holds go into the journal
+    // as its other lists do; the lines refused by the table stay above them.
+    if (result.failedLines == 0 || result.cancelled) JournalClear();
     ShowJournal();
     JournalSetActive(true);
-    for (const std::string& line : result.control->JournalLines(drs::LocateTable(settings.outFileName).table))
-      JournalAddLine(line);
+    if (!result.tableState.empty()) JournalAddLine(result.tableState);
+    if (result.control)
+      for (const std::string& line :
+           result.control->JournalLines(drs::LocateTable(settings.outFileName).table))
+        JournalAddLine(line);
   }
-  if (!result.finished) return;
+  if (!result.finished) {
+    if (result.recordCount >= 0) StatusBar1->SetPanelText(0, QString::number(result.recordCount));
+    // A cancel reaches the operator as every broken-off operation does.
+    if (result.cancelled) throw std::runtime_error(result.cancelMessage);
+    return;
+  }
   if (outputView_->OutQuery().Active()) {
     outputView_->OutDataSource()->SetDataSet(&outputView_->OutQuery());
     outputView_->PointNavigatorAtOutput();

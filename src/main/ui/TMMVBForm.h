@@ -98,6 +98,7 @@ class TMMVBForm : public QWidget, public drs::MainWindowLink {
   void BoundEditChange(QLineEdit* edit);
 
   drs::DealList deals_;
+  bool exporting_ = false;  // an export runs (inside ExportBtnClick)
   std::string paramsFileName_;
   std::string outFileName_;
   // Column widths as the operator sees them; a model reset must not lose them.
