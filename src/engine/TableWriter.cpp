@@ -74,7 +74,7 @@ void TableWriter::SetReadBackHook(ReadBackHook hook) {
 }
 
 TableWriter::TableWriter(const std::string& path, Mode mode, const std::string& newTable)
-    : path_(path), mode_(mode) {
+    : path_(path), mode_(mode), anew_(!newTable.empty()) {
   switch (mode) {
     case Mode::Append:
       target_ = LockedTable(path);
@@ -83,10 +83,14 @@ TableWriter::TableWriter(const std::string& path, Mode mode, const std::string& 
     case Mode::Replace: {
       target_ = LockedTable(path);
       try {
-        // The table's own header with no record; its end mark, if it has one.
-        std::string bytes = target_->HeaderBytes();
-        DbfPut32(reinterpret_cast<unsigned char*>(bytes.data()) + kDbfCountAt, 0);
-        if (target_->HasEndMark()) bytes.push_back('\x1A');
+        // The table's own header with no record and its end mark, if it has
+        // one; or the header of the new empty table given.
+        std::string bytes = newTable;
+        if (bytes.empty()) {
+          bytes = target_->HeaderBytes();
+          DbfPut32(reinterpret_cast<unsigned char*>(bytes.data()) + kDbfCountAt, 0);
+          if (target_->HasEndMark()) bytes.push_back('\x1A');
+        }
         file_ = TableBeside(path, bytes, target_->Mode(), tempPath_);
       } catch (...) {
         target_->EndWrite();
@@ -148,7 +152,7 @@ void TableWriter::ReadBack(const std::function<void(const char* records, uint32_
 void TableWriter::Commit() {
   if (done_) throw EDBEngineError("Запись в файл " + path_ + " уже завершена");
   Flush();
-  if (added_ == 0 && mode_ != Mode::Create) {
+  if (added_ == 0 && (mode_ == Mode::Append || (mode_ == Mode::Replace && !anew_))) {
     Rollback();  // nothing to write: the table stays byte for byte
     return;
   }

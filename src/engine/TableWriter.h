@@ -8,8 +8,8 @@
 //   Create:  a new file, written under a temporary name beside it and
 //            linked into place at Commit (never over a file that appeared
 //            meanwhile).
-//   Replace: the table rewritten with its own header and only the new
-//            records, beside it under a temporary name, renamed over it at
+//   Replace: the table rewritten with its own header (or a new one) and
+//            only the new records, beside it under a temporary name, renamed over it at
 //            Commit; the old file's exclusive lock is held throughout.
 //   Append:  the new records after the table's own, past the count and
 //            behind the end mark, under the table's exclusive lock; Commit
@@ -33,7 +33,8 @@ class TableWriter {
   enum class Mode { Create, Replace, Append };
 
   // Opens the write. `path` is the resolved file. Create takes the bytes of
-  // the new empty table; the others keep the table's own header.
+  // the new empty table; Replace takes them too when the table is to be made
+  // anew, else keeps the table's own header; Append keeps it.
   // Replace and Append wait for the table's lock as every writer does.
   // Throws EDBEngineError (the cause, naming the file) when the table cannot
   // be written at all: missing or present against the mode, read-only,
@@ -62,7 +63,8 @@ class TableWriter {
   void ReadBack(const std::function<void(const char* records, uint32_t n)>& visit);
 
   // Makes the added records the table's, in one step. A writer that added
-  // nothing changes nothing on Replace and Append.
+  // nothing changes nothing on Append, nor on Replace with the table's own
+  // header.
   void Commit();
   // Leaves the table as it was; called by the destructor.
   void Rollback() noexcept;
@@ -77,6 +79,7 @@ class TableWriter {
   std::string path_;      // the table
   std::string tempPath_;  // Create, Replace: the new table until Commit
   Mode mode_;
+  bool anew_;                        // a new header given: the table is made anew even without rows
   std::shared_ptr<DbfFile> target_;  // Replace, Append: the table, locked
   std::shared_ptr<DbfFile> file_;    // the file the records go to
   std::string buffer_;

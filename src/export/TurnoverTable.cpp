@@ -1,22 +1,21 @@
 #include "export/TurnoverTable.h"
 
 #include <cmath>
-#include <memory>
 
-#include "engine/DbfFile.h"
 #include "engine/EDBEngineError.h"
+#include "engine/TableWriter.h"
+#include "export/MakeDBF.h"
+#include "utils/FileIO.h"
 #include "utils/TextCase.h"
 
 namespace drs {
 
 namespace {
 
-// The field of the table named `name`; the table was made by
-// CreateTurnoverTable, so it is there.
-const DbfField& FieldNamed(const DbfFile& file, const char* name) {
-  for (const DbfField& f : file.Fields())
+const DbfField& FieldNamed(const std::vector<DbfField>& fields, const char* name) {
+  for (const DbfField& f : fields)
     if (SameText(f.name, name)) return f;
-  throw EDBEngineError("Файл " + file.Path() + ": нет поля " + name);
+  throw EDBEngineError(std::string("Нет поля ") + name);
 }
 
 DbfValue Text(const std::string& text) {
@@ -34,69 +33,38 @@ DbfValue Amount(double amount) {
   return v;
 }
 
-// Holds the table's write lock until the end of the scope.
-struct WriteLock {
-  std::shared_ptr<DbfFile>& file;
-  ~WriteLock() { file->EndWrite(); }
-};
-
 }  // namespace
 
-void AppendTurnoverRows(const std::string& path, bool byAccount, const std::vector<TurnoverRow>& rows) {
-  if (rows.empty()) return;  // no insert, so the header keeps its date
-  std::shared_ptr<DbfFile> file = DbfFile::Acquire(path);
-  if (!file->Writable()) throw EDBEngineError("Файл " + path + " открыт только для чтения");
-  for (int attempt = 0; !file->BeginWrite(); ++attempt) {
-    if (attempt == 8) throw EDBEngineError("Файл " + path + " постоянно заменяется другой программой");
-    file = DbfFile::Acquire(path);
-  }
-  WriteLock lock{file};
-  const DbfField* account = byAccount ? &FieldNamed(*file, "CLIENTID") : nullptr;
-  const DbfField& ticker = FieldNamed(*file, "TICKER");
-  const DbfField& buy = FieldNamed(*file, "BUY");
-  const DbfField& sal = FieldNamed(*file, "SAL");
-  const DbfField& saldo = FieldNamed(*file, "SALDO");
+std::string TurnoverTableBytes(bool byAccount) {
+  TDBF dbf;
+  if (byAccount) dbf.AddField("CLIENTID", 'C', 50, 0);
+  dbf.AddField("TICKER", 'C', 50, 0);
+  dbf.AddField("BUY", 'N', 20, 5);
+  dbf.AddField("SAL", 'N', 20, 5);
+  dbf.AddField("SALDO", 'N', 20, 5);
+  return dbf.HeaderBytes();
+}
 
-  const size_t length = file->RecordLength();
-  constexpr size_t kChunkBytes = 1 << 20;
-  std::string chunk;
-  chunk.reserve(kChunkBytes + length);
-  uint32_t inChunk = 0;
-  try {
-    for (const TurnoverRow& row : rows) {
-      const size_t at = chunk.size();
-      chunk.resize(at + length, ' ');
-      char* record = chunk.data() + at;
-      try {
-        if (account) EncodeDbfField(*account, Text(row.account), record);
-        EncodeDbfField(ticker, Text(row.ticker), record);
-        EncodeDbfField(buy, Amount(row.bought), record);
-        EncodeDbfField(sal, Amount(row.sold), record);
-        EncodeDbfField(saldo, Amount(row.saldo), record);
-      } catch (const EDBEngineError&) {
-        // The rows before the refused one are written, as their inserts were.
-        chunk.resize(at);
-        if (inChunk > 0 || file->AheadCount() > 0) file->Append(chunk, inChunk);
-        throw;
-      }
-      ++inChunk;
-      if (chunk.size() >= kChunkBytes) {
-        file->WriteAhead(chunk, inChunk);
-        chunk.clear();
-        inChunk = 0;
-      }
-    }
-    file->Append(chunk, inChunk);
-  } catch (...) {
-    // A write that failed (a full disk): the whole chunks before it are
-    // counted, as the groups of inserts before a failing one were.
-    try {
-      if (file->AheadCount() > 0) file->Append(std::string(), 0);
-    } catch (const EDBEngineError&) {
-      file->DropAhead();
-    }
-    throw;
+void WriteTurnoverTable(const std::string& path, bool byAccount, const std::vector<TurnoverRow>& rows) {
+  TableWriter writer(path, FileExists(path) ? TableWriter::Mode::Replace : TableWriter::Mode::Create,
+                     TurnoverTableBytes(byAccount));
+  const std::vector<DbfField>& fields = writer.Fields();
+  const DbfField* account = byAccount ? &FieldNamed(fields, "CLIENTID") : nullptr;
+  const DbfField& ticker = FieldNamed(fields, "TICKER");
+  const DbfField& buy = FieldNamed(fields, "BUY");
+  const DbfField& sal = FieldNamed(fields, "SAL");
+  const DbfField& saldo = FieldNamed(fields, "SALDO");
+  std::string record(writer.RecordLength(), ' ');
+  for (const TurnoverRow& row : rows) {
+    record.assign(record.size(), ' ');
+    if (account) EncodeDbfField(*account, Text(row.account), record.data());
+    EncodeDbfField(ticker, Text(row.ticker), record.data());
+    EncodeDbfField(buy, Amount(row.bought), record.data());
+    EncodeDbfField(sal, Amount(row.sold), record.data());
+    EncodeDbfField(saldo, Amount(row.saldo), record.data());
+    writer.Add(record.data(), 1);
   }
+  writer.Commit();
 }
 
 }  // namespace drs

@@ -1,6 +1,6 @@
-// The rows of a turnover table written into the table just created for
-// them: one append through the table's own crash-safe writes, under its
-// exclusive lock, instead of one insert statement per row.
+// A turnover table written whole in one transaction: made anew with its
+// rows beside the old one and put in its place in one step, so a failure,
+// a refused row or a kill leaves the table that was there.
 #pragma once
 
 #include <string>
@@ -10,13 +10,15 @@
 
 namespace drs {
 
-// Appends `rows` to the turnover table at `path` ("ShOb.DBF" layout, or
-// "CLOb.DBF" when by account), each record as the insert statement of its
-// mode would write it. Records reach the file before the count that takes
-// them in, in bounded memory. A row the table refuses (a value that does not
-// fit its field) ends the rows: those before it stay written and its
-// EDBEngineError reaches the caller. A failing write throws EDBEngineError
-// after counting the records written whole before it.
-void AppendTurnoverRows(const std::string& path, bool byAccount, const std::vector<TurnoverRow>& rows);
+// The empty turnover table's bytes ("ShOb.DBF" layout, or "CLOb.DBF" when
+// by account).
+std::string TurnoverTableBytes(bool byAccount);
+
+// Writes the turnover table at `path` with `rows`, each record as the insert
+// statement of its mode would write it. The table there is replaced under
+// its lock (a read-only one is refused, a locked one waited for), a missing
+// one created. Throws EDBEngineError when the table cannot be written or a
+// row does not fit its field; the file is then as it was.
+void WriteTurnoverTable(const std::string& path, bool byAccount, const std::vector<TurnoverRow>& rows);
 
 }  // namespace drs

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "engine/DbfFile.h"
 #include "engine/Query.h"
-#include "export/MakeDBF.h"
 #include "export/TableLocation.h"
 #include "export/TurnoverPairing.h"
 #include "export/TurnoverSums.h"
@@ -46,12 +46,6 @@ std::vector<std::string> TableFiles(const std::string& folder, const std::string
   return found;
 }
 
-// The engine finds a table without regard to case, so a stale "SHOB.DBF"
-// beside a new "ShOb.DBF" could be read instead: every spelling goes.
-void DeleteTableFiles(const std::string& folder, const std::string& fileName) {
-  for (const std::string& path : TableFiles(folder, fileName)) RemoveFile(path);
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
   struct stat sa, sb;
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
@@ -81,14 +75,7 @@ bool ReadsTurnoverTable(const TableLocation& loc, const std::string& cwd, const 
 }  // namespace
 
 bool CreateTurnoverTable(const std::string& path, bool byAccount, std::string* error) {
-  TDBF dbf;
-  if (byAccount) dbf.AddField("CLIENTID", 'C', 50, 0);
-  dbf.AddField("TICKER", 'C', 50, 0);
-  dbf.AddField("BUY", 'N', 20, 5);
-  dbf.AddField("SAL", 'N', 20, 5);
-  dbf.AddField("SALDO", 'N', 20, 5);
-  dbf.FileName = path;
-  return dbf.CreateTable(error);
+  return DbfFile::Replace(path, TurnoverTableBytes(byAccount), error);
 }
 
 std::vector<TurnoverColumn> TurnoverColumns(int mode) {
@@ -127,20 +114,23 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
   }
 
   view.Close();
-  DeleteTableFiles(cwd, fileName);
-  std::string cause;
-  if (!CreateTurnoverTable(cwd + "/" + fileName, byAccount, &cause)) {
-    ShowExceptionInfo(std::runtime_error("Не могу создать файл " + cwd + "/" + fileName + ": " + cause),
-                      kCantCompute);
-    return result;
-  }
-
+  // The table is made anew beside the old one and takes its place in one
+  // step; any failure leaves the old one. The engine finds a table without
+  // regard to case, so a stale "SHOB.DBF" beside a new "ShOb.DBF" could be
+  // read instead: other spellings go once the new table is in place.
+  const std::string path = cwd + "/" + fileName;
+  const std::vector<std::string> spellings = TableFiles(cwd, fileName);
   try {
-    AppendTurnoverRows(cwd + "/" + fileName, byAccount, rows);
+    for (const std::string& other : spellings)
+      if (other != path && ::access(other.c_str(), W_OK) != 0)
+        throw EDBEngineError("Файл " + other + " открыт только для чтения");
+    WriteTurnoverTable(path, byAccount, rows);
   } catch (const EDBEngineError& e) {
     ShowExceptionInfo(e, kCantCompute);
-    return result;  // the rows written so far stay
+    return result;
   }
+  for (const std::string& other : spellings)
+    if (other != path) RemoveFile(other);
 
   try {
     view.SetDatabaseName(cwd);
