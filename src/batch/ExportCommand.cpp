@@ -170,6 +170,7 @@ int RunExport(const std::vector<std::string>& args) {
   settings.brokerAcc = Pick(options, "--broker", mainwindow::kBrokerAcc);
   settings.squeezeOrders = PickFlag(options, "--squeeze-orders", mainwindow::kSqueezeOrders);
   settings.squeezeClients = PickFlag(options, "--squeeze-clients", mainwindow::kSqueezeClients);
+  settings.reopenView = false;  // no view to show it in
 
   ExportMessages messages(options.flags.count("--yes") > 0);
   ScopedMessageHandler scope(&messages);

@@ -222,8 +222,9 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
   }
   if (n == 0) year = 1995, month = 12, day = 28;  // no row carries it
 
-  // The table the rows go into, and every line decided against its columns
-  // before the first byte is written.
+  // The table the rows go into. Every line is decided against its columns
+  // as it is encoded; a refused line is never written, and nothing becomes
+  // the table's before every line is decided.
   TDBF own = OutputTableDefinition();
   const std::string newTable = mode == TableWriter::Mode::Create ? own.HeaderBytes() : std::string();
   std::optional<OutputRecords> records;
@@ -238,30 +239,16 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     unchanged();
     return result;
   }
-  RepeatedMessages rowErrors;
-  std::vector<bool> refused(n);
-  size_t refusedCount = 0;
-  {
-    std::string scratch(records->RecordLength(), ' ');
-    for (size_t i = 0; i < n; ++i) {
-      const ExportLine& line = lines.Lines()[i];
-      try {
-        records->Encode(lines, line, scratch.data());
-      } catch (const EDBEngineError& e) {
-        refused[i] = true;
-        ++refusedCount;
-        rowErrors.ExceptionInfo(e, kWriteFailed, "Строка " + std::to_string(i + 1) + ":");
-        control.Refused(lines, line);
-      }
-    }
-  }
-  result.failedLines = refusedCount;
-  if (n > 0 && refusedCount == n) {
-    // No row to write: the table stays byte for byte, a new one is not made.
-    ShowNotWritten(n, n, rowErrors.Count() > 0);
-    unchanged();
-    return result;
-  }
+
+  // Lines the table refused, reported once the run is over: a handful of
+  // dialogs, every one into the journal, then their number.
+  std::vector<std::pair<size_t, EDBEngineError>> refusals;
+  auto reportRefusals = [&] {
+    RepeatedMessages rowErrors;
+    for (const auto& [line, error] : refusals)
+      rowErrors.ExceptionInfo(error, kWriteFailed, "Строка " + std::to_string(line + 1) + ":");
+    ShowNotWritten(refusals.size(), n, rowErrors.Count() > 0);
+  };
 
   // One transaction: the rows are written where no reader sees them,
   // reconciled from the file, and made the table's in one step. A cancel, a
@@ -280,19 +267,32 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
       std::string chunk(kChunkRecords * length, ' ');
       uint32_t inChunk = 0;
       for (size_t i = 0; i < n; ++i) {
-        if (!refused[i]) {
-          records->Encode(lines, lines.Lines()[i], chunk.data() + inChunk * length);
+        const ExportLine& line = lines.Lines()[i];
+        try {
+          records->Encode(lines, line, chunk.data() + inChunk * length);
           if (++inChunk == kChunkRecords) {
             writer.Add(chunk.data(), inChunk);
             inChunk = 0;
           }
+        } catch (const EDBEngineError& e) {
+          if (!e.RowOnly()) throw;
+          refusals.emplace_back(i, e);
+          control.Refused(lines, line);
         }
         if (Interrupted())
-          throw EProgressTerminate(
-              " Экспорт данных",
-              ProgressCounterText(static_cast<long long>(i + 1), static_cast<long long>(n)),
-              static_cast<long long>(i + 1));
+          throw EProgressTerminate(" Экспорт данных", ProgressCounterText(static_cast<long long>(i + 1),
+                                                                         static_cast<long long>(n)),
+                                   static_cast<long long>(i + 1));
         progress.ShowProgress(0, static_cast<long long>(i + 1), static_cast<long long>(n));
+      }
+      result.failedLines = refusals.size();
+      if (n > 0 && refusals.size() == n) {
+        // No row to write: the table stays byte for byte, a new one is not made.
+        writer.Rollback();
+        scope.End();
+        reportRefusals();
+        unchanged();
+        return result;
       }
       writer.Add(chunk.data(), inChunk);
       writer.Flush();  // a full disk is a failure to write, not to read back
@@ -306,10 +306,10 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
       }
       writer.Commit();
       result.written = writer.Added();
-      if (refusedCount > 0) {
+      if (!refusals.empty()) {
         // Not "Готово" over a full bar: the display goes, the count is shown.
         scope.End();
-        ShowNotWritten(refusedCount, n, rowErrors.Count() > 0);
+        reportRefusals();
       } else {
         progress.WaitDone();
       }
@@ -326,11 +326,22 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     }
   }
 
-  const int64_t total = (mode == TableWriter::Mode::Append ? std::max<int64_t>(before, 0) : 0) +
-                        static_cast<int64_t>(result.written);
+  int64_t total = static_cast<int64_t>(result.written);
+  if (mode == TableWriter::Mode::Append) {
+    try {
+      total = DbfFile::Acquire(path)->LiveCount();
+    } catch (const EDBEngineError&) {
+      total += std::max<int64_t>(before, 0);  // as counted before, the view says the rest
+    }
+  }
   result.tableState = "В таблицу " + loc.table + " записано строк: " + std::to_string(result.written) +
                       ", записей в ней: " + std::to_string(total);
   result.recordCount = total;
+  if (!settings.reopenView) {
+    result.recordCountText = std::to_string(total);
+    result.finished = true;
+    return result;
+  }
   if (OpenOutputView(outputView, settings.outFileName)) {
     try {
       result.recordCount = outputView.RecordCount();

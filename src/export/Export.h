@@ -30,6 +30,9 @@ struct ExportSettings {
   bool squeezeClients = false;
   std::string tradeDate;  // text of TorgDateEdit
   std::string brokerAcc;  // text of BrokerAccEdit
+  // Reopen the output view on the table at the end (the window shows it);
+  // without it the record count comes from the table itself.
+  bool reopenView = true;
 };
 
 struct ExportResult {
