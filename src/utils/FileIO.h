@@ -15,6 +15,9 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err
 // Refuses a read-only existing file. False (with the reason) on failure.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error = nullptr);
 bool FileExists(const std::string& path);
+// Creates the folder and every missing folder above it, each open to its
+// owner alone (0700); true when the folder is there afterwards.
+bool MakeFolders(const std::string& path);
 // Removes a file; false (with the reason) when it cannot be removed.
 bool RemoveFile(const std::string& path, std::string* error = nullptr);
 // Bumped whenever this process replaces or removes a file through the
