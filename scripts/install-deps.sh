@@ -13,6 +13,7 @@ PKGS=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   file qt6-translations-l10n
+  librsvg2-bin appstream lintian
   xvfb xauth fonts-dejavu-core
   shapelib gdal-bin
 )

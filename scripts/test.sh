@@ -9,7 +9,8 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-# Tests never touch the real settings folder.
+# Tests never touch the real settings and state folders.
 export XDG_CONFIG_HOME=$(mktemp -d)
-trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
+export XDG_STATE_HOME=$(mktemp -d)
+trap 'rm -rf "$XDG_CONFIG_HOME" "$XDG_STATE_HOME"' EXIT
 ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"

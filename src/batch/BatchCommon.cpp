@@ -1,14 +1,35 @@
 #include "batch/BatchCommon.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 
 #include "deals/DealList.h"
+#include "deals/Marking.h"
 #include "utils/Cp1251.h"
 #include "utils/FileIO.h"
 #include "utils/Utils.h"
 
 namespace drs::batch {
+
+namespace {
+
+// Why the first failed write to stdout failed (0: not known or none).
+int stdoutErrno = 0;
+
+void NoteStdoutFailure() {
+  if (stdoutErrno == 0) stdoutErrno = errno;
+}
+
+void PrintMessage(const std::string& text, const std::vector<std::string>* details) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+  if (details) {
+    for (const std::string& line : *details) std::fprintf(stderr, "  %s\n", line.c_str());
+  }
+  std::fflush(stderr);
+}
+
+}  // namespace
 
 bool ParseOptions(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
                   const std::set<std::string>& flagOptions, Options& options, std::string& error) {
@@ -25,6 +46,11 @@ bool ParseOptions(const std::vector<std::string>& args, const std::set<std::stri
         error = "Параметр " + arg + " задан дважды";
         return false;
       }
+      // Blank is no bound, as an empty edit is in the window.
+      if ((arg == "--min" || arg == "--max") && !BoundDigitsOk(args[i + 1])) {
+        error = "Значение параметра " + arg + " должно состоять из цифр: " + args[i + 1];
+        return false;
+      }
       ++i;
     } else if (flagOptions.count(arg)) {
       options.flags.insert(arg);
@@ -38,13 +64,23 @@ bool ParseOptions(const std::vector<std::string>& args, const std::set<std::stri
 
 int StderrMessages::Show(const MessageRequest& request) {
   if (request.kind == MsgKind::Error) ++errors_;
-  std::fprintf(stderr, "%s\n", request.text.c_str());
-  if (request.details) {
-    for (const std::string& line : *request.details) std::fprintf(stderr, "  %s\n", line.c_str());
-  }
-  std::fflush(stderr);
+  if (!RepeatsJournalLine(request)) PrintMessage(request.text, request.details);
+  lastJournalLine_.reset();
   return request.kind == MsgKind::Question || request.kind == MsgKind::QuestionCancel ? kAnswerNo
                                                                                       : kAnswerYes;
+}
+
+void StderrMessages::JournalLine(const std::string& line) {
+  PrintMessage(line, nullptr);
+  lastJournalLine_ = line;
+}
+
+bool StderrMessages::RepeatsJournalLine(const MessageRequest& request) const {
+  if (!lastJournalLine_) return false;
+  if (!request.details) return request.text == *lastJournalLine_;
+  // An error's lines under a caption: the journal line ends with them.
+  const std::string lines = JoinedLine("", *request.details);
+  return !lines.empty() && lastJournalLine_->ends_with(lines);
 }
 
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& error) {
@@ -73,14 +109,36 @@ bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std
 }
 
 void OutBuffer::Add(std::string_view text) {
+  if (std::ferror(stdout)) return;
   buffer_.append(text);
   if (buffer_.size() >= (1u << 20)) Flush();
 }
 
 void OutBuffer::Flush() {
-  if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+  if (!buffer_.empty() && !std::ferror(stdout) &&
+      std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size()) {
+    NoteStdoutFailure();
+  }
   buffer_.clear();
-  std::fflush(stdout);
+  FlushStdout();
+}
+
+void FlushStdout() {
+  if (std::fflush(stdout) != 0) NoteStdoutFailure();
+}
+
+int FinishOutput(int status) {
+  FlushStdout();
+  const bool outLost = std::ferror(stdout) != 0;
+  const bool errLost = std::fflush(stderr) != 0 || std::ferror(stderr) != 0;
+  if (!outLost && !errLost) return status;
+  // A stderr that failed takes no message about itself.
+  if (outLost && !errLost) {
+    std::string text = "Ошибка записи в стандартный вывод";
+    if (stdoutErrno != 0) text += ": " + SystemErrorText(stdoutErrno);
+    PrintMessage(text, nullptr);
+  }
+  return status == kExitOk ? kExitStopped : status;
 }
 
 std::string Pick(const Options& options, const std::string& option, const StoredProperty& stored) {

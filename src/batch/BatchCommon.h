@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,7 +19,7 @@ namespace drs::batch {
 
 // Exit codes of every command.
 constexpr int kExitOk = 0;
-constexpr int kExitStopped = 1;  // a message stopped the operation
+constexpr int kExitStopped = 1;  // a message stopped the operation, or output was lost
 constexpr int kExitUsage = 2;
 
 struct Options {
@@ -31,20 +32,26 @@ struct Options {
 };
 
 // Parses "--name value" and "--flag" arguments; false with the reason on an
-// unknown option, a missing value or an option given twice.
+// unknown option, a missing value, an option given twice or a bound (--min,
+// --max) that is neither blank nor digits.
 bool ParseOptions(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
                   const std::set<std::string>& flagOptions, Options& options, std::string& error);
 
-// Prints every message on stderr, one per line (details indented), answers
-// questions "Нет" and counts the errors shown.
+// Prints every message and journal line on stderr, one per line (details
+// indented), answers questions "Нет" and counts the errors shown. A message
+// that says again what the journal line just printed said (the first few of
+// a message that may come once per input line are both) is not printed twice.
 class StderrMessages : public MessageHandler {
  public:
   int Show(const MessageRequest& request) override;
+  void JournalLine(const std::string& line) override;
   int Errors() const { return errors_; }
   void ResetErrors() { errors_ = 0; }
 
  private:
+  bool RepeatsJournalLine(const MessageRequest& request) const;
   int errors_ = 0;
+  std::optional<std::string> lastJournalLine_;  // printed last, nothing since
 };
 
 // The option's value, else the main window's stored property.
@@ -64,7 +71,8 @@ LoadOutcome LoadDeals(const Options& options, DealList& deals, StderrMessages& m
 // line. False with a message text when the file cannot be read.
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& error);
 
-// Writes to stdout in large pieces.
+// Writes to stdout in large pieces; after a failed write the rest is dropped
+// (FinishOutput reports it).
 class OutBuffer {
  public:
   ~OutBuffer() { Flush(); }
@@ -74,5 +82,13 @@ class OutBuffer {
  private:
   std::string buffer_;
 };
+
+// Flushes stdout, noting the reason when a write fails.
+void FlushStdout();
+// The exit status once the command is done: stdout is flushed, and when a
+// write to stdout or stderr failed (a full disk, a closed descriptor) what
+// was printed is incomplete, so success becomes kExitStopped, with a message
+// on stderr while stderr still takes one.
+int FinishOutput(int status);
 
 }  // namespace drs::batch

@@ -194,7 +194,7 @@ int RunExport(const std::vector<std::string>& args) {
   }
   outputView.Close();
   std::fprintf(control ? stderr : stdout, "Записей в выходном файле: %s\n", result.recordCountText.c_str());
-  std::fflush(stdout);
+  FlushStdout();
   // The export has said how many lines it could not write, the control totals
   // whether they agree.
   const int status =

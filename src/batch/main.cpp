@@ -32,10 +32,7 @@ void PrintUsage(std::FILE* to) {
   std::fprintf(to, "  drsprep-batch --version\n");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  drs::SetRussianDateNames();
+int Run(int argc, char** argv) {
   if (argc < 2) {
     PrintUsage(stderr);
     return drs::batch::kExitUsage;
@@ -63,4 +60,12 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "Неизвестная команда: %s\n", name.c_str());
   PrintUsage(stderr);
   return drs::batch::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  drs::SetRussianDateNames();
+  // What a script reads from us must be whole, or the exit status says so.
+  return drs::batch::FinishOutput(Run(argc, argv));
 }

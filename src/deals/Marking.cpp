@@ -210,12 +210,13 @@ bool IsRelatedRow(const DealGrid& grid, const ActiveFormat& format, int row) {
   return SameDeal(grid, format, row, row - 1) || SameDeal(grid, format, row, row + 1);
 }
 
+bool BoundDigitsOk(const std::string& text) {
+  return IsBlank(text) || std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 std::string CheckBoundDigits(std::string text) {
-  auto wrong = [](const std::string& t) {
-    return !IsBlank(t) && std::any_of(t.begin(), t.end(), [](char c) { return c < '0' || c > '9'; });
-  };
   int messages = 0;
-  while (wrong(text)) {
+  while (!BoundDigitsOk(text)) {
     size_t chars = CharCount(text);
     text.resize(ByteOffsetOfChar(text, chars - 1));
     ++messages;

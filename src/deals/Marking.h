@@ -79,6 +79,8 @@ bool SameDeal(const DealGrid& grid, const ActiveFormat& format, int a, int b);
 // The row belongs to one order with the row before or after it.
 bool IsRelatedRow(const DealGrid& grid, const ActiveFormat& format, int row);
 
+// A bound's text passes the digit check: blank, or digits 0-9 alone.
+bool BoundDigitsOk(const std::string& text);
 // The digit check of a bound edit: while the text is not blank and holds a
 // character other than 0-9, its last character is removed and
 // "Допустимы только цифры!!!" shown. Returns the text left.

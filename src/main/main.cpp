@@ -3,7 +3,9 @@
 
 #include "Version.h"
 #include "main/ui/TMMVBForm.h"
+#include "support/AppPaths.h"
 #include "support/Messages.h"
+#include "support/ui/GeneralError.h"
 #include "support/ui/GuiMessageHandler.h"
 #include "support/ui/RussianUi.h"
 #include "support/ui/TJrnlForm.h"
@@ -18,6 +20,14 @@ int main(int argc, char* argv[]) {
   QApplication::setQuitOnLastWindowClosed(false);
   drs::GuiMessageHandler messages;
   drs::ScopedMessageHandler installed(&messages);
+  // Settings and journal live in the home folder; without one the operator
+  // is told so, and nothing is put into the working folder instead.
+  if (!drs::RunGuarded([] {
+        drs::SettingsFolder();
+        drs::StateFolder();
+      })) {
+    return 1;
+  }
 
   drs::TMMVBForm form;
   QObject::connect(&form, &drs::TMMVBForm::Closed, &app, &QApplication::quit);

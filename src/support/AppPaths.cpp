@@ -1,30 +1,51 @@
 #include "support/AppPaths.h"
 
-#include <unistd.h>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
+#include "utils/Errors.h"
+#include "utils/FileIO.h"
 #include "utils/Utils.h"
 
 namespace drs {
 
-std::string SettingsFolder() {
-  std::string base;
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg) {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home && *home ? home : ".") + "/.config";
+namespace {
+
+bool IsAbsolute(const char* path) { return path && path[0] == '/'; }
+
+// "/home/a/" and "/home/a" name one folder; the root stays "/".
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// The program's folder in the base folder, created when missing.
+std::string ProgramFolder(const char* variable, const char* homeDefault, const char* what) {
+  const std::string base = XdgBaseFolder(variable, homeDefault);
+  if (base.empty()) {
+    throw EInOutError(std::string("Не найдена папка для ") + what + ": ни HOME, ни " + variable +
+                      " не задают полный путь к папке.");
   }
-  std::string folder = base + "/drsprep";
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  const std::string folder = base + "/drsprep";
+  // A folder that cannot be made shows up as the failure to write into it.
+  MakeFolders(folder);
   return folder;
 }
 
+}  // namespace
+
+std::string XdgBaseFolder(const char* variable, const char* homeDefault) {
+  const char* value = std::getenv(variable);
+  if (IsAbsolute(value)) return WithoutTrailingSlashes(value);
+  const char* home = std::getenv("HOME");
+  if (!IsAbsolute(home)) return {};
+  return WithoutTrailingSlashes(home) + "/" + homeDefault;
+}
+
+std::string SettingsFolder() { return ProgramFolder("XDG_CONFIG_HOME", ".config", "настроек"); }
+
 std::string SettingsFilePath() { return SettingsFolder() + "/drsprep.INI"; }
+
+std::string StateFolder() { return ProgramFolder("XDG_STATE_HOME", ".local/state", "журнала"); }
 
 std::string JournalFileName(const std::string& exeName) {
   size_t dot = exeName.rfind('.');
@@ -32,11 +53,6 @@ std::string JournalFileName(const std::string& exeName) {
   return exeName + ".jrn";
 }
 
-std::string JournalFilePath() {
-  std::string name = JournalFileName(ExeName());
-  std::string folder = ExePath();
-  if (::access(folder.c_str(), W_OK) == 0) return folder + name;
-  return SettingsFolder() + "/" + name;
-}
+std::string JournalFilePath() { return StateFolder() + "/" + JournalFileName(ExeName()); }
 
 }  // namespace drs

@@ -52,13 +52,16 @@ void RepeatedMessages::Error(const std::string& text) {
 void RepeatedMessages::ExceptionInfo(const std::exception& error, const std::string& caption,
                                      const std::string& journalPrefix) {
   const bool dialog = Next();
-  std::string line = journalPrefix;
-  for (const std::string& part : ErrorLines(error)) {
-    if (!line.empty() && !part.empty()) line += ' ';
-    line += part;
-  }
-  JournalLine(line);
+  JournalLine(JoinedLine(journalPrefix, ErrorLines(error)));
   if (dialog) ShowExceptionInfo(error, caption);
+}
+
+std::string JoinedLine(std::string first, const std::vector<std::string>& lines) {
+  for (const std::string& part : lines) {
+    if (!first.empty() && !part.empty()) first += ' ';
+    first += part;
+  }
+  return first;
 }
 
 int ShowMessDlg(const std::string& text, const std::vector<std::string>* details,

@@ -81,6 +81,9 @@ class RepeatedMessages {
 
 // The message lines of an error (its text split at line breaks).
 std::vector<std::string> ErrorLines(const std::exception& error);
+// The lines after `first` on one line, a blank between two non-empty parts:
+// how an error's lines go into the journal.
+std::string JoinedLine(std::string first, const std::vector<std::string>& lines);
 
 // Installs a handler for the life of the object (tests, batch runs).
 class ScopedMessageHandler {

@@ -218,6 +218,19 @@ bool RenameNew(const std::string& from, const std::string& to, std::string* erro
   return true;
 }
 
+bool MakeFolders(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  // Each missing folder from the top down; one made meanwhile by another
+  // program is as good as ours.
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string folder = path.substr(0, slash);
+    if (!folder.empty() && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) break;
+  }
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool RemoveFile(const std::string& path, std::string* error) {
   NoteFileChange();
   if (::unlink(path.c_str()) == 0) return true;

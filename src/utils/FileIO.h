@@ -23,6 +23,9 @@ int CreateTempBeside(const std::string& path, unsigned mode, std::string& tmp);
 bool RenameOver(const std::string& from, const std::string& to, std::string* error = nullptr);
 // Gives `from` the name `to` only while no file has it (EEXIST otherwise).
 bool RenameNew(const std::string& from, const std::string& to, std::string* error = nullptr);
+// Creates the folder and every missing folder above it, each open to its
+// owner alone (0700); true when the folder is there afterwards.
+bool MakeFolders(const std::string& path);
 // Removes a file; false (with the reason) when it cannot be removed.
 bool RemoveFile(const std::string& path, std::string* error = nullptr);
 // Bumped whenever this process replaces or removes a file through the

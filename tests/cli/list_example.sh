@@ -50,8 +50,12 @@ check "missing report exits 1" "[ $rc -eq 1 ]"
 check "missing report message" "grep -qx 'Файл $work/none.txt  не найден.' '$work/err4'"
 check "nothing on stdout" "[ ! -s '$work/out4' ]"
 
-"$batch" list --min 1a2 >/dev/null 2>"$work/err5"
-check "digit check of a bound" "[ \$(grep -c 'Допустимы только цифры!!!' '$work/err5') -eq 2 ]"
+# A stored bound passes the window's digit check (an option's is a usage error).
+mkdir -p "$work/stored/drsprep"
+sed 's/^MinClientEdit.Text=100/MinClientEdit.Text=1a2/' "$XDG_CONFIG_HOME/drsprep/drsprep.INI" \
+  >"$work/stored/drsprep/drsprep.INI"
+XDG_CONFIG_HOME=$work/stored "$batch" list >/dev/null 2>"$work/err5"
+check "digit check of a stored bound" "[ \$(grep -c 'Допустимы только цифры!!!' '$work/err5') -eq 2 ]"
 
 printf '[IntValues]\r\nFieldSep=0\r\n' >"$work/bad.ini"
 "$batch" list --format "$work/bad.ini" >/dev/null 2>"$work/err6"

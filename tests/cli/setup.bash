@@ -2,14 +2,15 @@
 # `set -u`:  . "$(dirname "$0")/setup.bash"
 # From the script's arguments (drsprep-batch, the source folder,
 # drs_gen_report): batch, src and gen; then a work folder removed on exit,
-# an empty settings folder in it (XDG_CONFIG_HOME), the failure counter and
+# an empty settings folder in it (XDG_CONFIG_HOME) and a state folder
+# (XDG_STATE_HOME), the failure counter and
 # the helpers below.
 batch=$1
 src=$2
 gen=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/cfg
+export XDG_CONFIG_HOME=$work/cfg XDG_STATE_HOME=$work/state
 mkdir -p "$XDG_CONFIG_HOME/drsprep"
 fails=0
 fail() { echo "FAIL: $*"; fails=$((fails + 1)); }

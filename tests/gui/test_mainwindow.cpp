@@ -110,6 +110,7 @@ class TestMainWindow : public QObject {
   void initTestCase() {
     QVERIFY(config_.isValid());
     qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+    qputenv("XDG_STATE_HOME", config_.filePath("state").toUtf8());
     scoped_ = std::make_unique<drs::ScopedMessageHandler>(&messages_);
   }
 
@@ -476,7 +477,8 @@ class TestMainWindow : public QObject {
     form->SetJournalForm(&journal);
     form->show();
     drs::TJournal* lines = journal.Journal1();
-    QCOMPARE(lines->FileName(), drs::JournalFilePath());
+    // In the state folder, never beside the program.
+    QCOMPARE(lines->FileName(), config_.filePath("state/drsprep/test_mainwindow.jrn").toStdString());
     QCOMPARE(lines->MaxLines(), 3000);
     auto* journalBtn = Child<QToolButton>(form.get(), "JournalBtn");
 

@@ -370,6 +370,7 @@ class TestWholeRoad : public QObject {
   void initTestCase() {
     QVERIFY(config_.isValid() && work_.isValid());
     qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+    qputenv("XDG_STATE_HOME", config_.filePath("state").toUtf8());
     scoped_ = std::make_unique<drs::ScopedMessageHandler>(&messages_);
     previousDir_ = QDir::currentPath();
     QVERIFY(QDir::setCurrent(work_.path()));
@@ -395,7 +396,7 @@ class TestWholeRoad : public QObject {
     settings.write(kept);
     settings.close();
 
-    // The journal file lives beside this program; a fresh one per run.
+    // The journal file lives in the state folder; a fresh one per run.
     QFile::remove(QString::fromStdString(drs::JournalFilePath()));
 
     ex_ = LoadExample();

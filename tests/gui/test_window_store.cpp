@@ -128,6 +128,20 @@ class TestWindowStore : public QObject {
     QVERIFY(!QFile::exists(QString::fromStdString(SettingsFilePath())));
   }
 
+  void withoutAHomeFolderTheWindowStillOpensAndKeepsNothing() {
+    // The message that there is no home folder is itself a window.
+    const QByteArray home = qgetenv("HOME");
+    qunsetenv("HOME");
+    qputenv("XDG_CONFIG_HOME", "relative");
+    {
+      TSampleForm form;
+      form.show();
+      form.edit->setText("5");
+    }
+    qputenv("HOME", home);
+    QVERIFY(!QFile::exists("relative"));
+  }
+
   void badStoredValuesLeaveControlsAlone() {
     IniFile ini(SettingsFilePath());
     ini.WriteString("TSampleForm", "CB_FieldSep.ItemIndex", "9");

@@ -17,6 +17,7 @@
 
 #include "profile/IniFile.h"
 #include "support/AppPaths.h"
+#include "utils/Errors.h"
 #include "utils/Utils.h"
 
 namespace drs {
@@ -49,7 +50,14 @@ std::string ClassSection(const QWidget* window) {
 WindowStore::WindowStore(QWidget* window, std::string section, std::string fileName)
     : window_(window), section_(std::move(section)), fileName_(std::move(fileName)) {
   if (section_.empty()) section_ = ClassSection(window);
-  if (fileName_.empty()) fileName_ = SettingsFilePath();
+  if (fileName_.empty()) {
+    try {
+      fileName_ = SettingsFilePath();
+    } catch (const EInOutError&) {
+      // No home folder: the window keeps nothing, so the message saying so
+      // can still be shown.
+    }
+  }
   window->installEventFilter(this);
 }
 
@@ -193,6 +201,7 @@ void WindowStore::Restore() {
 }
 
 void WindowStore::Save() {
+  if (fileName_.empty()) return;
   std::vector<std::pair<std::string, std::string>> values;
   for (const Item& item : items_) values.emplace_back(item.key, item.get());
   if (placement_ && window_) {

@@ -21,7 +21,8 @@ class WindowStore : public QObject {
 
  public:
   // `section` defaults to the window's class name without its namespace.
-  // `fileName` defaults to the settings file.
+  // `fileName` defaults to the settings file; without a settings folder
+  // nothing is restored or saved.
   explicit WindowStore(QWidget* window, std::string section = {}, std::string fileName = {});
   // Saves once more when the window is still shown (a window destroyed while
   // open). Keep the store a member of the window so the controls still exist.
