@@ -35,6 +35,7 @@ void Connection::Open() {
   if (rc != SQLITE_OK) throw EDBEngineError("Не могу запустить табличный движок");
   RegisterDbfModule(opened.get());
   db_ = std::move(opened);
+  made_.clear();
   folder_ = pending_;
 }
 
@@ -46,39 +47,47 @@ bool Connection::SetTableFile(const std::string& table, const std::string& path)
 }
 
 StatementHandle Connection::Prepare(const std::string& text) {
-  sqlite3* db = db_.get();
-  for (int attempt = 0; attempt < 64; ++attempt) {
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db, text.c_str(), int(text.size()), &raw, &tail);
-    StatementHandle st(raw);
-    if (rc == SQLITE_OK) {
-      if (!st) throw EDBEngineError("Пустой запрос");
-      for (; tail && *tail; ++tail)
-        if (!std::isspace(static_cast<unsigned char>(*tail)) && *tail != ';')
-          throw EDBEngineError("В запросе больше одного оператора\nЗапрос: " + text);
-      return st;
-    }
-    std::string msg = sqlite3_errmsg(db);
-    const std::string missing = "no such table: ";
-    if (msg.rfind(missing, 0) != 0) throw EDBEngineError(EngineMessage(msg, text));
-    std::string name = msg.substr(missing.size());
-    if (name.rfind("main.", 0) == 0) name = name.substr(5);
-    auto named = tableFiles_.find(FoldCase(name));
-    std::string file =
-        named != tableFiles_.end() ? ResolveNamedFile(named->second) : ResolveTableFile(folder_, name);
-    std::string literal = "'";
-    for (char c : file) literal += c == '\'' ? std::string("''") : std::string(1, c);
-    literal += "'";
-    std::string create = "CREATE VIRTUAL TABLE main." + QuoteIdentifier(name) + " USING dbf(" + literal + ")";
-    char* err = nullptr;
-    if (sqlite3_exec(db, create.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-      std::string e = err ? err : "Не могу открыть таблицу " + name;
-      sqlite3_free(err);
-      throw EDBEngineError(EngineMessage(e, text));
-    }
+  // Tables are made on first use: when the statement does not prepare, the
+  // ones it names that have files are made and it is prepared once more.
+  StatementHandle st = TryPrepare(text);
+  if (st) return st;
+  for (const std::string& name : TableNamesIn(text)) MakeTable(name, text);
+  st = TryPrepare(text);
+  if (!st) throw EDBEngineError(EngineMessage(sqlite3_errmsg(db_.get()), text));
+  return st;
+}
+
+StatementHandle Connection::TryPrepare(const std::string& text) {
+  sqlite3_stmt* raw = nullptr;
+  const char* tail = nullptr;
+  const int rc = sqlite3_prepare_v2(db_.get(), text.c_str(), int(text.size()), &raw, &tail);
+  StatementHandle st(raw);
+  if (rc != SQLITE_OK) return StatementHandle();
+  if (!st) throw EDBEngineError("Пустой запрос");
+  for (; tail && *tail; ++tail)
+    if (!std::isspace(static_cast<unsigned char>(*tail)) && *tail != ';')
+      throw EDBEngineError("В запросе больше одного оператора\nЗапрос: " + text);
+  return st;
+}
+
+void Connection::MakeTable(const std::string& name, const std::string& text) {
+  const std::string key = FoldCase(name);
+  if (made_.count(key)) return;
+  auto named = tableFiles_.find(key);
+  const std::string file =
+      named != tableFiles_.end() ? ResolveNamedFile(named->second) : ResolveTableFile(folder_, name);
+  std::string literal = "'";
+  for (char c : file) literal += c == '\'' ? std::string("''") : std::string(1, c);
+  literal += "'";
+  const std::string create =
+      "CREATE VIRTUAL TABLE main." + QuoteIdentifier(name) + " USING dbf(" + literal + ")";
+  char* err = nullptr;
+  if (sqlite3_exec(db_.get(), create.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+    std::string e = err ? err : "Не могу открыть таблицу " + name;
+    sqlite3_free(err);
+    throw EDBEngineError(EngineMessage(e, text));
   }
-  throw EDBEngineError("Слишком много таблиц в запросе\nЗапрос: " + text);
+  made_.insert(key);
 }
 
 const char* Connection::ErrorMessage() const { return sqlite3_errmsg(db_.get()); }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 #include "engine/SqliteHandle.h"
@@ -44,12 +45,17 @@ class Connection {
 
  private:
   bool StaleAfterResolving(const std::string& database);
+  // The statement, or none when SQLite refuses it.
+  StatementHandle TryPrepare(const std::string& text);
+  // The table `name` made from its file (EDBEngineError when it has none).
+  void MakeTable(const std::string& name, const std::string& text);
 
   DbHandle db_;
   std::string folder_;                             // folder the connection's tables resolve in
   std::string name_;                               // the database name it was last resolved from
   std::string pending_;                            // folder the next Open is for
   std::map<std::string, std::string> tableFiles_;  // folded table name -> file
+  std::set<std::string> made_;                     // folded names of the tables made
 };
 
 }  // namespace drs

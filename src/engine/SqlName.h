@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace drs {
 
@@ -18,5 +19,10 @@ std::string MacroTableName(const std::string& table);
 // table name, bare or in double quotes, then nothing but blanks and ";" (any
 // letter case). False for every other statement.
 bool WholeTableDelete(std::string_view sql, std::string& table);
+
+// The tables a statement names: after FROM (a list), JOIN, INTO and UPDATE;
+// quoted names unquoted, a schema dropped. Subqueries' tables come as they
+// are met; names that are no table (a common table expression) may come too.
+std::vector<std::string> TableNamesIn(std::string_view sql);
 
 }  // namespace drs

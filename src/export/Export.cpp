@@ -20,6 +20,7 @@
 #include "support/Progress.h"
 #include "utils/FileIO.h"
 #include "utils/Interrupt.h"
+#include "utils/TextCase.h"
 
 namespace drs {
 
@@ -79,11 +80,15 @@ std::string NewFilePath(const std::string& file) {
 
 void PrepareStatement(TQuery& query, const TableLocation& loc, const std::string& file,
                       const std::string& sql) {
+  // SQLite takes no table without a name nor one named sqlite_...: such a
+  // file is named for the statement by a name of its own.
+  std::string table = loc.table;
+  if (table.empty() || FoldCase(table).rfind("sqlite_", 0) == 0) table = "drs_output_table";
   query.Close();
   query.SetDatabaseName(loc.folder);
-  query.SetTableFile(loc.table, file);
+  query.SetTableFile(table, file);
   query.SetSQL(sql);
-  query.SetMacro("M", MacroTableName(loc.table));
+  query.SetMacro("M", MacroTableName(table));
   query.RegenerateSQL();
 }
 
@@ -280,9 +285,10 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
           control.Refused(lines, line);
         }
         if (Interrupted())
-          throw EProgressTerminate(" Экспорт данных", ProgressCounterText(static_cast<long long>(i + 1),
-                                                                         static_cast<long long>(n)),
-                                   static_cast<long long>(i + 1));
+          throw EProgressTerminate(
+              " Экспорт данных",
+              ProgressCounterText(static_cast<long long>(i + 1), static_cast<long long>(n)),
+              static_cast<long long>(i + 1));
         progress.ShowProgress(0, static_cast<long long>(i + 1), static_cast<long long>(n));
       }
       result.failedLines = refusals.size();
