@@ -1,8 +1,13 @@
 #include "export/Export.h"
 
+#include <algorithm>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 
 #include "deals/DealList.h"
+#include "engine/DbfFile.h"
+#include "engine/EDBEngineError.h"
 #include "engine/Query.h"
 #include "engine/TablePath.h"
 #include "export/ExportLines.h"
@@ -224,7 +229,15 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     }
   }
 
-  control.Start(loc.folder, loc.table, path);
+  // glue until TableWriter: the record numbers this export inserted, in
+  // runs, so that only these are read back.
+  std::vector<std::pair<int64_t, int64_t>> inserted;
+  auto wrote = [&inserted](int64_t record) {
+    if (!inserted.empty() && inserted.back().second + 1 == record)
+      inserted.back().second = record;
+    else
+      inserted.emplace_back(record, record);
+  };
 
   GroupedInsert insert(loc.folder, kInsertDeal, loc.table, kWriteFailed);
   insert.Query().SetTableFile(loc.table, path);
@@ -254,10 +267,11 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
         params.SetFloat(qty, line.quantity);
         params.SetString(sdel, lines.Number(line));
         insert.Execute();
-        control.Wrote(params.LastInsertRowId());
+        wrote(params.LastInsertRowId());
         ++written;
       } catch (const EDBEngineError& e) {
         if (e.RowOnly()) {
+          control.Refused(lines, line);  // glue until TableWriter: refused by its insert
           rowErrors.ExceptionInfo(e, kWriteFailed, "Строка " + std::to_string(i + 1) + ":");
         } else {
           ShowExceptionInfo(e, kWriteFailed);
@@ -281,7 +295,32 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
   } else {
     progress.WaitDone();
   }
-  result.control = control.Finish();
+  // glue until TableWriter: the inserted records read back from the table
+  // by their numbers (rows another writer appends meanwhile are not this
+  // export's).
+  std::shared_ptr<DbfFile> file;
+  std::vector<DbfField> fields;
+  try {
+    file = DbfFile::Acquire(path);
+    if (!file->Current(true)) file = DbfFile::Acquire(path);
+    fields = file->Fields();
+  } catch (const EDBEngineError&) {
+    file.reset();  // the reading back tells why
+  }
+  result.control = control.Finish(fields, [&](const std::function<void(const char*, uint32_t)>& visit) {
+    if (!file) file = DbfFile::Acquire(path);
+    const uint32_t chunk = std::max<uint32_t>(1, (1u << 20) / file->RecordLength());
+    std::string buffer;
+    for (const auto& [first, last] : inserted) {
+      const int64_t end = std::min<int64_t>(last, file->RecordCount());
+      for (int64_t at = std::max<int64_t>(first, 1); at <= end;) {
+        const uint32_t n = uint32_t(std::min<int64_t>(chunk, end - at + 1));
+        file->ReadRecords(uint32_t(at - 1), n, buffer);
+        visit(buffer.data(), n);
+        at += n;
+      }
+    }
+  });
 
   if (OpenOutputView(outputView, settings.outFileName)) {
     try {
