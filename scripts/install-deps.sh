@@ -14,7 +14,7 @@ PKGS=(
   clang libclang-rt-14-dev clang-format
   file qt6-translations-l10n
   xvfb xauth fonts-dejavu-core
-  shapelib gdal-bin
+  shapelib gdal-bin python3-dbfread
 )
 $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends "${PKGS[@]}"
