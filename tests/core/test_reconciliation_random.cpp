@@ -9,6 +9,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DbfBytes.h"
@@ -34,12 +35,12 @@ constexpr int kReports = 2000, kAltered = 1000;
 
 // The alteration runs where the written records are on disk and before they
 // are read back: given the file, where the export's records start, how many
-// there are and their length.
+// there are and their length (the shape of TableWriter::ReadBackHook).
 using Alteration = std::function<void(const std::string& file, uint64_t firstRecordAt, uint32_t records,
                                       uint16_t recordLength)>;
 
-// Runs the alteration after the last insert (the records are in the table
-// then), with the records of this export.
+// Until the export writes through TableWriter: runs the alteration after the
+// last insert, when the records are the table's last ones.
 class AlteringProgress : public SilentProgress {
  public:
   void WaitDone() override {
@@ -213,6 +214,9 @@ class RandomReconciliationTest : public ::testing::Test {
     return ExportMarkedDeals(f.Source(), settings, progress, view);
   }
 
+  // Every later export alters one value before its records are read back.
+  void Plant(Alteration alter) { progress.alter = std::move(alter); }
+
   test::TempDir dir;
   ExportSettings settings;
   test::RecordingMessages messages;
@@ -258,7 +262,7 @@ TEST_F(RandomReconciliationTest, OneValueAlteredBeforeTheReadingBackIsAlwaysCaug
     const std::vector<FieldSpec> fields = RandomColumns(rng);
     settings.squeezeOrders = rng() % 2;
     settings.squeezeClients = rng() % 2;
-    progress.alter = OneValueChanged(fields, rng);
+    Plant(OneValueChanged(fields, rng));
     const ExportResult result = Run(f, fields, rng() % 3);
     if (!result.control) continue;
     ++runs;
@@ -266,7 +270,7 @@ TEST_F(RandomReconciliationTest, OneValueAlteredBeforeTheReadingBackIsAlwaysCaug
         !messages.shown.empty() && messages.shown.back().text == "Контрольные суммы не сходятся";
     if (result.control->Agrees() || !shown) ++missed;
   }
-  progress.alter = nullptr;
+  Plant(nullptr);
   EXPECT_GT(runs, kAltered * 3 / 4);
   EXPECT_EQ(missed, 0) << "of " << runs << " exports";
 }
