@@ -79,8 +79,8 @@ for path in sys.argv[1:]:
 EOF
 }
 
-# A table made by a run left alone, checked by other readers: as many rows
-# for dbfdump and ogrinfo as its header counts.
+# A table made by a run left alone, checked by other readers: dbfdump and
+# ogrinfo read the same rows, at least as many as given.
 sound() {  # table, rows expected at least
   local n
   n=$(dbfdump -m "$1" 2>/dev/null | grep -c '^Record: ')
@@ -136,6 +136,11 @@ for r in "$old" "${new[@]}" "$oldclob" "$newclob"; do
   [ "${r%%	*}" = "${r#*	}" ] || { echo "FAIL: the two readers disagree on a table left alone: $r"; exit 1; }
 done
 
+# The turnovers' own time, and the size of the output table they follow.
+turnover_ms=$((ms[turnovers] - ms[overwrite]))
+[ $turnover_ms -ge 50 ] || turnover_ms=50
+whole=$(stat -c %s "$work/ref/turnovers/OUT.DBF")
+
 # Is the reading of a table one of those allowed?
 one_of() {  # reading, allowed...
   local r=$1 a
@@ -160,18 +165,33 @@ while [ $kills -lt "$kills_wanted" ] && [ $runs -lt $((kills_wanted * 3)) ]; do
     turnovers) mode=overwrite; cp "$work/oldclob.dbf" "$d/CLOb.DBF" ;;
   esac
   [ $kind = create ] || cp "$work/old.dbf" "$d/OUT.DBF"
-  # Turnovers are killed after the export's own time, while they are written.
-  from=0
-  [ $kind = turnovers ] && from=$((ms[overwrite] * 9 / 10))
-  span=$((ms[$kind] - from))
-  [ $span -gt 0 ] || span=1
-  delay_ms=$((from + (RANDOM * 32768 + RANDOM) % span))
   if [ $kind = turnovers ]; then
     (export_in "$d" $mode "$work/deals.txt" --turnovers by-account) >/dev/null 2>&1 &
+    pid=$!
+    # Turnovers are killed once the output table is whole, while they are
+    # summed; or, every other time, once CLOb.DBF or a file beside it for it
+    # is written.
+    clob_was=$(stat -c %s.%i "$d/CLOb.DBF")
+    for ((w = 0; w < ms[turnovers]; ++w)); do
+      if [ $((runs / 4 % 2)) = 0 ]; then
+        [ "$(stat -c %s "$d/OUT.DBF" 2>/dev/null)" = "$whole" ] && break
+      else
+        [ "$(stat -c %s.%i "$d/CLOb.DBF" 2>/dev/null)" != "$clob_was" ] && break
+        compgen -G "$d/.CLOb.DBF.*.tmp~" >/dev/null && break
+      fi
+      kill -0 $pid 2>/dev/null || break
+      sleep 0.002
+    done
+    if [ $((runs / 4 % 2)) = 0 ]; then
+      delay_ms=$(((RANDOM * 32768 + RANDOM) % (turnover_ms + 1)))
+    else
+      delay_ms=$((RANDOM % 4))
+    fi
   else
     (export_in "$d" $mode "$work/deals.txt") >/dev/null 2>&1 &
+    pid=$!
+    delay_ms=$(((RANDOM * 32768 + RANDOM) % (ms[$kind] + 1)))
   fi
-  pid=$!
   sleep "$(printf '%d.%03d' $((delay_ms / 1000)) $((delay_ms % 1000)))"
   kill -KILL $pid 2>/dev/null
   wait $pid 2>/dev/null
@@ -179,9 +199,11 @@ while [ $kills -lt "$kills_wanted" ] && [ $runs -lt $((kills_wanted * 3)) ]; do
     kills=$((kills + 1))
     killed[$kind]=$((${killed[$kind]:-0} + 1))
     how="killed after ${delay_ms} ms"
+    [ $kind = turnovers ] && how="$how of the turnovers"
   else
     how="ended before the kill at ${delay_ms} ms"
-    ms[$kind]=$((ms[$kind] * 3 / 4))  # the machine may be quicker now
+    # The machine may be quicker now.
+    if [ $kind = turnovers ]; then turnover_ms=$((turnover_ms * 3 / 4)); else ms[$kind]=$((ms[$kind] * 3 / 4)); fi
   fi
   got=$(readings "$d/OUT.DBF")
   verdict="the table as before"
