@@ -15,7 +15,7 @@ PKGS=(
   file qt6-translations-l10n
   librsvg2-bin appstream lintian
   xvfb xauth fonts-dejavu-core
-  shapelib gdal-bin
+  shapelib gdal-bin python3-dbfread
 )
 $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends "${PKGS[@]}"

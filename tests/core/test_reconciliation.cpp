@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <functional>
 
+#include "DbfBytes.h"
 #include "ExportFixture.h"
 #include "TempDir.h"
+#include "engine/DbfFormat.h"
 #include "engine/Query.h"
 #include "engine/TableWriter.h"
 #include "export/Export.h"
@@ -143,6 +145,12 @@ TEST_F(ReconciliationTest, ARecordChangedBeforeItIsReadBackIsAMismatch) {
        {"СБЕР S: штук 30, записано 20; сумма 7504.00, записано 5002.00",
         "СБЕР B: штук 0, записано 10; сумма 0.00, записано 2502.00"}},
       {"a row marked deleted", 4, 0, "*", {"LKOH S: штук 100, записано 0; сумма 650000.00, записано 0.00"}},
+      {"a price up by its last decimal",
+       2,
+       73,
+       "           250.10001",
+       {"СБЕР S: штук 30, записано 30; сумма 7504.00, записано 7504.00; сумма цен 500.3, записано "
+        "500.30001"}},
   };
   ASSERT_TRUE(Run(SixDeals()).Succeeded());
   const std::string before = test::ReadBytes(settings.outFileName);
@@ -179,6 +187,75 @@ TEST_F(ReconciliationTest, ARecordChangedBeforeItIsReadBackIsAMismatch) {
   EXPECT_FALSE(gone.finished);
   EXPECT_EQ(messages.shown.back().text, "Ошибка записи в выходной файл");
   EXPECT_TRUE(test::ReadBytes(settings.outFileName).empty());
+}
+
+// The control on its own: the lines of a build, some written as records a
+// table of the output columns holds, some refused before writing.
+TEST(ExportControlTest, MarkedDealsAreTheLinesWrittenAndRefused) {
+  const std::vector<test::FieldSpec> fields = {
+      {"CLIENTID", 'C', 16, 0}, {"TICKER", 'C', 50, 0}, {"OPERTYPE", 'N', 6, 0}, {"PRICE", 'N', 20, 5},
+      {"QTY", 'N', 20, 5},      {"DATES", 'D', 8, 0},   {"SDEL", 'C', 11, 0},    {"BROCID", 'C', 16, 0}};
+  std::vector<DbfField> dbfFields;
+  for (const test::FieldSpec& f : fields)
+    dbfFields.push_back({f.name, f.type, 0, uint8_t(f.length), uint8_t(f.decimals)});
+  DbfLayout(dbfFields);
+  // Lot 1 and a quarter lot: the line holds 0.3 pieces; 1/3 lot: 0.3 too.
+  DealsFixture f({{"1001", "GAZP", "B", "100.50", "10", "77"},
+                  {"1001", "X", "B", "7.125", "0.25", "78"},
+                  {"1001", "X", "B", "7", "0.333", "79"},
+                  {"1002", "СБЕР", "S", "250.10", "2", "80"}});
+  f.lists.ParseLine("@X=1;", 1);
+  struct Case {
+    const char* what;
+    std::vector<int> written, refused;  // lines by number
+    bool agrees;
+    Texts journal;  // the journal's lines of X B and of the total
+  } cases[] = {
+      {"all written",
+       {0, 1, 2, 3},
+       {},
+       true,
+       {"X B: сделок 2, лотов 0.583, штук 0.6, сумма 4.24; записано строк 2, штук 0.6, сумма 4.24",
+        "ИТОГО: сделок 4, лотов 12.583, штук 1200.6, сумма 150524.24; записано строк 4, штук 1200.6, сумма "
+        "150524.24"}},
+      {"one refused",
+       {0, 2, 3},
+       {1},
+       true,
+       {"X B: сделок 2, лотов 0.583, штук 0.6, сумма 4.24; записано строк 1, штук 0.3, сумма 2.10; отклонено "
+        "строк 1, штук 0.3, сумма 2.14",
+        "ИТОГО: сделок 4, лотов 12.583, штук 1200.6, сумма 150524.24; записано строк 3, штук 1200.3, сумма "
+        "150522.10; отклонено строк 1, штук 0.3, сумма 2.14"}},
+      {"one neither written nor refused", {0, 2, 3}, {}, false, {}},
+      {"one written and refused", {0, 1, 2, 3}, {1}, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ExportLines lines(f.Source());
+    ExportControl control(f.Source(), false);
+    ASSERT_FALSE(lines.Build(false, &control));
+    std::string records;
+    for (int i : c.written) {
+      const ExportLine& line = lines.Lines()[size_t(i)];
+      records += test::RecordBytes(
+          fields, {std::string(lines.Account(line)), std::string(lines.Ticker(line)),
+                   std::to_string(OperTypeOf(lines.OperCode(line))), FormatFixed(line.price, 3),
+                   FormatFixed(line.quantity, 1), "20261207", std::string(lines.Number(line)), "BRK01"});
+    }
+    for (int i : c.refused) control.Refused(lines, lines.Lines()[size_t(i)]);
+    RecordingMessages messages;
+    ScopedMessageHandler scope(&messages);
+    const Reconciliation result = control.Finish(
+        dbfFields, [&](const auto& visit) { visit(records.data(), uint32_t(c.written.size())); });
+    EXPECT_TRUE(result.checked);
+    EXPECT_EQ(result.Agrees(), c.agrees);
+    ExportControl::ShowDifferences(result);
+    EXPECT_EQ(messages.shown.size(), c.agrees ? 0u : 1u);
+    if (c.journal.empty()) continue;
+    const Texts journal = result.JournalLines("DEALS");
+    EXPECT_EQ(journal[3], c.journal[0]);
+    EXPECT_EQ(journal[6], c.journal[1]);
+  }
 }
 
 }  // namespace
