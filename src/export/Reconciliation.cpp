@@ -73,6 +73,32 @@ bool ReadUnits(std::string_view text, PieceUnits& units) {
     negative = text.front() == '-';
     text.remove_prefix(1);
   }
+  // Most texts have at most 18 digits: summed in 64 bits, no wider product.
+  if (text.size() <= 19) {
+    uint64_t quick = 0;
+    int places = -1, count = 0;
+    bool plain = true;
+    for (char c : text) {
+      if (c == '.' || c == ',') {
+        if (places >= 0) return false;
+        places = 0;
+      } else if (c >= '0' && c <= '9') {
+        quick = quick * 10 + uint64_t(c - '0');
+        ++count;
+        if (places >= 0 && ++places > kPieceDecimals) plain = false;
+      } else {
+        return false;
+      }
+    }
+    if (count == 0) return false;
+    if (plain) {
+      for (int d = std::max(places, 0); d < kPieceDecimals; ++d) quick *= 10;
+      if (count + kPieceDecimals - std::max(places, 0) <= 19) {
+        units = negative ? -PieceUnits(quick) : PieceUnits(quick);
+        return true;
+      }
+    }
+  }
   PieceUnits value = 0;
   int decimals = -1;  // none yet: no point seen
   bool digits = false;

@@ -161,7 +161,7 @@ while [ $kills -lt "$kills_wanted" ] && [ $runs -lt $((kills_wanted * 3)) ]; do
   mode=$kind
   before=$old
   case $kind in
-    create) mode=overwrite; before=none ;;
+    create) mode=overwrite; before=$'none\tnone' ;;
     turnovers) mode=overwrite; cp "$work/oldclob.dbf" "$d/CLOb.DBF" ;;
   esac
   [ $kind = create ] || cp "$work/old.dbf" "$d/OUT.DBF"
