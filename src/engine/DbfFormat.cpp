@@ -162,12 +162,20 @@ bool QuickFixed(double d, int decimals, char* out, size_t& n) {
   uint64_t v = uint64_t(whole) + (p - whole > 0.5 ? 1 : 0);
   n = 0;
   if (d < 0 && v != 0) out[n++] = '-';
-  char digits[24];
-  int len = 0;
-  for (; v > 0 || len <= decimals; v /= 10) digits[len++] = char('0' + v % 10);
-  for (int i = len - 1; i >= 0; --i) {
-    out[n++] = digits[i];
-    if (i == decimals && decimals > 0) out[n++] = '.';
+  // The units' digits after zeros enough for one digit before the point:
+  // 5 units of two decimals are "0.05".
+  char digits[24], units[48];
+  const int count = int(std::to_chars(digits, digits + sizeof digits, v).ptr - digits);
+  const int pad = std::max(0, decimals + 1 - count);
+  std::memset(units, '0', size_t(pad));
+  std::memcpy(units + pad, digits, size_t(count));
+  const int before = pad + count - decimals;
+  std::memcpy(out + n, units, size_t(before));
+  n += size_t(before);
+  if (decimals > 0) {
+    out[n++] = '.';
+    std::memcpy(out + n, units + before, size_t(decimals));
+    n += size_t(decimals);
   }
   return true;
 }

@@ -25,6 +25,14 @@ DbfValue Real(double value) {
   return v;
 }
 
+// 1 or 0: as an integer every column kind takes it as it takes the number.
+DbfValue Integer(int value) {
+  DbfValue v;
+  v.kind = DbfValue::Kind::Int;
+  v.integer = value;
+  return v;
+}
+
 // A numeric field with fewer decimals than the value has would round it: the
 // line is refused instead of written with other digits.
 void CheckDecimals(const DbfField& f, double value, int valueDecimals, const char* what) {
@@ -83,7 +91,7 @@ void OutputRecords::Encode(const ExportLines& lines, const ExportLine& line, cha
   std::memcpy(record, blank_.data(), blank_.size());
   EncodeDbfField(*clientId_, Text(lines.Account(line)), record);
   EncodeDbfField(*ticker_, Text(lines.Ticker(line)), record);
-  EncodeDbfField(*operType_, Real(OperTypeOf(lines.OperCode(line))), record);
+  EncodeDbfField(*operType_, Integer(OperTypeOf(lines.OperCode(line))), record);
   EncodeDbfField(*price_, Real(line.price), record);
   EncodeDbfField(*qty_, Real(line.quantity), record);
   EncodeDbfField(*sdel_, Text(lines.Number(line)), record);
