@@ -134,6 +134,8 @@ class TestWindowStore : public QObject {
     ini.WriteString("TSampleForm", "CE_Lot.Value", "abc");
     ini.WriteString("TSampleForm", "WriteModeRadioGroup.ItemIndex", "-5");
     ini.WriteString("TSampleForm", "Width", "0");
+    // A check box kept by name reads as drsprep-batch reads it.
+    ini.WriteString("TSampleForm", "SqueeseClaineCheckBox.Checked", "True");
     TSampleForm form;
     form.combo->setCurrentIndex(1);
     form.spin->setValue(10);
@@ -143,6 +145,7 @@ class TestWindowStore : public QObject {
     QCOMPARE(form.spin->value(), 10);
     QVERIFY(form.first->isChecked());
     QCOMPARE(form.size(), QSize(300, 350));
+    QVERIFY(form.check->isChecked());
   }
 
   void unsupportedPropertyIsRefused() {

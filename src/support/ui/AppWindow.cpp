@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <algorithm>
+#include <vector>
 
 namespace drs {
 
@@ -12,6 +13,27 @@ namespace {
 QPointer<QWidget>& Registered() {
   static QPointer<QWidget> window;
   return window;
+}
+
+bool Framed(const QWidget* window) {
+  return window->testAttribute(Qt::WA_WState_Created) && window->frameGeometry() != window->geometry();
+}
+
+QMargins OwnFrame(const QWidget* window) {
+  const QRect f = window->frameGeometry();
+  const QRect g = window->geometry();
+  return {g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom()};
+}
+
+// The place the window takes with its frame, framed or not yet.
+QRect FrameRect(const QWidget* window) {
+  if (Framed(window)) return window->frameGeometry();
+  return window->geometry().marginsAdded(WindowFrame(window));
+}
+
+long long Overlap(const QRect& a, const QRect& b) {
+  const QRect common = a.intersected(b);
+  return common.isEmpty() ? 0 : static_cast<long long>(common.width()) * common.height();
 }
 }  // namespace
 
@@ -25,17 +47,60 @@ QWidget* AppMainWindow() {
   return nullptr;
 }
 
-void PlaceBesideAppWindow(QWidget* window) {
+QMargins WindowFrame(const QWidget* window) {
+  if (Framed(window)) return OwnFrame(window);
+  const QWidget* main = AppMainWindow();
+  if (main && main != window && main->isVisible() && Framed(main)) return OwnFrame(main);
+  return {};
+}
+
+void MoveWindowFrame(QWidget* window, QPoint framePos) {
+  // Before the native window exists, and once it has a frame, Qt places the
+  // frame itself; in between it would place the inside corner there.
+  if (!window->testAttribute(Qt::WA_WState_Created) || Framed(window)) {
+    window->move(framePos);
+    return;
+  }
+  const QMargins frame = WindowFrame(window);
+  window->move(framePos + QPoint(frame.left(), frame.top()));
+}
+
+bool CoversAppWindow(const QWidget* window, const QWidget* other) {
+  const QRect place = FrameRect(window);
+  const QWidget* main = AppMainWindow();
+  if (main && main != window && main->isVisible() && place.intersects(FrameRect(main))) return true;
+  return other && other != window && other->isVisible() && place.intersects(FrameRect(other));
+}
+
+void PlaceBesideAppWindow(QWidget* window, const QWidget* avoid) {
   QWidget* main = AppMainWindow();
   if (!main || main == window || !main->isVisible()) return;
-  const QRect m = main->frameGeometry();
+  const QRect m = FrameRect(main);
   const QRect avail = main->screen()->availableGeometry();
-  const QSize size = window->frameGeometry().size();
-  int x = m.right() + 1;
-  if (x + size.width() > avail.right() + 1) x = m.left() - size.width();
-  if (x < avail.left()) x = std::max(avail.left(), avail.right() + 1 - size.width());
-  const int y = std::clamp(m.top(), avail.top(), std::max(avail.top(), avail.bottom() + 1 - size.height()));
-  window->move(x, y);
+  const QSize size = FrameRect(window).size();
+  const int w = std::min(size.width(), avail.width());
+  const int h = std::min(size.height(), avail.height());
+  auto onScreen = [&](int x, int y) {
+    return QRect(std::clamp(x, avail.left(), avail.right() + 1 - w),
+                 std::clamp(y, avail.top(), avail.bottom() + 1 - h), w, h);
+  };
+  const std::vector<QRect> places = {
+      onScreen(m.right() + 1, m.top()),    // right
+      onScreen(m.left() - w, m.top()),     // left
+      onScreen(m.left(), m.bottom() + 1),  // below
+      onScreen(m.left(), m.top() - h),     // above
+  };
+  const QRect other = avoid && avoid != window && avoid->isVisible() ? FrameRect(avoid) : QRect();
+  // The first place that covers nothing; else the one that covers least of
+  // the main window, then of the other window.
+  const QRect* best = nullptr;
+  std::pair<long long, long long> bestCost;
+  for (const QRect& place : places) {
+    const std::pair<long long, long long> cost{Overlap(place, m), Overlap(place, other)};
+    if (!best || cost < bestCost) best = &place, bestCost = cost;
+    if (cost == std::pair<long long, long long>{0, 0}) break;
+  }
+  MoveWindowFrame(window, best->topLeft());
 }
 
 }  // namespace drs
