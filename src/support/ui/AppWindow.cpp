@@ -65,14 +65,38 @@ void MoveWindowFrame(QWidget* window, QPoint framePos) {
   window->move(framePos + QPoint(frame.left(), frame.top()));
 }
 
-bool CoversAppWindow(const QWidget* window, const QWidget* other) {
+namespace {
+// The program's shown windows other than `window` and the main window.
+std::vector<const QWidget*> OtherWindows(const QWidget* window, const QWidget* main) {
+  std::vector<const QWidget*> others;
+  for (const QWidget* w : QApplication::topLevelWidgets()) {
+    const Qt::WindowType type = w->windowType();
+    if (w == window || w == main || !w->isVisible() || (type != Qt::Window && type != Qt::Dialog)) continue;
+    others.push_back(w);
+  }
+  return others;
+}
+}  // namespace
+
+bool CoversAppWindow(const QWidget* window) {
   const QRect place = FrameRect(window);
   const QWidget* main = AppMainWindow();
   if (main && main != window && main->isVisible() && place.intersects(FrameRect(main))) return true;
-  return other && other != window && other->isVisible() && place.intersects(FrameRect(other));
+  for (const QWidget* other : OtherWindows(window, main))
+    if (place.intersects(FrameRect(other))) return true;
+  return false;
 }
 
-void PlaceBesideAppWindow(QWidget* window, const QWidget* avoid) {
+QWidget* AskingWindow() {
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) return modal;
+  QWidget* active = QApplication::activeWindow();
+  if (active && active->isVisible() &&
+      (active->windowType() == Qt::Window || active->windowType() == Qt::Dialog))
+    return active;
+  return AppMainWindow();
+}
+
+void PlaceBesideAppWindow(QWidget* window) {
   QWidget* main = AppMainWindow();
   if (!main || main == window || !main->isVisible()) return;
   const QRect m = FrameRect(main);
@@ -84,21 +108,20 @@ void PlaceBesideAppWindow(QWidget* window, const QWidget* avoid) {
     return QRect(std::clamp(x, avail.left(), avail.right() + 1 - w),
                  std::clamp(y, avail.top(), avail.bottom() + 1 - h), w, h);
   };
-  const std::vector<QRect> places = {
+  const QRect places[] = {
       onScreen(m.right() + 1, m.top()),    // right
       onScreen(m.left() - w, m.top()),     // left
       onScreen(m.left(), m.bottom() + 1),  // below
       onScreen(m.left(), m.top() - h),     // above
   };
-  const QRect other = avoid && avoid != window && avoid->isVisible() ? FrameRect(avoid) : QRect();
-  // The first place that covers nothing; else the one that covers least of
-  // the main window, then of the other window.
+  std::vector<QRect> others;
+  for (const QWidget* other : OtherWindows(window, main)) others.push_back(FrameRect(other));
   const QRect* best = nullptr;
   std::pair<long long, long long> bestCost;
   for (const QRect& place : places) {
-    const std::pair<long long, long long> cost{Overlap(place, m), Overlap(place, other)};
+    std::pair<long long, long long> cost{Overlap(place, m), 0};
+    for (const QRect& other : others) cost.second += Overlap(place, other);
     if (!best || cost < bestCost) best = &place, bestCost = cost;
-    if (cost == std::pair<long long, long long>{0, 0}) break;
   }
   MoveWindowFrame(window, best->topLeft());
 }

@@ -16,12 +16,16 @@ void SetAppMainWindow(QWidget* window);
 QWidget* AppMainWindow();
 
 // Puts a window beside the main window, on the screen: right of it, else
-// left of it, else below or above it; where none of these fits, where it
-// covers least of the main window. `avoid` is one more window it should
-// not cover (none when null).
-void PlaceBesideAppWindow(QWidget* window, const QWidget* avoid = nullptr);
-// True when the window covers part of the main window or of `other`.
-bool CoversAppWindow(const QWidget* window, const QWidget* other = nullptr);
+// left of it, else below or above it, covering none of the program's other
+// shown windows either; where no such place fits, where it covers least of
+// the main window, then of the others.
+void PlaceBesideAppWindow(QWidget* window);
+// True when the window covers part of the main window or of another shown
+// window of the program.
+bool CoversAppWindow(const QWidget* window);
+// The window that asks the operator something now: the modal window, else
+// the active one, else the main window.
+QWidget* AskingWindow();
 
 // The window manager's frame around a window: the window's own once it has
 // been framed, else that of the framed main window (one window manager draws
