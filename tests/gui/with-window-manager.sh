@@ -29,19 +29,29 @@ done
 [ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=":$(head -n 1 "$work/display")"
 unset WAYLAND_DISPLAY
+# The display answers before anything else is started on it.
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 && break
+  sleep 0.1
+done
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-# The window manager is ready once it has announced itself on the root window.
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm=$!
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  kill -0 "$wm" 2>/dev/null || break
-  sleep 0.1
+# The window manager is ready once it has announced itself on the root
+# window; one that gave up at once is started again.
+for _ in 1 2 3; do
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  wm=$!
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break 2
+    kill -0 "$wm" 2>/dev/null || break
+    sleep 0.1
+  done
+  wait "$wm" 2>/dev/null
+  wm=
 done
 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
-  { echo "openbox did not start"; cat "$work/openbox.log"; exit 1; }
+  { echo "openbox did not start on $DISPLAY"; cat "$work/openbox.log" "$work/xvfb.log"; exit 1; }
 
 export QT_QPA_PLATFORM=xcb
 "$@"

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <QtTest>
 #include <chrono>
 #include <functional>
@@ -45,7 +47,15 @@ namespace {
 
 // The window manager has put its frame around the window (Qt then knows
 // where the frame stands).
-bool Framed(const QWidget* w) { return w && w->isVisible() && w->frameGeometry() != w->geometry(); }
+bool Framed(const QWidget* w) {
+  return w && w->isVisible() && w->windowHandle() && !w->windowHandle()->frameMargins().isNull();
+}
+
+// Where the frame's corner lies from the window's inside corner.
+QPoint FrameCorner(const QWidget* w) {
+  const QMargins m = w->windowHandle()->frameMargins();
+  return {m.left(), m.top()};
+}
 
 // The shown message dialog, or nullptr.
 TMessDlg* ShownDialog() {
@@ -71,20 +81,44 @@ class Steps : public QObject {
   };
   explicit Steps(std::vector<Step> steps) : steps_(std::move(steps)) {
     connect(&timer_, &QTimer::timeout, this, [this] {
-      if (next_ >= steps_.size() || !steps_[next_].ready()) return;
+      if (next_ >= steps_.size()) return;
+      if (!steps_[next_].ready()) {
+        if (sinceStep_.elapsed() > kPatienceMs) GiveUp();
+        return;
+      }
       // The step counts as taken before it acts: its action may block in a
       // dialog of its own, and the next steps must go on meanwhile.
       const size_t step = next_++;
+      sinceStep_.restart();
       steps_[step].act();
     });
+    sinceStep_.start();
     timer_.start(10);
   }
-  bool Done() const { return next_ >= steps_.size(); }
-  size_t Taken() const { return next_; }
+  bool Done() const { return next_ >= steps_.size() && stuck_.isEmpty(); }
+  // What the program showed when a step waited in vain.
+  const QString& Stuck() const { return stuck_; }
 
  private:
+  static constexpr int kPatienceMs = 20000;
+
+  // Notes the state and closes the program's dialogs, so the blocking call
+  // the test waits in returns and the test fails instead of hanging.
+  void GiveUp() {
+    QWidget* active = QApplication::activeWindow();
+    stuck_ = QString("step %1 waited in vain; active window: %2")
+                 .arg(next_ + 1)
+                 .arg(active ? active->metaObject()->className() : "none");
+    next_ = steps_.size();
+    for (int i = 0; i < 10; ++i)
+      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    if (auto* progress = Shown<drs::TProgressForm>()) progress->close();
+  }
+
   std::vector<Step> steps_;
   size_t next_ = 0;
+  QElapsedTimer sinceStep_;
+  QString stuck_;
   QTimer timer_;
 };
 
@@ -96,7 +130,7 @@ Steps::Step Answer(const QString& startOfText, const QString& button, QPoint* wh
           },
           [button, where] {
             TMessDlg* d = ShownDialog();
-            if (where) *where = d->frameGeometry().topLeft();
+            if (where) *where = d->geometry().topLeft() - FrameCorner(d);
             FindButton(d, button)->click();
           }};
 }
@@ -129,6 +163,7 @@ class TestWindowManager : public QObject {
     bytes.replace("@EXAMPLES@", Examples().toUtf8());
     bytes.replace("@OUT@", out_.path().toUtf8());
     bytes += "Left=245\r\nTop=174\r\nWidth=788\r\nHeight=526\r\nState=0\r\n\r\n";
+    bytes += "[TMessDlg]\r\nLeft=458\r\nTop=431\r\nWidth=367\r\nHeight=117\r\nState=0\r\n\r\n";
     bytes += "[TJrnlForm]\r\nLeft=851\r\nTop=194\r\nWidth=427\r\nHeight=248\r\nState=0\r\n";
     QFile target(QString::fromStdString(drs::SettingsFilePath()));
     QVERIFY(target.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -163,7 +198,7 @@ class TestWindowManager : public QObject {
     for (int start = 1; start <= 3; ++start) {
       Program p = Start();
       QTRY_VERIFY(Framed(p.form.get()));
-      QCOMPARE(p.form->frameGeometry().topLeft(), QPoint(245, 174));
+      QCOMPARE(p.form->geometry().topLeft() - FrameCorner(p.form.get()), QPoint(245, 174));
       QCOMPARE(p.form->size(), QSize(788, 526));
       p.form->close();
     }
@@ -179,7 +214,7 @@ class TestWindowManager : public QObject {
     for (QPoint& place : places) {
       Steps steps({Answer("Пятый раз", "OK", &place)});
       drs::ShowInfo("Пятый раз одно и то же сообщение");
-      QVERIFY(steps.Done());
+      QVERIFY2(steps.Done(), qPrintable(steps.Stuck()));
     }
     for (const QPoint& place : places) QCOMPARE(place, places[0]);
     p.form->close();
@@ -217,7 +252,7 @@ class TestWindowManager : public QObject {
          }},
     });
     p.form->SetParamsBtnClick();
-    QVERIFY(steps.Done());
+    QVERIFY2(steps.Done(), qPrintable(steps.Stuck()));
     QVERIFY(journalShown);
     QCOMPARE(activeAfter, QStringLiteral("editor"));
     p.form->close();
@@ -230,12 +265,18 @@ class TestWindowManager : public QObject {
     p.form->OpenBtnClick();
     Steps steps({Answer("Создать файл", "Да"), CloseProgressWhenDone()});
     p.form->ExportBtnClick();
-    QVERIFY(steps.Done());
+    QVERIFY2(steps.Done(), qPrintable(steps.Stuck()));
     QTRY_VERIFY(Framed(p.journal.get()));
-    QTest::qWait(300);  // the window manager's focus decision on the new window
+    // The focus comes back from the progress window, and stays after the
+    // window manager has had its chance to give it to the journal.
+    QTRY_COMPARE(QApplication::activeWindow(), p.form.get());
+    QTest::qWait(300);
     QCOMPARE(QApplication::activeWindow(), p.form.get());
-    const QRect journal = p.journal->frameGeometry();
-    QVERIFY2(!journal.intersects(p.form->frameGeometry()), "the journal covers the main window");
+    auto frameRect = [](const QWidget* w) {
+      return w->geometry().marginsAdded(w->windowHandle()->frameMargins());
+    };
+    const QRect journal = frameRect(p.journal.get());
+    QVERIFY2(!journal.intersects(frameRect(p.form.get())), "the journal covers the main window");
     QVERIFY(p.journal->screen()->availableGeometry().contains(journal));
     // Every reconciliation line is seen whole.
     drs::TJournal* lines = p.journal->Journal1();
@@ -282,7 +323,7 @@ class TestWindowManager : public QObject {
     p.form->ExportBtnClick();
     drs::DbfFile::SetLockWait(wait);
     ::close(fd);
-    QVERIFY(steps.Done());
+    QVERIFY2(steps.Done(), qPrintable(steps.Stuck()));
     QCOMPARE(caption, QStringLiteral("Ошибка очистки выходного файла"));
     QCOMPARE(cursorAtReport, Qt::WaitCursor);
     QVERIFY2(shownWidth >= longest, qPrintable(QString("%1 < %2").arg(shownWidth).arg(longest)));

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <vector>
 
@@ -15,21 +16,17 @@ QPointer<QWidget>& Registered() {
   return window;
 }
 
-bool Framed(const QWidget* window) {
-  return window->testAttribute(Qt::WA_WState_Created) && window->frameGeometry() != window->geometry();
+// The frame as the window system tells it now (Qt's own copy in the
+// widget may lag behind the window manager's reparenting).
+QMargins OwnFrame(const QWidget* window) {
+  if (!window->testAttribute(Qt::WA_WState_Created) || !window->windowHandle()) return {};
+  return window->windowHandle()->frameMargins();
 }
 
-QMargins OwnFrame(const QWidget* window) {
-  const QRect f = window->frameGeometry();
-  const QRect g = window->geometry();
-  return {g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom()};
-}
+bool Framed(const QWidget* window) { return !OwnFrame(window).isNull(); }
 
 // The place the window takes with its frame, framed or not yet.
-QRect FrameRect(const QWidget* window) {
-  if (Framed(window)) return window->frameGeometry();
-  return window->geometry().marginsAdded(WindowFrame(window));
-}
+QRect FrameRect(const QWidget* window) { return window->geometry().marginsAdded(WindowFrame(window)); }
 
 long long Overlap(const QRect& a, const QRect& b) {
   const QRect common = a.intersected(b);

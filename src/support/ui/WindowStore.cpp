@@ -220,8 +220,11 @@ void WindowStore::Save() {
   for (const Item& item : items_) values.emplace_back(item.key, item.get());
   if (placement_ && window_) {
     bool maximised = window_->isMaximized();
-    QRect r = maximised ? window_->normalGeometry() : QRect(window_->pos(), window_->size());
-    if (!r.isValid()) r = QRect(window_->pos(), window_->size());
+    // The frame's corner, from the frame the window system reports now.
+    const QMargins frame = WindowFrame(window_);
+    const QPoint framePos = window_->geometry().topLeft() - QPoint(frame.left(), frame.top());
+    QRect r = maximised ? window_->normalGeometry() : QRect(framePos, window_->size());
+    if (!r.isValid()) r = QRect(framePos, window_->size());
     values.emplace_back("Left", EncodeStoredInt(r.x()));
     values.emplace_back("Top", EncodeStoredInt(r.y()));
     values.emplace_back("Width", EncodeStoredInt(r.width()));
