@@ -20,6 +20,13 @@ const QLocale& Russian() {
   return russian;
 }
 
+// Bytes as "435 Б" (Qt's own word takes the wrong plural), larger sizes
+// in kilobytes, megabytes... with a decimal comma.
+QString SizeText(qint64 bytes) {
+  if (bytes < 1000) return QStringLiteral("%1 Б").arg(bytes);
+  return Russian().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
 // The dialog's file list with the size, kind and date columns written in
 // Russian. Sorting stays the file model's own, by the values themselves.
 class RussianFileList : public QSortFilterProxyModel {
@@ -34,8 +41,7 @@ class RussianFileList : public QSortFilterProxyModel {
     const QFileInfo info = files->fileInfo(source);
     switch (index.column()) {
       case 1:
-        return info.isDir() ? QString()
-                            : Russian().formattedDataSize(info.size(), 1, QLocale::DataSizeSIFormat);
+        return info.isDir() ? QString() : SizeText(info.size());
       case 2:
         return info.isDir() ? QStringLiteral("Папка") : QSortFilterProxyModel::data(index, role);
       default:
@@ -64,10 +70,17 @@ void MakeFileDialogRussian(QFileDialog& dialog) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setLocale(Russian());
   dialog.setProxyModel(new RussianFileList(&dialog));
-  // The date column as wide as a date with its time.
+  dialog.resize(std::max(dialog.width(), 760), std::max(dialog.height(), 440));
+  // The size and date columns as wide as their longest texts.
   if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
-    const int date = details->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000 00:00")) + 24;
-    details->header()->resizeSection(3, std::max(details->header()->sectionSize(3), date));
+    const QFontMetrics metrics = details->fontMetrics();
+    const int size = metrics.horizontalAdvance(QStringLiteral("999,9 кБ")) + 24;
+    const int date = metrics.horizontalAdvance(QStringLiteral("00.00.0000 00:00")) + 24;
+    QHeaderView* header = details->header();
+    header->resizeSection(1, std::max(header->sectionSize(1), size));
+    header->resizeSection(3, std::max(header->sectionSize(3), date));
+    const int kind = metrics.horizontalAdvance(QStringLiteral("Текстовый документ")) + 16;
+    header->resizeSection(2, std::max(header->sectionSize(2), kind));
   }
 }
 
