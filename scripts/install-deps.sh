@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the benchmarks, the
-# formatting check and the Debian package need.
+# formatting check and the Debian package need (openbox, xprop and xdotool
+# for the window tests under a window manager; xwd and ImageMagick's import
+# for screenshots of the windows).
 # Idempotent; safe to run on a machine that has them already.
 set -euo pipefail
 SUDO=""
@@ -15,6 +17,7 @@ PKGS=(
   file qt6-translations-l10n
   librsvg2-bin appstream lintian
   xvfb xauth fonts-dejavu-core
+  openbox x11-utils xdotool x11-apps imagemagick
   shapelib gdal-bin python3-dbfread
 )
 $SUDO apt-get update -q

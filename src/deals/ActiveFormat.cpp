@@ -1,5 +1,6 @@
 #include "deals/ActiveFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -138,6 +139,39 @@ const FormatRow* ActiveFormat::FindEntry(FormatColumn column, std::string_view v
   return nullptr;
 }
 
+namespace {
+
+// Where a missing grid position comes from: the file, the position, and
+// the shown rows whose position lies outside 1..shown or repeats an
+// earlier row's. Rows are counted from 1, as the format editor shows them.
+std::vector<std::string> GridPositionDetails(const std::string& fileName, const ActiveFormat& format,
+                                             int missing, int shown) {
+  std::vector<std::string> lines = {"Файл настройки параметров: " + fileName,
+                                    "Нет строки с номером в сетке " + std::to_string(missing) +
+                                        " (показываемых колонок: " + std::to_string(shown) + ")"};
+  std::vector<std::string> seen;
+  std::vector<std::string> repeated;
+  for (size_t i = 0; i < format.entries.size(); ++i) {
+    const FormatRow& row = format.entries[i];
+    if (row[kShowFlag] != "Да") continue;
+    const std::string& position = row[kGridPos];
+    const std::string line = "Строка " + std::to_string(i + 1) + " (ExtFormat Item" + std::to_string(i) +
+                             ", поле \"" + row[kFieldCaption] + "\"): номер в сетке \"" + position + "\"";
+    int number = 0;
+    if (!TryStrToInt(position, number) || number < 1 || number > shown) {
+      lines.push_back(line);
+    } else if (std::find(seen.begin(), seen.end(), position) != seen.end()) {
+      repeated.push_back(line + " повторяется");
+    } else {
+      seen.push_back(position);
+    }
+  }
+  lines.insert(lines.end(), repeated.begin(), repeated.end());
+  return lines;
+}
+
+}  // namespace
+
 std::string NotAnIntegerMessage(std::string_view text) {
   return "'" + std::string(text) + "' - недопустимое целое значение";
 }
@@ -191,7 +225,9 @@ void LoadFormat(const std::string& fileName, ActiveFormat& format, DealGrid& gri
   for (int k = 1; k <= shown; ++k) {
     const FormatRow* entry = format.FindEntry(kGridPos, std::to_string(k));
     if (!entry) {
-      ShowError("Ошибка формата. Неверен номер позиции отображения колонки");
+      const std::vector<std::string> details = GridPositionDetails(fileName, format, k, shown);
+      ShowMessDlg("Ошибка формата. Неверен номер позиции отображения колонки", &details, nullptr, -1, -1,
+                  MsgKind::Error);
       return;
     }
     grid.SetCell(k - 1, 0, (*entry)[kFieldCaption]);

@@ -262,7 +262,17 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
   {
     InterruptScope interruptible;
     try {
-      TableWriter writer(path, mode, newTable);
+      std::optional<TableWriter> opened;
+      try {
+        opened.emplace(path, mode, newTable);
+      } catch (const EDBEngineError& e) {
+        // Where the old table would be cleared, its failure says so.
+        if (mode != TableWriter::Mode::Replace) throw;
+        ShowExceptionQuestion(e, "Ошибка очистки выходного файла");
+        unchanged();
+        return result;
+      }
+      TableWriter& writer = *opened;
       if (!SameFields(writer.Fields(), fields))
         throw EDBEngineError("Таблица " + path + " изменена другой программой во время экспорта");
       progress.Begin("Экспорт данных в " + loc.table, {" Экспорт данных"});

@@ -3,7 +3,7 @@
 #include "profile/IniFile.h"
 #include "profile/ListSection.h"
 #include "support/AppPaths.h"
-#include "utils/Utils.h"
+#include "support/StoredValue.h"
 
 namespace drs {
 
@@ -12,15 +12,11 @@ std::string ReadMainWindowValue(const StoredProperty& property) {
 }
 
 bool ReadMainWindowFlag(const StoredProperty& property) {
-  const std::string value = ReadMainWindowValue(property);
-  int number = 0;
-  if (TryStrToInt(value, number)) return number != 0;
-  return value == "True" || value == "true";
+  return DecodeStoredFlag(ReadMainWindowValue(property)).value_or(false);
 }
 
 int ReadMainWindowIndex(const StoredProperty& property) {
-  int number = -1;
-  return TryStrToInt(ReadMainWindowValue(property), number) ? number : -1;
+  return DecodeStoredInt(ReadMainWindowValue(property)).value_or(-1);
 }
 
 bool ReadStoredReplaceList(std::vector<std::string>& lines) {

@@ -39,7 +39,8 @@ inline constexpr StoredProperty kSqueezeClients{"SqueeseClientCheckBox", "Checke
 
 // A stored value of the main window; empty when absent.
 std::string ReadMainWindowValue(const StoredProperty& property);
-// A stored Checked value: 1 (or True) is on, anything else off.
+// A stored Checked value as the window reads it (support/StoredValue); off
+// when absent or unreadable, as the window's check boxes start.
 bool ReadMainWindowFlag(const StoredProperty& property);
 // A stored ItemIndex value; -1 when absent or not a whole number.
 int ReadMainWindowIndex(const StoredProperty& property);

@@ -116,10 +116,22 @@ TEST_F(ActiveFormatTest, AllHiddenStillRunsTheRoleChecks) {
 TEST_F(ActiveFormatTest, GridPositionGapIsReported) {
   auto items = Roles({"0", "4", "1", "2", "3", "5"});
   items[2] = "F3;3;Да;9;50;;1;;";  // no entry has position 3
-  LoadFormat(Write("", items), format, grid);
+  items[4] = "F5;5;Да;2;55;;3;;";  // and 2 twice
+  test::RecordingMessages detailed;
+  ScopedMessageHandler scope(&detailed);
+  const std::string file = Write("", items);
+  LoadFormat(file, format, grid);
   EXPECT_FALSE(format.formatValid);
-  ASSERT_EQ(rec.texts.size(), 1u);
-  EXPECT_EQ(rec.texts[0], "Ошибка формата. Неверен номер позиции отображения колонки");
+  ASSERT_EQ(detailed.shown.size(), 1u);
+  EXPECT_EQ(detailed.shown[0].text, "Ошибка формата. Неверен номер позиции отображения колонки");
+  EXPECT_EQ(detailed.shown[0].kind, MsgKind::Error);
+  // The file and the rows at fault in the details.
+  EXPECT_EQ(
+      detailed.shown[0].details,
+      (std::vector<std::string>{"Файл настройки параметров: " + file,
+                                "Нет строки с номером в сетке 3 (показываемых колонок: 6)",
+                                "Строка 3 (ExtFormat Item2, поле \"F3\"): номер в сетке \"9\"",
+                                "Строка 5 (ExtFormat Item4, поле \"F5\"): номер в сетке \"2\" повторяется"}));
   EXPECT_EQ(grid.Cell(1, 0), "F2");  // columns before the gap got their captions
 }
 

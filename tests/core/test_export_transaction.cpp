@@ -209,7 +209,8 @@ TEST_F(ExportTransactionTest, LocksAndReadOnlyTablesAreOneMessageAndNoChange) {
     const ExportResult result = Run(Deals({"30"}));
     EXPECT_FALSE(result.finished);
     ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(messages.shown[1].text, "Ошибка записи в выходной файл");
+    EXPECT_EQ(messages.shown[1].text,
+              mode == 0 ? "Ошибка очистки выходного файла" : "Ошибка записи в выходной файл");
     ASSERT_FALSE(messages.shown[1].details.empty());
     EXPECT_NE(messages.shown[1].details[0].find("занята другой программой"), std::string::npos);
     EXPECT_EQ(ReadBytes(settings.outFileName), before);

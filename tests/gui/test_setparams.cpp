@@ -1,5 +1,6 @@
 // The format editor window driven as the operator drives it.
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -285,6 +286,24 @@ class TestSetParams : public QObject {
     QCOMPARE(Cell(0, 1), std::string("Номер сделки"));
     QCOMPARE(form_->Grid().RowCount(), 10);
     CheckState({false, false, true, true, true, 0, true}, __LINE__);
+  }
+
+  void rightClickActsOnTheCellUnderTheMouse() {
+    WriteExample();
+    Open(FormatFile());
+    Btn("EditFormatBtn")->click();
+    View()->setCurrentIndex(View()->model()->index(0, 2));  // "Показать" of row 1
+    const QPoint cell = View()->visualRect(View()->model()->index(7, 5)).center();  // role of row 8
+    QTest::mousePress(View()->viewport(), Qt::RightButton, Qt::NoModifier, cell);
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, cell, View()->viewport()->mapToGlobal(cell));
+    QApplication::sendEvent(View()->viewport(), &menuEvent);
+    QTRY_VERIFY(form_->RoleMenu()->isVisible());
+    QVERIFY(!form_->ViewMenu()->isVisible());
+    form_->RoleMenu()->actions().at(5)->trigger();  // "Цена сделки"
+    form_->RoleMenu()->close();
+    QCOMPARE(Cell(5, 8), std::string("Цена сделки"));
+    QCOMPARE(Cell(6, 8), std::string("3"));
+    QCOMPARE(Cell(2, 1), std::string("Да"));
   }
 
   void deleteOnTheOnlyRowEmptiesIt() {

@@ -9,10 +9,12 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <QtTest>
 #include <memory>
 
+#include "gui/support/DialogHelpers.h"
 #include "profile/IniFile.h"
 #include "support/AppPaths.h"
 #include "support/ui/TFilenameEdit.h"
@@ -148,6 +150,8 @@ class TestWindowStore : public QObject {
     ini.WriteString("TSampleForm", "CE_Lot.Value", "abc");
     ini.WriteString("TSampleForm", "WriteModeRadioGroup.ItemIndex", "-5");
     ini.WriteString("TSampleForm", "Width", "0");
+    // A check box kept by name reads as drsprep-batch reads it.
+    ini.WriteString("TSampleForm", "SqueeseClaineCheckBox.Checked", "True");
     TSampleForm form;
     form.combo->setCurrentIndex(1);
     form.spin->setValue(10);
@@ -157,6 +161,7 @@ class TestWindowStore : public QObject {
     QCOMPARE(form.spin->value(), 10);
     QVERIFY(form.first->isChecked());
     QCOMPARE(form.size(), QSize(300, 350));
+    QVERIFY(form.check->isChecked());
   }
 
   void unsupportedPropertyIsRefused() {
@@ -165,6 +170,35 @@ class TestWindowStore : public QObject {
     e.setObjectName("E");
     WindowStore store(&w);
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, store.Add(&e, "Checked"));
+  }
+
+  void fileDialogSpeaksRussian() {
+    // CTest runs this under LC_ALL=C.UTF-8: the list is Russian all the same.
+    QTemporaryDir folder;
+    QVERIFY(QDir(folder.path()).mkdir("Архив"));
+    QFile file(folder.filePath("deals.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(1500, 'x'));
+    file.close();
+    TFilenameEdit edit;
+    edit.SetText(file.fileName());
+    QMap<QString, QStringList> rows;
+    test::WhenModal([&](QWidget* modal) {
+      auto* view = modal->findChild<QTreeView*>("treeView");
+      QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 2);
+      for (int r = 0; r < 2; ++r) {
+        QStringList cells;
+        for (int c = 0; c < 4; ++c) cells << view->model()->index(r, c, view->rootIndex()).data().toString();
+        rows[cells[0]] = cells;
+      }
+      modal->close();
+    });
+    edit.Button()->click();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows["Архив"].mid(1, 2), QStringList({"", "Папка"}));
+    QCOMPARE(rows["deals.txt"][1], QStringLiteral("1,5 кБ"));
+    const QRegularExpression date("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d$");
+    for (const QStringList& cells : rows) QVERIFY2(date.match(cells[3]).hasMatch(), qPrintable(cells[3]));
   }
 
   void fileNameEditBrowse() {

@@ -148,7 +148,16 @@ void StringGridView::mousePressEvent(QMouseEvent* event) {
   const bool first = justFocused_;
   justFocused_ = false;
   if (event->button() == Qt::RightButton) {
-    // The popup menus act on the current cell; a right press does not move it.
+    // The popup menus act on the current cell: a right press makes the cell
+    // under the mouse current first, so the menu is that cell's.
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid() && index.column() >= model_->FixedCols() && index != currentIndex()) {
+      CommitEditor();
+      setCurrentIndex(index);
+    }
+    if (!hasFocus()) setFocus(Qt::MouseFocusReason);
+    justFocused_ = false;
+    emit gridClicked();
     event->accept();
     return;
   }

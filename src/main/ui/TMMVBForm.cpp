@@ -39,6 +39,7 @@
 #include "support/Messages.h"
 #include "support/SettingsFile.h"
 #include "support/ui/AppWindow.h"
+#include "support/ui/BusyCursor.h"
 #include "support/ui/FocusReturn.h"
 #include "support/ui/GeneralError.h"
 #include "support/ui/TDynamicPanel.h"
@@ -591,6 +592,8 @@ void TMMVBForm::ExportBtnClick() {
   settings.brokerAcc = S(BrokerAccEdit->text());
   // The grid must not read the view while the export closes and reopens it.
   outputView_->CloseOutputView();
+  // A table held by another program is waited for before any progress shows.
+  drs::BusyCursor busy(this);
   WindowProgress progress(this);
   exporting_ = true;
   const drs::ExportResult result = [&] {
@@ -611,6 +614,7 @@ void TMMVBForm::ExportBtnClick() {
       for (const std::string& line :
            result.control->JournalLines(drs::LocateTable(settings.outFileName).table))
         JournalAddLine(line);
+    if (journal_) journal_->WidenToLines();
   }
   if (!result.finished) {
     if (result.recordCount >= 0) StatusBar1->SetPanelText(0, QString::number(result.recordCount));
@@ -632,6 +636,7 @@ void TMMVBForm::NewOborotBtnClick() {
     ~HoldUpdates() { widget->setUpdatesEnabled(true); }
   } hold{outputView_};
   outputView_->setUpdatesEnabled(false);
+  drs::BusyCursor busy(this);
   oborotSource_->SetDataSet(nullptr);
   const drs::TurnoverResult result =
       drs::ComputeTurnovers(outFileName_, OborotModeRadioGroup->ItemIndex(), oborotQuery_);

@@ -2,6 +2,7 @@
 #pragma once
 
 class QCoreApplication;
+class QFileDialog;
 
 namespace drs {
 
@@ -9,5 +10,10 @@ namespace drs {
 // Russian translations. False when the translation files are not installed
 // (package qt6-translations-l10n); the locale is set either way.
 bool InstallRussianUi(QCoreApplication& app);
+
+// Qt's own file dialog with its sizes, kinds and dates in Russian whatever
+// the desktop's locale: the file list takes the system locale, which the
+// translations do not reach.
+void MakeFileDialogRussian(QFileDialog& dialog);
 
 }  // namespace drs

@@ -7,6 +7,7 @@
 #include <QToolButton>
 
 #include "support/ui/FocusReturn.h"
+#include "support/ui/RussianUi.h"
 
 namespace drs {
 
@@ -46,7 +47,7 @@ void TFilenameEdit::Browse() {
     FocusReturn back;
     QFileDialog dialog(this, title_);
     dialog.setNameFilter(filter_);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    MakeFileDialogRussian(dialog);
     QString current = Text().trimmed();
     if (!current.isEmpty()) {
       QFileInfo info(current);

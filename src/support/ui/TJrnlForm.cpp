@@ -31,6 +31,8 @@ TJrnlForm::TJrnlForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("JrnlForm");
   // No title-bar buttons at all: the window is closed by its own button.
   setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  // Lines arrive while the operator works elsewhere: the keys stay there.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -88,12 +90,10 @@ void TJrnlForm::ShowList(const std::string& heading, const std::vector<std::stri
 }
 
 void TJrnlForm::showEvent(QShowEvent* event) {
-  // The store has restored a kept place by now; without one, the first show
-  // puts the window beside the main window instead of over it.
-  if (!placed_ && !event->spontaneous()) {
-    placed_ = true;
-    if (!store_->HasPlacement()) PlaceBesideAppWindow(this);
-  }
+  // The store has restored a kept place by now; without one, or where that
+  // place would cover the main window or another of the program's windows,
+  // the journal goes beside the main window.
+  if (!event->spontaneous() && (!store_->HasPlacement() || CoversAppWindow(this))) PlaceBesideAppWindow(this);
   QWidget::showEvent(event);
 }
 
@@ -105,12 +105,17 @@ void TJrnlForm::WidenToLines() {
   const int missing = longest + margins - journal_->viewport()->width();
   if (missing <= 0) return;
   int width = this->width() + missing;
-  if (QScreen* s = screen()) width = std::min(width, s->availableGeometry().width());
+  const QMargins frame = WindowFrame(this);
+  if (QScreen* s = screen())
+    width = std::min(width, s->availableGeometry().width() - frame.left() - frame.right());
   resize(width, height());
   if (QScreen* s = screen()) {
     const QRect avail = s->availableGeometry();
-    if (frameGeometry().right() > avail.right())
-      move(std::max(avail.left(), avail.right() + 1 - frameGeometry().width()), y());
+    if (!avail.contains(geometry().marginsAdded(frame)) || CoversAppWindow(this)) PlaceBesideAppWindow(this);
+    // Without a main window to stand beside, at least on the screen.
+    const QRect place = geometry().marginsAdded(frame);
+    if (place.right() > avail.right())
+      MoveWindowFrame(this, QPoint(std::max(avail.left(), avail.right() + 1 - place.width()), place.top()));
   }
 }
 

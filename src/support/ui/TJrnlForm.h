@@ -35,14 +35,14 @@ class TJrnlForm : public QWidget {
   // clearing when `showFirst`), activate, heading, 27 hyphens, the items,
   // 27 hyphens.
   void ShowList(const std::string& heading, const std::vector<std::string>& items, bool showFirst);
-  // Grows the window (up to the screen's width) so the longest line is seen whole.
+  // Grows the window (up to the screen's width) so the longest line is seen
+  // whole; a window that then covers the main window goes beside it.
   void WidenToLines();
 
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
-  bool placed_ = false;
   TGradientCaption* caption_;
   QPushButton* activeButton_;
   QPushButton* unActiveButton_;

@@ -221,13 +221,42 @@ TMessDlg::TMessDlg(const MessageRequest& request, QWidget* owner) : QDialog(owne
     move(s.x() + (s.width() - width()) / 2, s.y() + (s.height() - height()) / 2);
   }
   store_ = std::make_unique<WindowStore>(this, "TMessDlg");
+  if (request.details) WidenToDetails();
+}
+
+void TMessDlg::WidenToDetails() {
+  // The details keep their lines unbroken: the dialog grows (up to the
+  // screen) until the longest is seen whole, a centred dialog staying centred.
+  const QFontMetrics metrics = objectMemo_->fontMetrics();
+  int longest = 0;
+  for (QTextBlock b = objectMemo_->document()->begin(); b.isValid(); b = b.next())
+    longest = std::max(longest, metrics.horizontalAdvance(b.text()));
+  const int memoFrame = 2 * objectMemo_->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                        2 * int(objectMemo_->document()->documentMargin()) + 2;
+  const int clientMargins = 10;
+  const QMargins frame = WindowFrame(this);
+  QRect avail(0, 0, 1 << 20, 1 << 20);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) avail = screen->availableGeometry();
+  const int needed =
+      std::min(longest + memoFrame + clientMargins, avail.width() - frame.left() - frame.right());
+  if (needed <= width()) return;
+  const bool centred = !store_->HasPlacement();
+  const QRect before = geometry().marginsAdded(frame);
+  resize(needed, height());
+  QRect place = geometry().marginsAdded(frame);
+  if (centred) place.moveLeft(before.left() - (place.width() - before.width()) / 2);
+  place.moveLeft(
+      std::clamp(place.left(), avail.left(), std::max(avail.left(), avail.right() + 1 - place.width())));
+  MoveWindowFrame(this, place.topLeft());
 }
 
 TMessDlg::~TMessDlg() = default;
 
 int TMessDlg::Execute(const MessageRequest& request) {
+  // Owned by the window that asks, which the window manager gives the focus
+  // back to when the dialog goes.
   FocusReturn back;
-  TMessDlg dialog(request, AppMainWindow());
+  TMessDlg dialog(request, AskingWindow());
   dialog.exec();
   return dialog.Answer();
 }

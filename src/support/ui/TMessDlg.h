@@ -64,6 +64,7 @@ class TMessDlg : public QDialog {
 
  private:
   void PlaceCaret(int line, int position);
+  void WidenToDetails();
   void UpdateCaretIndicator();
   void Finish(int answer);
 

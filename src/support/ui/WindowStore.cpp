@@ -17,6 +17,8 @@
 
 #include "profile/IniFile.h"
 #include "support/AppPaths.h"
+#include "support/StoredValue.h"
+#include "support/ui/AppWindow.h"
 #include "utils/Errors.h"
 #include "utils/Utils.h"
 
@@ -27,10 +29,7 @@ namespace {
 std::string ToStd(const QString& s) { return s.toStdString(); }
 QString ToQt(const std::string& s) { return QString::fromStdString(s); }
 
-int ToInt(const std::string& text, int def) {
-  int v = 0;
-  return TryStrToInt(text, v) ? v : def;
-}
+int ToInt(const std::string& text, int def) { return DecodeStoredInt(text).value_or(def); }
 
 // The radio buttons of a group box, in child order.
 std::vector<QRadioButton*> RadioButtons(QGroupBox* box) {
@@ -59,6 +58,7 @@ WindowStore::WindowStore(QWidget* window, std::string section, std::string fileN
     }
   }
   window->installEventFilter(this);
+  RestorePlacementEarly();
 }
 
 WindowStore::~WindowStore() {
@@ -98,11 +98,13 @@ void WindowStore::Add(QObject* control, const std::string& property) {
         [combo](const std::string& v) { combo->setEditText(ToQt(v)); });
   } else if (property == "Checked" && button) {
     AddValue(
-        key, [button] { return std::string(button->isChecked() ? "1" : "0"); },
-        [button](const std::string& v) { button->setChecked(ToInt(v, 0) != 0); });
+        key, [button] { return EncodeStoredFlag(button->isChecked()); },
+        [button](const std::string& v) {
+          if (const std::optional<bool> on = DecodeStoredFlag(v)) button->setChecked(*on);
+        });
   } else if (property == "ItemIndex" && combo) {
     AddValue(
-        key, [combo] { return std::to_string(combo->currentIndex()); },
+        key, [combo] { return EncodeStoredInt(combo->currentIndex()); },
         [combo](const std::string& v) {
           int i = ToInt(v, -2);
           if (i >= -1 && i < combo->count()) combo->setCurrentIndex(i);
@@ -112,7 +114,7 @@ void WindowStore::Add(QObject* control, const std::string& property) {
         key,
         [buttons] {
           QList<QAbstractButton*> list = buttons->buttons();
-          return std::to_string(list.indexOf(buttons->checkedButton()));
+          return EncodeStoredInt(static_cast<int>(list.indexOf(buttons->checkedButton())));
         },
         [buttons](const std::string& v) {
           QList<QAbstractButton*> list = buttons->buttons();
@@ -125,8 +127,8 @@ void WindowStore::Add(QObject* control, const std::string& property) {
         [box] {
           std::vector<QRadioButton*> list = RadioButtons(box);
           for (size_t i = 0; i < list.size(); ++i)
-            if (list[i]->isChecked()) return std::to_string(i);
-          return std::string("-1");
+            if (list[i]->isChecked()) return EncodeStoredInt(static_cast<int>(i));
+          return EncodeStoredInt(-1);
         },
         [box](const std::string& v) {
           std::vector<QRadioButton*> list = RadioButtons(box);
@@ -135,10 +137,9 @@ void WindowStore::Add(QObject* control, const std::string& property) {
         });
   } else if (property == "Value" && spin) {
     AddValue(
-        key, [spin] { return std::to_string(spin->value()); },
+        key, [spin] { return EncodeStoredInt(spin->value()); },
         [spin](const std::string& v) {
-          int i = 0;
-          if (TryStrToInt(v, i)) spin->setValue(i);
+          if (const std::optional<int> i = DecodeStoredInt(v)) spin->setValue(*i);
         });
   } else if (property == "Value" && dspin) {
     AddValue(
@@ -175,6 +176,39 @@ bool WindowStore::HasPlacement() const {
   return ini.ValueExists(section_, "Width") && ini.ValueExists(section_, "Height");
 }
 
+WindowStore::Placement WindowStore::ReadPlacement(const IniDocument& doc) const {
+  Placement p;
+  std::string text;
+  auto number = [&](const char* key) -> std::optional<int> {
+    return doc.Read(section_, key, text) ? DecodeStoredInt(text) : std::nullopt;
+  };
+  const std::optional<int> width = number("Width"), height = number("Height");
+  if (width && height && *width > 0 && *height > 0) p.size = QSize(*width, *height);
+  const std::optional<int> left = number("Left"), top = number("Top");
+  if (left && top) p.pos = QPoint(*left, *top);
+  if (doc.Read(section_, "State", text)) p.state = ToInt(text, 0);
+  return p;
+}
+
+void WindowStore::ApplyPlacement(const Placement& p) {
+  if (p.size) window_->resize(*p.size);
+  if (p.pos) MoveWindowFrame(window_, *p.pos);
+  if (p.state) {
+    Qt::WindowStates states = window_->windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized);
+    if (*p.state == 2) states |= Qt::WindowMaximized;
+    window_->setWindowState(states);
+  }
+}
+
+void WindowStore::RestorePlacementEarly() {
+  // A window placed before its native window exists stands with its frame
+  // exactly there; once it exists, Qt can only guess the frame until the
+  // window manager has drawn it.
+  if (!placement_ || !window_ || window_->testAttribute(Qt::WA_WState_Created) || fileName_.empty()) return;
+  early_ = ReadPlacement(IniFile(fileName_).Document());
+  ApplyPlacement(*early_);
+}
+
 void WindowStore::Restore() {
   IniFile ini(fileName_);
   const IniDocument& doc = ini.Document();
@@ -183,21 +217,10 @@ void WindowStore::Restore() {
     if (doc.Read(section_, item.key, value)) item.set(value);
   }
   if (!placement_ || !window_) return;
-  std::string l, t, w, h, s;
-  int left = 0, top = 0, width = 0, height = 0;
-  if (doc.Read(section_, "Width", w) && doc.Read(section_, "Height", h) && TryStrToInt(w, width) &&
-      TryStrToInt(h, height) && width > 0 && height > 0) {
-    window_->resize(width, height);
-  }
-  if (doc.Read(section_, "Left", l) && doc.Read(section_, "Top", t) && TryStrToInt(l, left) &&
-      TryStrToInt(t, top)) {
-    window_->move(left, top);
-  }
-  if (doc.Read(section_, "State", s)) {
-    Qt::WindowStates states = window_->windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized);
-    if (ToInt(s, 0) == 2) states |= Qt::WindowMaximized;
-    window_->setWindowState(states);
-  }
+  const Placement p = ReadPlacement(doc);
+  const bool placedEarly = early_ && *early_ == p;
+  early_.reset();
+  if (!placedEarly) ApplyPlacement(p);
 }
 
 void WindowStore::Save() {
@@ -206,13 +229,16 @@ void WindowStore::Save() {
   for (const Item& item : items_) values.emplace_back(item.key, item.get());
   if (placement_ && window_) {
     bool maximised = window_->isMaximized();
-    QRect r = maximised ? window_->normalGeometry() : QRect(window_->pos(), window_->size());
-    if (!r.isValid()) r = QRect(window_->pos(), window_->size());
-    values.emplace_back("Left", std::to_string(r.x()));
-    values.emplace_back("Top", std::to_string(r.y()));
-    values.emplace_back("Width", std::to_string(r.width()));
-    values.emplace_back("Height", std::to_string(r.height()));
-    values.emplace_back("State", maximised ? "2" : "0");
+    // The frame's corner, from the frame the window system reports now.
+    const QMargins frame = WindowFrame(window_);
+    const QPoint framePos = window_->geometry().topLeft() - QPoint(frame.left(), frame.top());
+    QRect r = maximised ? window_->normalGeometry() : QRect(framePos, window_->size());
+    if (!r.isValid()) r = QRect(framePos, window_->size());
+    values.emplace_back("Left", EncodeStoredInt(r.x()));
+    values.emplace_back("Top", EncodeStoredInt(r.y()));
+    values.emplace_back("Width", EncodeStoredInt(r.width()));
+    values.emplace_back("Height", EncodeStoredInt(r.height()));
+    values.emplace_back("State", EncodeStoredInt(maximised ? 2 : 0));
   }
   IniFile ini(fileName_);
   ini.Edit([&](IniDocument& doc) {

@@ -6,9 +6,12 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,13 +19,17 @@ class QWidget;
 
 namespace drs {
 
+class IniDocument;
+
 class WindowStore : public QObject {
   Q_OBJECT
 
  public:
   // `section` defaults to the window's class name without its namespace.
   // `fileName` defaults to the settings file; without a settings folder
-  // nothing is restored or saved.
+  // nothing is restored or saved. A window whose native window does not
+  // exist yet takes its stored placement at once, so that its frame stands
+  // where it stood when it was closed.
   explicit WindowStore(QWidget* window, std::string section = {}, std::string fileName = {});
   // Saves once more when the window is still shown (a window destroyed while
   // open). Keep the store a member of the window so the controls still exist.
@@ -64,6 +71,15 @@ class WindowStore : public QObject {
     std::function<std::string()> get;
     std::function<void(const std::string&)> set;
   };
+  struct Placement {
+    std::optional<QSize> size;
+    std::optional<QPoint> pos;  // of the frame
+    std::optional<int> state;
+    bool operator==(const Placement&) const = default;
+  };
+  Placement ReadPlacement(const IniDocument& doc) const;
+  void ApplyPlacement(const Placement& p);
+  void RestorePlacementEarly();
   void SaveQuietly();
 
   QPointer<QWidget> window_;
@@ -73,6 +89,9 @@ class WindowStore : public QObject {
   bool placement_ = true;
   bool automatic_ = true;
   bool shown_ = false;  // shown since the last save
+  // The placement given before the native window existed, not to be given
+  // again at the first show unless the file changed meanwhile.
+  std::optional<Placement> early_;
 };
 
 }  // namespace drs
