@@ -69,6 +69,25 @@ struct DbfValue {
   double real = 0;
   std::string_view text;
 
+  static DbfValue OfInt(int64_t value) {
+    DbfValue v;
+    v.kind = Kind::Int;
+    v.integer = value;
+    return v;
+  }
+  static DbfValue OfReal(double value) {
+    DbfValue v;
+    v.kind = Kind::Real;
+    v.real = value;
+    return v;
+  }
+  static DbfValue OfText(std::string_view text) {
+    DbfValue v;
+    v.kind = Kind::Text;
+    v.text = text;
+    return v;
+  }
+
   // As a statement's value reads as a number (null and text: 0).
   double Number() const { return kind == Kind::Int ? double(integer) : kind == Kind::Real ? real : 0; }
   // As a statement's value reads as text: integers in decimal, reals with up

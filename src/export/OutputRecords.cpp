@@ -11,28 +11,6 @@ namespace drs {
 
 namespace {
 
-DbfValue Text(std::string_view text) {
-  DbfValue v;
-  v.kind = DbfValue::Kind::Text;
-  v.text = text;
-  return v;
-}
-
-DbfValue Real(double value) {
-  DbfValue v;
-  v.kind = DbfValue::Kind::Real;
-  v.real = value;
-  return v;
-}
-
-// 1 or 0: as an integer every column kind takes it as it takes the number.
-DbfValue Integer(int value) {
-  DbfValue v;
-  v.kind = DbfValue::Kind::Int;
-  v.integer = value;
-  return v;
-}
-
 // A numeric field with fewer decimals than the value has would round it: the
 // line is refused instead of written with other digits.
 void CheckDecimals(const DbfField& f, double value, int valueDecimals, const char* what) {
@@ -77,8 +55,8 @@ OutputRecords::OutputRecords(const std::vector<DbfField>& fields, const std::str
   char date[11];
   std::snprintf(date, sizeof date, "%04d-%02d-%02d", year, month, day);
   try {
-    EncodeDbfField(*dates, Text(date), blank_.data());
-    EncodeDbfField(*brocId, Text(brokerAcc), blank_.data());
+    EncodeDbfField(*dates, DbfValue::OfText(date), blank_.data());
+    EncodeDbfField(*brocId, DbfValue::OfText(brokerAcc), blank_.data());
   } catch (const EDBEngineError& e) {
     constant_ = e.what();  // every line is refused with it
   }
@@ -89,12 +67,12 @@ void OutputRecords::Encode(const ExportLines& lines, const ExportLine& line, cha
   CheckDecimals(*price_, line.price, 3, "Цена");
   CheckDecimals(*qty_, line.quantity, 1, "Количество");
   std::memcpy(record, blank_.data(), blank_.size());
-  EncodeDbfField(*clientId_, Text(lines.Account(line)), record);
-  EncodeDbfField(*ticker_, Text(lines.Ticker(line)), record);
-  EncodeDbfField(*operType_, Integer(OperTypeOf(lines.OperCode(line))), record);
-  EncodeDbfField(*price_, Real(line.price), record);
-  EncodeDbfField(*qty_, Real(line.quantity), record);
-  EncodeDbfField(*sdel_, Text(lines.Number(line)), record);
+  EncodeDbfField(*clientId_, DbfValue::OfText(lines.Account(line)), record);
+  EncodeDbfField(*ticker_, DbfValue::OfText(lines.Ticker(line)), record);
+  EncodeDbfField(*operType_, DbfValue::OfInt(OperTypeOf(lines.OperCode(line))), record);
+  EncodeDbfField(*price_, DbfValue::OfReal(line.price), record);
+  EncodeDbfField(*qty_, DbfValue::OfReal(line.quantity), record);
+  EncodeDbfField(*sdel_, DbfValue::OfText(lines.Number(line)), record);
 }
 
 }  // namespace drs

@@ -18,20 +18,8 @@ const DbfField& FieldNamed(const std::vector<DbfField>& fields, const char* name
   throw EDBEngineError(std::string("Нет поля ") + name);
 }
 
-DbfValue Text(const std::string& text) {
-  DbfValue v;
-  v.kind = DbfValue::Kind::Text;
-  v.text = text;
-  return v;
-}
-
 // An amount as a bound float parameter reaches the field: a NaN binds as null.
-DbfValue Amount(double amount) {
-  DbfValue v;
-  v.real = amount;
-  if (!std::isnan(v.real)) v.kind = DbfValue::Kind::Real;
-  return v;
-}
+DbfValue Amount(double amount) { return std::isnan(amount) ? DbfValue{} : DbfValue::OfReal(amount); }
 
 }  // namespace
 
@@ -57,8 +45,8 @@ void WriteTurnoverTable(const std::string& path, bool byAccount, const std::vect
   std::string record(writer.RecordLength(), ' ');
   for (const TurnoverRow& row : rows) {
     record.assign(record.size(), ' ');
-    if (account) EncodeDbfField(*account, Text(row.account), record.data());
-    EncodeDbfField(ticker, Text(row.ticker), record.data());
+    if (account) EncodeDbfField(*account, DbfValue::OfText(row.account), record.data());
+    EncodeDbfField(ticker, DbfValue::OfText(row.ticker), record.data());
     EncodeDbfField(buy, Amount(row.bought), record.data());
     EncodeDbfField(sal, Amount(row.sold), record.data());
     EncodeDbfField(saldo, Amount(row.saldo), record.data());
