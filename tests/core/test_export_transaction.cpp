@@ -168,7 +168,9 @@ TEST_F(ExportTransactionTest, ForeignTablesTakeExactlyWhatTheyCanHold) {
     const size_t header = size_t(uint8_t(after[8])) | size_t(uint8_t(after[9])) << 8;
     const size_t length = size_t(uint8_t(after[10])) | size_t(uint8_t(after[11])) << 8;
     EXPECT_EQ(after.size(), header + count * length + (c.endMark ? 1 : 0));
-    if (c.endMark) EXPECT_EQ(after.back(), '\x1A');
+    if (c.endMark) {
+      EXPECT_EQ(after.back(), '\x1A');
+    }
     EXPECT_EQ(after.compare(header, length, before, header, length), 0) << "the old row moved";
   }
 }
