@@ -320,6 +320,7 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
         unchanged();
         return result;
       }
+      if (Interrupted()) throw EProgressTerminate(" Экспорт данных", ProgressCounterText(0, -1), 0);
       writer.Commit();
       result.written = writer.Added();
       if (!refusals.empty()) {

@@ -21,7 +21,11 @@ InterruptScope::InterruptScope() {
   struct sigaction held {};
   held.sa_handler = Note;
   sigemptyset(&held.sa_mask);
-  for (int i = 0; i < 2; ++i) ::sigaction(kSignals[i], &held, &before[i]);
+  for (int i = 0; i < 2; ++i) {
+    ::sigaction(kSignals[i], &held, &before[i]);
+    // A signal ignored on entry (a background job's SIGINT) stays ignored.
+    if (before[i].sa_handler == SIG_IGN) ::sigaction(kSignals[i], &before[i], nullptr);
+  }
 }
 
 InterruptScope::~InterruptScope() {
