@@ -1,8 +1,12 @@
 #include "engine/TableWriter.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <mutex>
 
 #include "engine/DbfFile.h"
@@ -66,6 +70,37 @@ std::shared_ptr<DbfFile> TableBeside(const std::string& path, const std::string&
   }
 }
 
+// Files a killed write left beside the table under its temporary name: older
+// than a minute and locked by no writer (a writer holds its file's lock from
+// its first minute to its end), they are removed.
+void RemoveLeftovers(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+  const std::string prefix =
+      "." + (slash == std::string::npos ? path : path.substr(slash + 1)).substr(0, 200) + ".";
+  const std::string suffix = ".tmp~";
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const time_t old = ::time(nullptr) - 60;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.size() != prefix.size() + 8 + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+      continue;
+    const std::string file = (slash == std::string::npos ? std::string() : folder) + name;
+    struct stat st {};
+    if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime > old) continue;
+    const int fd = ::open(file.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) ::unlink(file.c_str());
+    ::close(fd);
+  }
+  ::closedir(dir);
+}
+
 }  // namespace
 
 void TableWriter::SetReadBackHook(ReadBackHook hook) {
@@ -75,6 +110,7 @@ void TableWriter::SetReadBackHook(ReadBackHook hook) {
 
 TableWriter::TableWriter(const std::string& path, Mode mode, const std::string& newTable)
     : path_(path), mode_(mode), anew_(!newTable.empty()) {
+  RemoveLeftovers(path);
   switch (mode) {
     case Mode::Append:
       target_ = LockedTable(path);

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -198,6 +199,23 @@ TEST_F(ExportTransactionTest, NamesAreOneFileOrRefused) {
     EXPECT_TRUE(view.Active());
     view.Close();
   }
+}
+
+// A temporary file a killed write left beside the table goes with the next
+// write once it is a minute old and nobody holds it; a young one stays.
+TEST_F(ExportTransactionTest, LeftoversOfAKilledWriteAreRemoved) {
+  ASSERT_TRUE(Run(Deals({"10"})).Succeeded());
+  const std::string stale = dir.File(".DEALS.DBF.aBcD1234.tmp~"),
+                    young = dir.File(".DEALS.DBF.young123.tmp~");
+  for (const std::string& f : {stale, young}) test::WriteBytes(f, "x");
+  const struct timeval old[2] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
+  ASSERT_EQ(::utimes(stale.c_str(), old), 0);
+  for (int mode : {1, 0}) {
+    settings.writeMode = mode;
+    ASSERT_TRUE(Run(Deals({"20"})).Succeeded());
+  }
+  EXPECT_TRUE(ReadBytes(stale).empty());
+  EXPECT_EQ(ReadBytes(young), "x");
 }
 
 // Another program's lock, a read-only table: one message with its cause,
