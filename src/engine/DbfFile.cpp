@@ -1,6 +1,7 @@
 #include "engine/DbfFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,7 +82,11 @@ void DbfFile::SetLock(Lock lock) const {
   std::chrono::steady_clock::time_point deadline{};
   bool waiting = false;
   int cmd = F_OFD_SETLK;
-  while (::fcntl(fd_, cmd, &fl) != 0) {
+  // Programs that lock with flock are kept out as well: both locks are taken
+  // with the same wait, the flock after the record lock.
+  const int flockOp = (lock == kWrite ? LOCK_EX : lock == kRead ? LOCK_SH : LOCK_UN) | LOCK_NB;
+  bool locked = false;
+  while (!(locked = locked || ::fcntl(fd_, cmd, &fl) == 0) || ::flock(fd_, flockOp) != 0) {
     const int err = errno;
     if (err == EINVAL && cmd == F_OFD_SETLK) {
       cmd = F_SETLK;  // a kernel without descriptor locks
@@ -92,12 +97,19 @@ void DbfFile::SetLock(Lock lock) const {
     if (err == ENOLCK || err == EOPNOTSUPP) break;
     const auto now = std::chrono::steady_clock::now();
     if (!waiting) deadline = now + LockWait(), waiting = true;
-    if ((err != EAGAIN && err != EACCES) || now >= deadline)
+    if ((err != EAGAIN && err != EACCES) || now >= deadline) {
+      if (locked) {  // the record lock back as it was
+        fl.l_type = static_cast<short>(lockHeld_ == kWrite  ? F_WRLCK
+                                       : lockHeld_ == kRead ? F_RDLCK
+                                                            : F_UNLCK);
+        ::fcntl(fd_, cmd, &fl);
+      }
       throw EDBEngineError("Таблица " + path_ + " занята другой программой: " +
                            (err == EAGAIN || err == EACCES
                                 ? "не удалось получить доступ за " +
                                       std::to_string(LockWait().count() / 1000.0).substr(0, 3) + " с"
                                 : SystemErrorText(err)));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   lockHeld_ = lock;

@@ -319,10 +319,9 @@ std::string DbfHeaderBytes(const std::vector<DbfField>& fields, uint32_t count, 
 
 void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
   char* p = record + f.offset;  // blank already: only the value's bytes are written
-  if (v.kind == DbfValue::Kind::Null) {
-    if (f.type == 'L') *p = '?';
-    return;
-  }
+  // No value stays blank, a logical field too: every reader takes a blank
+  // for "not set", where some read "?" as false.
+  if (v.kind == DbfValue::Kind::Null) return;
   switch (f.type) {
     case 'N':
     case 'F': {
@@ -388,9 +387,7 @@ void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
         *p = 'T';
       else if (t == "f" || t == "n" || t == "0" || t == "нет" || t == "false")
         *p = 'F';
-      else if (t.empty())
-        *p = '?';
-      else
+      else if (!t.empty())
         throw RowError("Значение \"" + std::string(v.text) + "\" поля " + f.name + " не является логическим");
       return;
     }

@@ -52,8 +52,14 @@ OutputRecords::OutputRecords(const std::vector<DbfField>& fields, const std::str
     if (&f != clientId_ && &f != ticker_ && &f != operType_ && &f != price_ && &f != qty_ && &f != dates &&
         &f != sdel_ && &f != brocId)
       EncodeDbfField(f, DbfValue{}, blank_.data());
+  // A date field takes the date as it stands; a text column of a date's
+  // eight places takes it as dBASE keeps dates (YYYYMMDD), a wider one as
+  // the insert gave it.
   char date[11];
-  std::snprintf(date, sizeof date, "%04d-%02d-%02d", year, month, day);
+  if (dates->type == 'C' && dates->length < 10)
+    std::snprintf(date, sizeof date, "%04d%02d%02d", year, month, day);
+  else
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", year, month, day);
   try {
     EncodeDbfField(*dates, DbfValue::OfText(date), blank_.data());
     EncodeDbfField(*brocId, DbfValue::OfText(brokerAcc), blank_.data());

@@ -3,6 +3,7 @@
 // leaves the file byte for byte, with one message saying why.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -216,6 +217,49 @@ TEST_F(ExportTransactionTest, LeftoversOfAKilledWriteAreRemoved) {
   }
   EXPECT_TRUE(ReadBytes(stale).empty());
   EXPECT_EQ(ReadBytes(young), "x");
+}
+
+// Tables other programs make: a logical column the export does not fill is
+// left blank (no reader takes a blank for false), a text column of dates
+// takes the date as dBASE keeps it where that is all that fits, and a table
+// another program holds with flock is waited for and left as it was.
+TEST_F(ExportTransactionTest, OtherProgramsTablesGetWhatEveryReaderReadsAlike) {
+  struct Case {
+    const char* what;
+    std::vector<FieldSpec> fields;
+    bool flocked;
+    size_t at;  // where the record's bytes are looked at (flag included)
+    std::string bytes;
+  };
+  std::vector<FieldSpec> logical = kOutput;
+  logical.push_back({"CHECKED", 'L', 1, 0});
+  const std::vector<Case> cases = {
+      {"logical column", logical, false, 148, " "},
+      {"DATES as text of 8", OutputWith({"DATES", 'C', 8, 0}), false, 113, "20261207"},
+      {"DATES as text of 10", OutputWith({"DATES", 'C', 10, 0}), false, 113, "2026-12-07"},
+      {"held with flock", kOutput, true, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::WriteTable(settings.outFileName, c.fields, {});
+    const std::string before = ReadBytes(settings.outFileName);
+    const int fd = c.flocked ? ::open(settings.outFileName.c_str(), O_RDONLY) : -1;
+    if (c.flocked) {
+      ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    }
+    const ExportResult result = Run(Deals({"10"}));
+    if (fd >= 0) ::close(fd);
+    const std::string after = ReadBytes(settings.outFileName);
+    if (c.flocked) {
+      EXPECT_FALSE(result.finished);
+      EXPECT_EQ(messages.shown.back().text, "Ошибка записи в выходной файл");
+      EXPECT_EQ(after, before);
+      continue;
+    }
+    ASSERT_TRUE(result.Succeeded());
+    const size_t header = size_t(uint8_t(after[8])) | size_t(uint8_t(after[9])) << 8;
+    EXPECT_EQ(after.substr(header + c.at, c.bytes.size()), c.bytes);
+  }
 }
 
 // Another program's lock, a read-only table: one message with its cause,
