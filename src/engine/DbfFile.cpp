@@ -1,5 +1,6 @@
 #include "engine/DbfFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -8,7 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <new>
@@ -16,6 +19,7 @@
 
 #include "engine/EDBEngineError.h"
 #include "utils/FileIO.h"
+#include "utils/TextCase.h"
 
 namespace drs {
 
@@ -49,7 +53,60 @@ void PWriteAll(int fd, const char* data, size_t n, off_t at, const std::string& 
 
 std::atomic<int64_t> lockWaitMs{5000};
 
+// The files of the table's folder named as the table with another extension
+// (any letter case): extension (folded) -> path.
+std::vector<std::pair<std::string, std::string>> Companions(const std::string& path) {
+  std::vector<std::pair<std::string, std::string>> found;
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  const std::string base = FoldCase(dot == std::string::npos ? name : name.substr(0, dot));
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return found;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string other = e->d_name;
+    const size_t d = other.rfind('.');
+    if (d == std::string::npos || FoldCase(other.substr(0, d)) != base || other == name) continue;
+    found.emplace_back(FoldCase(other.substr(d + 1)),
+                       (slash == std::string::npos ? "" : folder + "/") + other);
+  }
+  ::closedir(dir);
+  return found;
+}
+
 }  // namespace
+
+uint16_t CodePageBeside(const std::string& path) {
+  for (const auto& [extension, file] : Companions(path)) {
+    if (extension != "cpg") continue;
+    std::string text;
+    if (!ReadFileBytes(file, text)) continue;
+    std::string name;
+    for (char c : text)
+      if (!std::isspace(static_cast<unsigned char>(c)))
+        name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const char* prefix : {"WINDOWS-", "CP", "ANSI", "OEM", "IBM"})
+      if (name.rfind(prefix, 0) == 0) name = name.substr(std::strlen(prefix));
+    if (name == "1251") return 1251;
+    if (name == "866") return 866;
+    throw EDBEngineError("Файл " + path + " записан в кодировке " + std::string(text.substr(0, 40)) +
+                         " (файл " + file + "), которую программа не поддерживает; таблица не изменена");
+  }
+  return 0;
+}
+
+std::string IndexBeside(const std::string& path, bool productionIndex) {
+  for (const auto& [extension, file] : Companions(path))
+    if (extension == "mdx" || extension == "ndx" || extension == "cdx") return file;
+  if (productionIndex) {
+    const size_t dot = path.rfind('.');
+    return (dot == std::string::npos ? path : path.substr(0, dot)) + ".MDX";
+  }
+  return {};
+}
+
+namespace {}  // namespace
 
 RecordCopy::RecordCopy(size_t size) : size_(size) {
   if (size == 0) return;
@@ -132,6 +189,8 @@ void DbfFile::UnlockRead() const {
 
 bool DbfFile::BeginWrite() {
   if (!writable_) return true;  // refused by the caller before any write
+  if (!index_.empty())
+    Fail("имеет индекс " + index_ + ", который запись не обновила бы; таблица не изменена");
   const bool outermost = writeLocks_ == 0;
   if (outermost) SetLock(kWrite);
   ++writeLocks_;
@@ -323,6 +382,13 @@ void DbfFile::ReadHeader() {
     if (::pread(fd_, out, n, off_t(at)) != ssize_t(n)) Fail("не читается: " + SystemErrorText(errno));
   });
   if (!fault.empty()) Fail(fault);
+  if (header.language == 0) {
+    // No code page in the header: a .cpg file beside the table may name one.
+    const uint16_t cpg = CodePageBeside(path_);
+    if (cpg != 0)
+      for (DbfField& f : header.fields) f.codePage = cpg;
+  }
+  index_ = IndexBeside(path_, header.productionIndex);
   count_ = header.count;
   headerLength_ = header.headerLength;
   recordLength_ = header.recordLength;
@@ -474,6 +540,10 @@ void DbfFile::FindEndMark() {
   endMark_ = false;
   char mark = 0;
   if (size_ > CountedEnd() && ::pread(fd_, &mark, 1, CountedEnd()) == 1) endMark_ = mark == 0x1A;
+}
+
+void DbfFile::SetCodePage(uint16_t codePage) {
+  for (DbfField& f : fields_) f.codePage = codePage;
 }
 
 std::string DbfFile::HeaderBytes() const {

@@ -40,6 +40,13 @@ class RecordCopy {
   size_t size_ = 0;
 };
 
+// The code page a .cpg file beside the table names (1251 or 866), 0 without
+// one; EDBEngineError for a code page the program does not write.
+uint16_t CodePageBeside(const std::string& path);
+// An index file beside the table (.mdx, .ndx or .cdx of its name), or the
+// .mdx its header says it has; "" when none. Writes would leave it stale.
+std::string IndexBeside(const std::string& path, bool productionIndex);
+
 class DbfFile {
  public:
   // Opens and checks the file; throws EDBEngineError naming it when it is
@@ -111,6 +118,9 @@ class DbfFile {
   void Truncate();
   // Whether an end mark 0x1A follows the counted records.
   bool HasEndMark() const { return endMark_; }
+  // Text of every field in `codePage` (a copy of a table whose code page
+  // a file beside it names).
+  void SetCodePage(uint16_t codePage);
   // The header's bytes as they stand in the file.
   std::string HeaderBytes() const;
   // Flushes what was written to disk; EDBEngineError when it cannot.
@@ -164,6 +174,7 @@ class DbfFile {
   int64_t mtimeNs_ = 0;
   uint32_t ahead_ = 0;    // records written past the count, not yet counted
   bool endMark_ = false;  // 0x1A after the counted records
+  std::string index_;     // an index that writes would leave stale
   char firstFlag_ = ' ';  // of the first record written ahead, under the mark
   mutable int readLocks_ = 0;
   int writeLocks_ = 0;

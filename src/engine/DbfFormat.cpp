@@ -231,6 +231,8 @@ std::string DbfHeader::Read(uint64_t fileSize,
   if ((h[0] & 0x07) != 0x03 || (h[0] & 0x70) != 0)
     return "не является таблицей dBASE III (версия " + std::to_string(h[0]) + ")";
   codePage = CodePageOf(h[29]);
+  language = h[29];
+  productionIndex = (h[28] & 1) != 0;
   if (codePage == 0) {
     char hex[8];
     std::snprintf(hex, sizeof hex, "0x%02X", h[29]);

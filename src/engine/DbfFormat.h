@@ -44,6 +44,8 @@ struct DbfHeader {
   uint16_t headerLength = 0;
   uint16_t recordLength = 0;
   uint16_t codePage = 1251;
+  uint8_t language = 0;          // byte 29: 0 says nothing of the code page
+  bool productionIndex = false;  // byte 28: an .mdx index goes with the table
   std::vector<DbfField> fields;
 
   // Reads and checks a header of a file of `fileSize` bytes; `read(at, n,

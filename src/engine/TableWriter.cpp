@@ -128,6 +128,9 @@ TableWriter::TableWriter(const std::string& path, Mode mode, const std::string& 
           if (target_->HasEndMark()) bytes.push_back('\x1A');
         }
         file_ = TableBeside(path, bytes, target_->Mode(), tempPath_);
+        // The copy's text in the table's code page, which a file beside the
+        // table may name.
+        if (!target_->Fields().empty()) file_->SetCodePage(target_->Fields()[0].codePage);
       } catch (...) {
         target_->EndWrite();
         throw;

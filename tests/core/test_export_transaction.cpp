@@ -22,6 +22,8 @@
 #include "export/ExportProgress.h"
 #include "export/Turnovers.h"
 #include "support/Messages.h"
+#include "utils/Cp1251.h"
+#include "utils/Cp866.h"
 
 namespace drs {
 namespace {
@@ -228,20 +230,31 @@ TEST_F(ExportTransactionTest, OtherProgramsTablesGetWhatEveryReaderReadsAlike) {
     const char* what;
     std::vector<FieldSpec> fields;
     bool flocked;
-    size_t at;  // where the record's bytes are looked at (flag included)
-    std::string bytes;
+    size_t at;                                 // where the record's bytes are looked at (flag included)
+    std::string bytes;                         // "": the table is refused and stays byte for byte
+    std::string beside = {}, besideText = {};  // a file beside the table
+    bool productionIndex = false;              // header byte 28
   };
   std::vector<FieldSpec> logical = kOutput;
   logical.push_back({"CHECKED", 'L', 1, 0});
+  settings.brokerAcc = "БРК";
   const std::vector<Case> cases = {
       {"logical column", logical, false, 148, " "},
       {"DATES as text of 8", OutputWith({"DATES", 'C', 8, 0}), false, 113, "20261207"},
       {"DATES as text of 10", OutputWith({"DATES", 'C', 10, 0}), false, 113, "2026-12-07"},
       {"held with flock", kOutput, true, 0, ""},
+      {"code page 866 beside", kOutput, false, 132, Utf8ToCp866("БРК"), "DEALS.cpg", "CP866\n"},
+      {"code page 1251 beside", kOutput, false, 132, Utf8ToCp1251("БРК"), "deals.CPG", "1251"},
+      {"UTF-8 beside", kOutput, false, 0, "", "DEALS.cpg", "UTF-8"},
+      {"an index beside", kOutput, false, 0, "", "DEALS.MDX", "index"},
+      {"an index of its own kind", kOutput, false, 0, "", "deals.cdx", "index"},
+      {"a production index flagged", kOutput, false, 0, "", "", "", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    test::WriteTable(settings.outFileName, c.fields, {});
+    test::WriteTable(settings.outFileName, c.fields, {}, 0);  // no code page in the header
+    if (c.productionIndex) test::PatchBytes(settings.outFileName, 28, "\x01");
+    if (!c.beside.empty()) test::WriteBytes(dir.File(c.beside), c.besideText);
     const std::string before = ReadBytes(settings.outFileName);
     const int fd = c.flocked ? ::open(settings.outFileName.c_str(), O_RDONLY) : -1;
     if (c.flocked) {
@@ -249,8 +262,9 @@ TEST_F(ExportTransactionTest, OtherProgramsTablesGetWhatEveryReaderReadsAlike) {
     }
     const ExportResult result = Run(Deals({"10"}));
     if (fd >= 0) ::close(fd);
+    if (!c.beside.empty()) std::remove(dir.File(c.beside).c_str());
     const std::string after = ReadBytes(settings.outFileName);
-    if (c.flocked) {
+    if (c.bytes.empty()) {
       EXPECT_FALSE(result.finished);
       EXPECT_EQ(messages.shown.back().text, "Ошибка записи в выходной файл");
       EXPECT_EQ(after, before);
