@@ -2,8 +2,10 @@
 // crash-safe writes. Record bytes always reach the file before the header
 // that counts them, and appends never rewrite earlier records, so a process
 // killed at any moment leaves a file every reader accepts.
-// Writers hold an exclusive whole-file record lock (fcntl) from BeginWrite
-// to EndWrite; every read of records holds a shared one. Records are read
+// Records written ahead of the count lie behind the end mark 0x1A until
+// they are committed. Writers hold an exclusive whole-file lock (fcntl and
+// flock) from BeginWrite to EndWrite; every read of records holds a shared
+// one. Records are read
 // with pread, never through a mapping, so a file cut short by another
 // program gives an error, not a signal.
 #pragma once

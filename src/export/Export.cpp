@@ -172,14 +172,13 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
     std::shared_ptr<DbfFile> file = DbfFile::Acquire(path);
     fields = file->Fields();
     before = file->RecordCount();
+    return file;
   };
   if (FileExists(path)) {
     if (settings.writeMode == 0) {
       if (!AskQuestion("Выходной файл существует и будет перезаписан, продолжать?")) return result;
       try {
-        tableFields();
-        if (!DbfFile::Acquire(path)->Writable())
-          throw EDBEngineError("Файл " + path + " открыт только для чтения");
+        if (!tableFields()->Writable()) throw EDBEngineError("Файл " + path + " открыт только для чтения");
       } catch (const EDBEngineError& e) {
         ShowExceptionQuestion(e, "Ошибка очистки выходного файла");
         return result;
@@ -234,9 +233,10 @@ ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings&
   const std::string newTable = mode == TableWriter::Mode::Create ? own.HeaderBytes() : std::string();
   std::optional<OutputRecords> records;
   try {
+    // Overwrite has read the table's fields for its check already.
     if (mode == TableWriter::Mode::Create)
       fields = own.Fields();
-    else
+    else if (mode == TableWriter::Mode::Append)
       tableFields();
     records.emplace(fields, loc.table, year, month, day, settings.brokerAcc);
   } catch (const EDBEngineError& e) {

@@ -41,7 +41,7 @@ struct ExportResult {
   std::string cancelMessage;
   size_t lines = 0;                       // export lines built
   size_t written = 0;                     // rows the table took
-  size_t failedLines = 0;                 // lines refused
+  size_t failedLines = 0;                 // lines not in the table: refused, or all when nothing was written
   int64_t recordCount = -1;               // records of the table now; -1: there is none
   std::string recordCountText;            // first panel of StatusBar1; empty unless finished
   std::string tableState;                 // what the table holds now, for the status bar and the journal
