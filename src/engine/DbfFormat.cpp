@@ -116,9 +116,15 @@ int Number(std::string_view s) {
 }
 
 bool Ascii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
+  uint64_t bits = 0;
+  size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, s.data() + i, 8);
+    bits |= word;
+  }
+  for (; i < s.size(); ++i) bits |= static_cast<unsigned char>(s[i]);
+  return (bits & 0x8080808080808080ULL) == 0;
 }
 
 // "YYYYMMDD", "YYYY-MM-DD" or "DD.MM.YYYY" as the eight bytes YYYYMMDD.
@@ -148,45 +154,35 @@ bool DateBytes(std::string_view t, char out[8]) {
 // `d` with `decimals` places exactly as to_chars(fixed) writes it, without
 // its cost: the scaled value is rounded to an integer unless it lies so near
 // a half that the product's rounding error could tip it (then false, and
-// the caller formats it the slow way).
-bool QuickFixed(double d, int decimals, char* out, size_t& n) {
+// the caller formats it the slow way). The text is written backwards, to
+// end at `end` (as a field's value ends), and its first byte returned.
+const char* QuickFixed(double d, int decimals, char* end) {
   static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  if (decimals < 0 || decimals > 15) return false;
+  if (decimals < 0 || decimals > 15) return nullptr;
   double p = std::fabs(d) * kPow10[decimals];
-  if (!(p < 1e15)) return false;
+  if (!(p < 1e15)) return nullptr;
   double whole = std::floor(p);
   // Twice the spacing of doubles near p, at least (p < 2^50).
   double margin = p * 0x1p-51;
-  if (std::fabs(p - whole - 0.5) <= margin) return false;
+  if (std::fabs(p - whole - 0.5) <= margin) return nullptr;
   uint64_t v = uint64_t(whole) + (p - whole > 0.5 ? 1 : 0);
-  n = 0;
-  if (d < 0 && v != 0) out[n++] = '-';
-  // The units' digits after zeros enough for one digit before the point:
-  // 5 units of two decimals are "0.05".
-  char digits[24], units[48];
-  const int count = int(std::to_chars(digits, digits + sizeof digits, v).ptr - digits);
-  const int pad = std::max(0, decimals + 1 - count);
-  std::memset(units, '0', size_t(pad));
-  std::memcpy(units + pad, digits, size_t(count));
-  const int before = pad + count - decimals;
-  std::memcpy(out + n, units, size_t(before));
-  n += size_t(before);
-  if (decimals > 0) {
-    out[n++] = '.';
-    std::memcpy(out + n, units + before, size_t(decimals));
-    n += size_t(decimals);
-  }
-  return true;
+  const bool negative = d < 0 && v != 0;
+  char* at = end;
+  for (int i = 0; i < decimals; ++i, v /= 10) *--at = char('0' + v % 10);
+  if (decimals > 0) *--at = '.';
+  do {
+    *--at = char('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  if (negative) *--at = '-';
+  return at;
 }
 
 // A value that does not fit its field: the next row may well fit.
 EDBEngineError RowError(const std::string& message) {
   return EDBEngineError(message, EDBEngineError::Scope::Row);
 }
-
-bool IsNumber(const DbfValue& v) { return v.kind == DbfValue::Kind::Int || v.kind == DbfValue::Kind::Real; }
-double AsDouble(const DbfValue& v) { return v.kind == DbfValue::Kind::Int ? double(v.integer) : v.real; }
 
 }  // namespace
 
@@ -319,109 +315,151 @@ std::string DbfHeaderBytes(const std::vector<DbfField>& fields, uint32_t count, 
   return out;
 }
 
+namespace {
+
+// A number's digits right-aligned in a numeric field.
+void PutDigits(const DbfField& f, std::string_view digits, char* record) {
+  if (digits.size() > f.length)
+    throw RowError("Число " + std::string(digits) + " не помещается в поле " + f.name + " (N " +
+                   std::to_string(f.length) + "." + std::to_string(f.decimals) + ")");
+  std::memcpy(record + f.offset + f.length - digits.size(), digits.data(), digits.size());
+}
+
+void PutNumber(const DbfField& f, double d, char* record) {
+  if (!std::isfinite(d)) throw RowError("Значение поля " + f.name + " не является числом");
+  char b[400];
+  std::string_view digits;
+  if (const char* first = QuickFixed(d, int(f.decimals), b + sizeof b)) {
+    digits = std::string_view(first, size_t(b + sizeof b - first));
+  } else {
+    auto r = std::to_chars(b, b + sizeof b, d, std::chars_format::fixed, int(f.decimals));
+    if (r.ec != std::errc()) throw RowError("Число не помещается в поле " + f.name);
+    digits = std::string_view(b, size_t(r.ptr - b));
+  }
+  // A negative value that rounds to zero is written as zero.
+  if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string_view::npos) digits.remove_prefix(1);
+  PutDigits(f, digits, record);
+}
+
+void PutDate(const DbfField& f, std::string_view text, char* record) {
+  const std::string_view t = Trim(text);
+  if (t.empty()) return;
+  char bytes[8];
+  if (f.length != 8 || !DateBytes(t, bytes))
+    throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является датой");
+  std::memcpy(record + f.offset, bytes, 8);
+}
+
+void PutText(const DbfField& f, std::string_view text, char* record) {
+  char* p = record + f.offset;
+  auto tooLong = [&] {
+    return RowError("Значение \"" + std::string(text) + "\" длиннее поля " + f.name + " (" +
+                    std::to_string(f.length) + " знаков)");
+  };
+  // ASCII text is its own 1251 encoding.
+  if (Ascii(text)) {
+    if (text.size() > f.length) throw tooLong();
+    std::memcpy(p, text.data(), text.size());
+    return;
+  }
+  const bool dos = f.codePage == 866;
+  if (dos ? !FitsCp866(text) : !FitsCp1251(text))
+    throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name +
+                   " содержит знаки вне кодировки " + std::to_string(f.codePage));
+  std::string bytes = dos ? Utf8ToCp866(text) : Utf8ToCp1251(text);
+  if (bytes.size() > f.length) throw tooLong();
+  std::memcpy(p, bytes.data(), bytes.size());
+}
+
+// A number in a date or character field stands for its text, as SQL would
+// give it: 1, not 1.0, for a whole number in a character field.
+std::string_view RealText(double real, bool wholeAsInteger, char (&num)[32]) {
+  if (wholeAsInteger && real == std::trunc(real) && std::fabs(real) < 1e15)
+    return std::string_view(num, size_t(std::to_chars(num, num + sizeof num, int64_t(real)).ptr - num));
+  if (wholeAsInteger)
+    return std::string_view(num, size_t(std::to_chars(num, num + sizeof num, real).ptr - num));
+  int n = std::snprintf(num, sizeof num - 2, "%.15g", real);
+  if (std::strpbrk(num, ".eni") == nullptr) num[n++] = '.', num[n++] = '0';
+  return std::string_view(num, size_t(n));
+}
+
+}  // namespace
+
 void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
-  char* p = record + f.offset;  // blank already: only the value's bytes are written
   // No value stays blank, a logical field too: every reader takes a blank
   // for "not set", where some read "?" as false.
-  if (v.kind == DbfValue::Kind::Null) return;
+  switch (v.kind) {
+    case DbfValue::Kind::Null:
+      return;
+    case DbfValue::Kind::Int:
+      return EncodeDbfField(f, v.integer, record);
+    case DbfValue::Kind::Real:
+      return EncodeDbfField(f, v.real, record);
+    case DbfValue::Kind::Text:
+      return EncodeDbfField(f, v.text, record);
+  }
+}
+
+void EncodeDbfField(const DbfField& f, int64_t integer, char* record) {
+  char num[32];
+  const std::string_view text(num, size_t(std::to_chars(num, num + sizeof num, integer).ptr - num));
+  switch (f.type) {
+    case 'N':
+    case 'F':
+      if (f.decimals == 0) return PutDigits(f, text, record);
+      return PutNumber(f, double(integer), record);
+    case 'D':
+      return PutDate(f, text, record);
+    case 'L':
+      record[f.offset] = integer != 0 ? 'T' : 'F';
+      return;
+    default:
+      return PutText(f, text, record);
+  }
+}
+
+void EncodeDbfField(const DbfField& f, double real, char* record) {
+  char num[32];
+  switch (f.type) {
+    case 'N':
+    case 'F':
+      return PutNumber(f, real, record);
+    case 'D':
+      return PutDate(f, RealText(real, false, num), record);
+    case 'L':
+      record[f.offset] = real != 0 ? 'T' : 'F';
+      return;
+    default:
+      return PutText(f, RealText(real, true, num), record);
+  }
+}
+
+void EncodeDbfField(const DbfField& f, std::string_view text, char* record) {
   switch (f.type) {
     case 'N':
     case 'F': {
-      char b[400];
-      std::string_view digits;
-      if (v.kind == DbfValue::Kind::Int && f.decimals == 0) {
-        auto r = std::to_chars(b, b + sizeof b, v.integer);
-        digits = std::string_view(b, size_t(r.ptr - b));
-      } else {
-        // Numbers go into numeric fields without a detour through text.
-        double d = 0;
-        if (IsNumber(v)) {
-          d = AsDouble(v);
-        } else {
-          std::string_view t = Trim(v.text);
-          if (t.empty()) return;
-          if (!ParseDbfNumber(t, d))
-            throw RowError("Значение \"" + std::string(v.text) + "\" поля " + f.name + " не является числом");
-        }
-        if (!std::isfinite(d)) throw RowError("Значение поля " + f.name + " не является числом");
-        size_t n = 0;
-        if (QuickFixed(d, int(f.decimals), b, n)) {
-          digits = std::string_view(b, n);
-        } else {
-          auto r = std::to_chars(b, b + sizeof b, d, std::chars_format::fixed, int(f.decimals));
-          if (r.ec != std::errc()) throw RowError("Число не помещается в поле " + f.name);
-          digits = std::string_view(b, size_t(r.ptr - b));
-        }
-        // A negative value that rounds to zero is written as zero.
-        if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string_view::npos)
-          digits.remove_prefix(1);
-      }
-      if (digits.size() > f.length)
-        throw RowError("Число " + std::string(digits) + " не помещается в поле " + f.name + " (N " +
-                       std::to_string(f.length) + "." + std::to_string(f.decimals) + ")");
-      std::memcpy(p + f.length - digits.size(), digits.data(), digits.size());
-      return;
-    }
-    case 'D': {
-      // A number stands for its text, as SQL would give it.
-      char num[32];
-      std::string_view text = v.text;
-      if (v.kind == DbfValue::Kind::Int) {
-        text = std::string_view(num, size_t(std::to_chars(num, num + sizeof num, v.integer).ptr - num));
-      } else if (v.kind == DbfValue::Kind::Real) {
-        int n = std::snprintf(num, sizeof num - 2, "%.15g", v.real);
-        if (std::strpbrk(num, ".eni") == nullptr) num[n++] = '.', num[n++] = '0';
-        text = std::string_view(num, size_t(n));
-      }
-      std::string_view t = Trim(text);
+      // Numbers go into numeric fields without a detour through text.
+      const std::string_view t = Trim(text);
       if (t.empty()) return;
-      char bytes[8];
-      if (f.length != 8 || !DateBytes(t, bytes))
-        throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является датой");
-      std::memcpy(p, bytes, 8);
-      return;
+      double d = 0;
+      if (!ParseDbfNumber(t, d))
+        throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является числом");
+      return PutNumber(f, d, record);
     }
+    case 'D':
+      return PutDate(f, text, record);
     case 'L': {
-      const std::string t = FoldCase(std::string(Trim(v.text)));
-      if (IsNumber(v))
-        *p = AsDouble(v) != 0 ? 'T' : 'F';
-      else if (t == "t" || t == "y" || t == "1" || t == "да" || t == "true")
-        *p = 'T';
+      const std::string t = FoldCase(std::string(Trim(text)));
+      if (t == "t" || t == "y" || t == "1" || t == "да" || t == "true")
+        record[f.offset] = 'T';
       else if (t == "f" || t == "n" || t == "0" || t == "нет" || t == "false")
-        *p = 'F';
+        record[f.offset] = 'F';
       else if (!t.empty())
-        throw RowError("Значение \"" + std::string(v.text) + "\" поля " + f.name + " не является логическим");
+        throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является логическим");
       return;
     }
-    default: {
-      // A number is written as its plain text: 1, not 1.0.
-      char num[32];
-      std::string_view text = v.text;
-      if (IsNumber(v)) {
-        auto r = v.kind == DbfValue::Kind::Int ? std::to_chars(num, num + sizeof num, v.integer)
-                 : v.real == std::trunc(v.real) && std::fabs(v.real) < 1e15
-                     ? std::to_chars(num, num + sizeof num, int64_t(v.real))
-                     : std::to_chars(num, num + sizeof num, v.real);
-        text = std::string_view(num, size_t(r.ptr - num));
-      }
-      auto tooLong = [&] {
-        return RowError("Значение \"" + std::string(text) + "\" длиннее поля " + f.name + " (" +
-                        std::to_string(f.length) + " знаков)");
-      };
-      // ASCII text is its own 1251 encoding.
-      if (Ascii(text)) {
-        if (text.size() > f.length) throw tooLong();
-        std::memcpy(p, text.data(), text.size());
-        return;
-      }
-      const bool dos = f.codePage == 866;
-      if (dos ? !FitsCp866(text) : !FitsCp1251(text))
-        throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name +
-                       " содержит знаки вне кодировки " + std::to_string(f.codePage));
-      std::string bytes = dos ? Utf8ToCp866(text) : Utf8ToCp1251(text);
-      if (bytes.size() > f.length) throw tooLong();
-      std::memcpy(p, bytes.data(), bytes.size());
-    }
+    default:
+      return PutText(f, text, record);
   }
 }
 

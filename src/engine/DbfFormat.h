@@ -101,6 +101,11 @@ struct DbfValue {
 // (spaces) there; a value that does not fit is refused with a row-scoped
 // EDBEngineError, never cut.
 void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record);
+// The same of a value whose kind the caller knows: no value to build, the
+// number in a register (the export's records).
+void EncodeDbfField(const DbfField& f, int64_t integer, char* record);
+void EncodeDbfField(const DbfField& f, double real, char* record);
+void EncodeDbfField(const DbfField& f, std::string_view text, char* record);
 
 // A decoded field. Text points into the record unless it had to be decoded
 // or reshaped; then into the value itself, which must stay where it is.

@@ -73,12 +73,12 @@ void OutputRecords::Encode(const ExportLines& lines, const ExportLine& line, cha
   CheckDecimals(*price_, line.price, 3, "Цена");
   CheckDecimals(*qty_, line.quantity, 1, "Количество");
   std::memcpy(record, blank_.data(), blank_.size());
-  EncodeDbfField(*clientId_, DbfValue::OfText(lines.Account(line)), record);
-  EncodeDbfField(*ticker_, DbfValue::OfText(lines.Ticker(line)), record);
-  EncodeDbfField(*operType_, DbfValue::OfInt(OperTypeOf(lines.OperCode(line))), record);
-  EncodeDbfField(*price_, DbfValue::OfReal(line.price), record);
-  EncodeDbfField(*qty_, DbfValue::OfReal(line.quantity), record);
-  EncodeDbfField(*sdel_, DbfValue::OfText(lines.Number(line)), record);
+  EncodeDbfField(*clientId_, lines.Account(line), record);
+  EncodeDbfField(*ticker_, lines.Ticker(line), record);
+  EncodeDbfField(*operType_, int64_t{OperTypeOf(lines.OperCode(line))}, record);
+  EncodeDbfField(*price_, line.price, record);
+  EncodeDbfField(*qty_, line.quantity, record);
+  EncodeDbfField(*sdel_, lines.Number(line), record);
 }
 
 }  // namespace drs

@@ -124,6 +124,24 @@ bool ReadUnits(std::string_view text, PieceUnits& units) {
   return true;
 }
 
+// A row's raw TICKER and OPERTYPE bytes, mostly blanks after a short code:
+// eight bytes at a step, which hashes them in a few cycles.
+struct RawKeyHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const noexcept {
+    uint64_t h = s.size();
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+      uint64_t word;
+      std::memcpy(&word, s.data() + i, 8);
+      h = (h ^ word) * 0x9E3779B97F4A7C15ULL;
+      h ^= h >> 29;
+    }
+    for (; i < s.size(); ++i) h = (h ^ static_cast<unsigned char>(s[i])) * 0x100000001B3ULL;
+    return size_t(h ^ (h >> 32));
+  }
+};
+
 // The text of a number field's or a character field's bytes.
 std::string_view FieldBytes(const DbfField& f, const char* record) {
   return std::string_view(record + f.offset, f.length);
@@ -564,34 +582,31 @@ Reconciliation ExportControl::Finish(const std::vector<DbfField>& fields, const 
     };
     uint32_t recordLength = 1;
     for (const DbfField& f : fields) recordLength += f.length;
-    // Lines of S and B by ticker, looked up without a key built per row.
-    struct Hash {
-      using is_transparent = void;
-      size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
-    };
-    constexpr size_t kNone = SIZE_MAX;
-    std::unordered_map<std::string, std::array<size_t, 2>, Hash, std::equal_to<>> byTicker;
-    std::string tickerBytes, scratch, text;
+    // The line of a row follows from the bytes of its TICKER and OPERTYPE
+    // alone: they are decoded once per pair met, later rows only looked up.
+    std::unordered_map<std::string, size_t, RawKeyHash, std::equal_to<>> lineOfBytes;
+    std::string key, scratch, text;
     auto visit = [&](const char* records, uint32_t n) {
       findColumns();
+      const DbfField& tickerField = *columns[0];
+      const DbfField& operField = *columns[1];
+      key.resize(size_t(tickerField.length) + operField.length);
       for (uint32_t r = 0; r < n; ++r) {
         const char* rec = records + size_t(r) * recordLength;
         if (rec[0] == '*') continue;  // deleted: not a row of the table
-        const DbfValue cell = ScanField(*columns[0], rec, tickerBytes);
-        if (cell.kind != DbfValue::Kind::Text) text = cell.Text();
-        const std::string_view ticker = TrimBlanks(cell.kind == DbfValue::Kind::Text ? cell.text : text);
-        const int oper = WrittenOperType(*columns[1], rec, scratch, text);
-        size_t index;
-        if (oper >= 0) {
-          auto it = byTicker.find(ticker);
-          if (it == byTicker.end())
-            it = byTicker.emplace(std::string(ticker), std::array{kNone, kNone}).first;
-          size_t& slot = it->second[static_cast<size_t>(oper)];
-          if (slot == kNone) slot = LineIndex(ticker, oper == 1 ? "B" : "S");
-          index = slot;
-        } else {
-          index = LineIndex(ticker, text);
+        std::memcpy(key.data(), rec + tickerField.offset, tickerField.length);
+        std::memcpy(key.data() + tickerField.length, rec + operField.offset, operField.length);
+        auto known = lineOfBytes.find(std::string_view(key));
+        if (known == lineOfBytes.end()) {
+          const DbfValue cell = ScanField(tickerField, rec, scratch);
+          const std::string tickerText(
+              TrimBlanks(cell.kind == DbfValue::Kind::Text ? cell.text : cell.Text()));
+          const int oper = WrittenOperType(operField, rec, scratch, text);
+          const size_t index =
+              oper >= 0 ? LineIndex(tickerText, oper == 1 ? "B" : "S") : LineIndex(tickerText, text);
+          known = lineOfBytes.emplace(key, index).first;
         }
+        const size_t index = known->second;
         ControlLine& line = result.lines[index];
         ++line.rows;
         PieceUnits price = 0, qty = 0;
