@@ -468,7 +468,7 @@ void DbfFile::MarkDeleted(const std::vector<uint32_t>& records) {
   Remember(0);
 }
 
-void DbfFile::WriteAhead(const std::string& records, uint32_t n) {
+void DbfFile::WriteAhead(std::string_view records, uint32_t n) {
   if (n == 0) return;
   if (uint64_t(count_) + ahead_ + n > 0xFFFFFFFFull) Fail("переполнен: слишком много записей");
   const off_t at = CountedEnd() + off_t(ahead_) * recordLength_;

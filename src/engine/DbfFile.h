@@ -107,7 +107,7 @@ class DbfFile {
   // long transaction need not hold them all in memory. The first one's flag
   // byte holds the end mark 0x1A until CommitAhead, so neither readers that
   // go by the count nor those that read to the mark take them for records.
-  void WriteAhead(const std::string& records, uint32_t n);
+  void WriteAhead(std::string_view records, uint32_t n);
   // Makes the records written ahead the table's: the end mark after them
   // (when the table has one), the first one's flag lifted, then the count
   // and the date. `durable`: on disk before the count, and the count too.

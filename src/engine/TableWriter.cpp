@@ -151,20 +151,31 @@ uint16_t TableWriter::RecordLength() const { return file_->RecordLength(); }
 uint32_t TableWriter::RecordsBefore() const { return file_->RecordCount(); }
 
 void TableWriter::Add(const char* records, uint32_t n) {
-  buffer_.append(records, size_t(n) * RecordLength());
+  const size_t bytes = size_t(n) * RecordLength();
+  if (buffered_ == 0 && bytes >= kChunkBytes / 2) {
+    // A caller's block of records goes to the file as it is, not copied.
+    Write(std::string_view(records, bytes), n);
+    added_ += n;
+    return;
+  }
+  buffer_.append(records, bytes);
   buffered_ += n;
   added_ += n;
   if (buffer_.size() >= kChunkBytes) Flush();
 }
 
-void TableWriter::Flush() {
-  if (buffered_ == 0) return;
+void TableWriter::Write(std::string_view records, uint32_t n) {
   try {
-    file_->WriteAhead(buffer_, buffered_);
+    file_->WriteAhead(records, n);
   } catch (...) {
     Rollback();
     throw;
   }
+}
+
+void TableWriter::Flush() {
+  if (buffered_ == 0) return;
+  Write(buffer_, buffered_);
   buffer_.clear();
   buffered_ = 0;
 }

@@ -76,6 +76,9 @@ class TableWriter {
   static void SetReadBackHook(ReadBackHook hook);
 
  private:
+  // Records to the file, written ahead; a failure rolls the writer back.
+  void Write(std::string_view records, uint32_t n);
+
   std::string path_;      // the table
   std::string tempPath_;  // Create, Replace: the new table until Commit
   Mode mode_;
