@@ -70,17 +70,22 @@ FieldSpan FindFieldOf(std::string_view line, char sep, int n) {
 
 void ReportLines::Clear() {
   std::string().swap(text_);
-  HugePageVector<Span>().swap(spans_);
+  HugePageVector<size_t>().swap(starts_);
   amendedFrom_ = 0;
+}
+
+std::string_view ReportLines::LineAt(std::string_view text, size_t offset) {
+  const char* begin = text.data() + offset;
+  return std::string_view(begin, size_t(FindLineBreak(begin, text.data() + text.size()) - begin));
 }
 
 void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) {
   text_ = std::move(utf8Text);
-  spans_.clear();
+  starts_.clear();
   const size_t size = text_.size();
-  // One span per line end, counted first: a growing vector would hold its
+  // One start per line end, counted first: a growing vector would hold its
   // old and new storage at once.
-  spans_.reserve(CountByte(text_.data(), text_.data() + size, '\n') + 1);
+  starts_.reserve(CountByte(text_.data(), text_.data() + size, '\n') + 1);
   std::vector<std::string> amended;  // lines that got a "?" account
   std::vector<size_t> amendedAt;
   size_t pos = 0;
@@ -101,17 +106,21 @@ void ReportLines::Parse(std::string utf8Text, char fieldSep, int clientIdField) 
         withMark.append(line.substr(0, account.begin));
         withMark += '?';
         withMark.append(line.substr(account.begin));
-        amendedAt.push_back(spans_.size());
+        amendedAt.push_back(starts_.size());
         amended.push_back(std::move(withMark));
       }
-      spans_.push_back({pos, end - pos});
+      starts_.push_back(pos);
     }
     pos = next;
   }
+  // The amended copies behind the text, each ended by a line break, as is
+  // the text's last line before them.
+  if (!amended.empty() && size > 0 && text_.back() != '\n' && text_.back() != '\r') text_ += '\n';
   amendedFrom_ = text_.size();
   for (size_t i = 0; i < amended.size(); ++i) {
-    spans_[amendedAt[i]] = {text_.size(), amended[i].size()};
+    starts_[amendedAt[i]] = text_.size();
     text_.append(amended[i]);
+    text_ += '\n';
   }
 }
 
@@ -261,7 +270,7 @@ bool FillDealGrid(ReportLines& lines, const ActiveFormat& format, DealGrid& grid
   const std::string_view text = grid.PackingText();
   for (size_t i = 0; i < count; ++i) {
     if (keep && !keep(static_cast<int>(i + 1))) continue;
-    const std::string_view line = text.substr(lines.Offset(i), lines.Length(i));
+    const std::string_view line = ReportLines::LineAt(text, lines.Offset(i));
     // Field boundaries up to the last field the plan needs, in one scan:
     // field n ends at separator n, the line's last field at its end.
     const size_t seen = FindBytes(line.data(), line.data() + line.size(), sep, sepAt.data(), maxFields);

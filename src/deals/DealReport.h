@@ -29,26 +29,21 @@ class ReportLines {
  public:
   // CR LF, LF and a lone CR each end a line.
   void Parse(std::string utf8Text, char fieldSep, int clientIdField);
-  size_t Count() const { return spans_.size(); }
-  std::string_view Line(size_t index) const {
-    return std::string_view(text_).substr(spans_[index].offset, spans_[index].length);
-  }
+  size_t Count() const { return starts_.size(); }
+  std::string_view Line(size_t index) const { return LineAt(text_, starts_[index]); }
   // Where the line lies in the text (TakeText): a line that got a "?" is a
-  // copy behind all the others.
-  size_t Offset(size_t index) const { return spans_[index].offset; }
-  size_t Length(size_t index) const { return spans_[index].length; }
-  bool Amended(size_t index) const { return spans_[index].offset >= amendedFrom_; }
+  // copy behind all the others. Only where a line starts is kept: it ends at
+  // its line break, which LineAt finds.
+  size_t Offset(size_t index) const { return starts_[index]; }
+  static std::string_view LineAt(std::string_view text, size_t offset);
+  bool Amended(size_t index) const { return starts_[index] >= amendedFrom_; }
   // The text all lines lie in; the lines stay until Clear.
   std::string TakeText() { return std::move(text_); }
   void Clear();
 
  private:
-  struct Span {
-    size_t offset;
-    size_t length;
-  };
   std::string text_;
-  HugePageVector<Span> spans_;
+  HugePageVector<size_t> starts_;
   size_t amendedFrom_ = 0;  // lines from here on are amended copies
 };
 

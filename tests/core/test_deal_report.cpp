@@ -51,6 +51,9 @@ TEST(ReportLinesTest, QuestionMarkGoesWhereTheEmptyAccountIs) {
   EXPECT_EQ(Lines(lines), (std::vector<std::string>{"1;2;?;4", ";x", "1;2;3;4", "1;2;?"}));
   lines.Parse(";x\r\n", ';', 1);
   EXPECT_EQ(Lines(lines), (std::vector<std::string>{"?;x"}));
+  // The copies go behind a last line without a line break, which ends there.
+  lines.Parse("a;;b\r\nc;d;e", ';', 2);
+  EXPECT_EQ(Lines(lines), (std::vector<std::string>{"a;?;b", "c;d;e"}));
 }
 
 TEST(ReportLinesTest, ShortLineKeepsItsOtherFields) {
