@@ -151,30 +151,42 @@ bool DateBytes(std::string_view t, char out[8]) {
   return true;
 }
 
+// Digits two at a time: half the divisions of one at a time.
+constexpr char kDigitPairs[] =
+    "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+    "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+
 // `d` with `decimals` places exactly as to_chars(fixed) writes it, without
 // its cost: the scaled value is rounded to an integer unless it lies so near
-// a half that the product's rounding error could tip it (then false, and
+// a half that the product's rounding error could tip it (then null, and
 // the caller formats it the slow way). The text is written backwards, to
 // end at `end` (as a field's value ends), and its first byte returned.
 const char* QuickFixed(double d, int decimals, char* end) {
   static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   if (decimals < 0 || decimals > 15) return nullptr;
-  double p = std::fabs(d) * kPow10[decimals];
+  const double p = std::fabs(d) * kPow10[decimals];
   if (!(p < 1e15)) return nullptr;
-  double whole = std::floor(p);
+  const uint64_t floor = uint64_t(p);  // p is not negative
+  const double whole = double(floor);
   // Twice the spacing of doubles near p, at least (p < 2^50).
-  double margin = p * 0x1p-51;
+  const double margin = p * 0x1p-51;
   if (std::fabs(p - whole - 0.5) <= margin) return nullptr;
-  uint64_t v = uint64_t(whole) + (p - whole > 0.5 ? 1 : 0);
+  uint64_t v = floor + (p - whole > 0.5 ? 1 : 0);
   const bool negative = d < 0 && v != 0;
   char* at = end;
-  for (int i = 0; i < decimals; ++i, v /= 10) *--at = char('0' + v % 10);
-  if (decimals > 0) *--at = '.';
-  do {
+  int places = decimals;
+  for (; places >= 2; places -= 2, v /= 100) std::memcpy(at -= 2, kDigitPairs + 2 * (v % 100), 2);
+  if (places == 1) {
     *--at = char('0' + v % 10);
     v /= 10;
-  } while (v != 0);
+  }
+  if (decimals > 0) *--at = '.';
+  for (; v >= 100; v /= 100) std::memcpy(at -= 2, kDigitPairs + 2 * (v % 100), 2);
+  if (v >= 10)
+    std::memcpy(at -= 2, kDigitPairs + 2 * v, 2);
+  else
+    *--at = char('0' + v);
   if (negative) *--at = '-';
   return at;
 }
