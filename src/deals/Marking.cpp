@@ -137,16 +137,21 @@ void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists&
   const bool hasMax = !IsBlank(maxBound);
   marks.SizeFor(rows);
 
-  if (hasMin) {
-    const std::string low = ComparableAccount(minBound);
-    const bool lowAscii = IsAscii(low);
-    // Deals of one client come together: the code before is tried first.
-    std::string lastCode;
-    const std::string* lastTo = nullptr;
-    bool haveLast = false;
-    for (int r = 1; r < rows; ++r) {
-      std::string_view cell = grid.Cell(col, r);
-      if (IsBlank(cell)) continue;
+  // One pass: a row is marked against the lower bound, then unmarked
+  // against the upper one.
+  const std::string low = hasMin ? ComparableAccount(minBound) : std::string();
+  const std::string high = hasMax ? ComparableAccount(maxBound) : std::string();
+  const bool lowAscii = IsAscii(low);
+  const bool highAscii = IsAscii(high);
+  // Deals of one client come together: the code before is tried first.
+  std::string lastCode;
+  const std::string* lastTo = nullptr;
+  bool haveLast = false;
+  std::vector<std::string> aboveMax;  // unmarked by the upper bound, listed after the others
+  for (int r = 1; r < rows; ++r) {
+    std::string_view cell = grid.Cell(col, r);
+    if (IsBlank(cell)) continue;
+    if (hasMin) {
       std::string_view code = cell;
       if (code.back() == '/') code.remove_suffix(1);
       if (!haveLast || code != lastCode) {
@@ -154,35 +159,32 @@ void MarkByRange(DealGrid& grid, const ActiveFormat& format, const ReplaceLists&
         lastCode.assign(code);
         haveLast = true;
       }
+      bool notAnAccount = false;
       if (const std::string* to = lastTo) {
         std::string before(code);
         grid.SetCell(col, r, *to);
         cell = grid.Cell(col, r);
         if (!StartsWithDigit(cell)) {
           if (unmarked) unmarked->Add(std::move(before));
-          continue;
+          notAnAccount = true;
         }
       } else if (!StartsWithDigit(cell)) {
         if (unmarked) unmarked->Add(std::string(code));
-        continue;
+        notAnAccount = true;
       }
-      if (CompareWithBound(cell, low, lowAscii) >= 0) marks.Mark(r);
+      if (!notAnAccount && CompareWithBound(cell, low, lowAscii) >= 0) marks.Mark(r);
     }
-  }
-
-  if (hasMax) {
-    const std::string high = ComparableAccount(maxBound);
-    const bool highAscii = IsAscii(high);
-    for (int r = 1; r < rows; ++r) {
-      std::string_view cell = grid.Cell(col, r);
+    if (hasMax) {
       if (IsBlank(cell) || !StartsWithDigit(cell)) continue;
       if (CompareWithBound(cell, high, highAscii) > 0) {
-        if (marks.Unmark(r) && unmarked) unmarked->AddUnique(std::string(cell));
+        if (marks.Unmark(r) && unmarked) aboveMax.emplace_back(cell);
       } else if (!hasMin) {
         marks.Mark(r);
       }
     }
   }
+  if (unmarked)
+    for (std::string& account : aboveMax) unmarked->AddUnique(std::move(account));
 }
 
 std::string DealKeyOf(const DealGrid& grid, const ActiveFormat& format, int row) {

@@ -53,6 +53,11 @@ TEST_F(MarkingTest, BothBoundsIncludeTheBoundsAndListOnlyAccountsAbove) {
   Mark("100", "200");
   EXPECT_EQ(Marked(), (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(unmarked.Items(), (std::vector<std::string>{"201"}));
+  // Accounts above the upper bound are listed after those that are no number.
+  unmarked.Clear();
+  Accounts({"201", "XYZ", "xyz", "201"});
+  Mark("100", "200");
+  EXPECT_EQ(unmarked.Items(), (std::vector<std::string>{"XYZ", "xyz", "201"}));
 }
 
 TEST_F(MarkingTest, OnlyUpperBoundMarksUpToItWithoutSubstitution) {
