@@ -6,7 +6,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "engine/DbValue.h"
 #include "engine/EDBEngineError.h"
 #include "utils/Cp1251.h"
 #include "utils/Cp866.h"
@@ -186,23 +185,8 @@ EDBEngineError RowError(const std::string& message) {
 }
 
 bool IsNumber(const DbfValue& v) { return v.kind == DbfValue::Kind::Int || v.kind == DbfValue::Kind::Real; }
-double AsDouble(const DbfValue& v) { return v.kind == DbfValue::Kind::Int ? double(v.integer) : v.real; }
 
 }  // namespace
-
-std::string DbfValue::Text() const {
-  switch (kind) {
-    case Kind::Null:
-      return {};
-    case Kind::Int:
-      return std::to_string(integer);
-    case Kind::Real:
-      return RealText(real);
-    case Kind::Text:
-      break;
-  }
-  return std::string(text);
-}
 
 void DbfToday(unsigned char out[3]) {
   // Local time is worked out again only when the minute changes, and every
@@ -336,7 +320,7 @@ void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
         // Numbers go into numeric fields without a detour through text.
         double d = 0;
         if (IsNumber(v)) {
-          d = AsDouble(v);
+          d = v.Number();
         } else {
           std::string_view t = Trim(v.text);
           if (t.empty()) return;
@@ -384,7 +368,7 @@ void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
     case 'L': {
       const std::string t = FoldCase(std::string(Trim(v.text)));
       if (IsNumber(v))
-        *p = AsDouble(v) != 0 ? 'T' : 'F';
+        *p = v.Number() != 0 ? 'T' : 'F';
       else if (t == "t" || t == "y" || t == "1" || t == "да" || t == "true")
         *p = 'T';
       else if (t == "f" || t == "n" || t == "0" || t == "нет" || t == "false")

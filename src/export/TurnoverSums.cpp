@@ -30,24 +30,6 @@ struct Hash {
 template <class T>
 using TextMap = std::unordered_map<std::string, T, Hash, std::equal_to<>>;
 
-// A value kept apart from the record it was read from.
-struct KeptValue {
-  DbfValue::Kind kind = DbfValue::Kind::Null;
-  int64_t integer = 0;
-  double real = 0;
-  std::string text;
-
-  explicit KeptValue(const DbfValue& v) : kind(v.kind), integer(v.integer), real(v.real), text(v.text) {}
-  DbfValue View() const {
-    DbfValue v;
-    v.kind = kind;
-    v.integer = integer;
-    v.real = real;
-    v.text = text;
-    return v;
-  }
-};
-
 // SUM as the statements take it: integers summed exactly while every value
 // is one, else the values added one by one in double, in record order.
 struct Sum {
@@ -87,7 +69,7 @@ struct FieldValues {
     auto [it, added] = index.try_emplace(std::string(bytes, field.length), uint32_t(kept.size()));
     if (added) {
       std::string scratch;
-      kept.emplace_back(ScanField(field, bytes, scratch));
+      kept.push_back(DbValue::Of(ScanField(field, bytes, scratch)));
     }
     return it->second;
   }
@@ -102,12 +84,12 @@ struct FieldValues {
       if (CompareValues(kept[order[i - 1]].View(), kept[order[i]].View()) == 0) return false;
       rank[order[i]] = uint32_t(i);
     }
-    for (const KeptValue& v : kept) texts.push_back(v.View().Text());
+    for (const DbValue& v : kept) texts.push_back(v.AsString());
     return true;
   }
   DbfField field;  // read from the start of the bytes
   TextMap<uint32_t> index;
-  std::vector<KeptValue> kept;
+  std::vector<DbValue> kept;  // apart from the records they were read from
   std::vector<uint32_t> rank;
   std::vector<std::string> texts;
 };
