@@ -303,6 +303,112 @@ std::string DbfHeaderBytes(const std::vector<DbfField>& fields, uint32_t count, 
   return out;
 }
 
+namespace {
+
+// The digits of a number, or of a number's text, with the field's decimals.
+std::string_view NumberDigits(const DbfField& f, const DbfValue& v, char (&b)[400]) {
+  if (v.kind == DbfValue::Kind::Int && f.decimals == 0) {
+    auto r = std::to_chars(b, b + sizeof b, v.integer);
+    return std::string_view(b, size_t(r.ptr - b));
+  }
+  // Numbers go into numeric fields without a detour through text.
+  double d = 0;
+  if (IsNumber(v)) {
+    d = v.Number();
+  } else {
+    std::string_view t = Trim(v.text);
+    if (t.empty()) return {};
+    if (!ParseDbfNumber(t, d))
+      throw RowError("Значение \"" + std::string(v.text) + "\" поля " + f.name + " не является числом");
+  }
+  if (!std::isfinite(d)) throw RowError("Значение поля " + f.name + " не является числом");
+  std::string_view digits;
+  size_t n = 0;
+  if (QuickFixed(d, int(f.decimals), b, n)) {
+    digits = std::string_view(b, n);
+  } else {
+    auto r = std::to_chars(b, b + sizeof b, d, std::chars_format::fixed, int(f.decimals));
+    if (r.ec != std::errc()) throw RowError("Число не помещается в поле " + f.name);
+    digits = std::string_view(b, size_t(r.ptr - b));
+  }
+  // A negative value that rounds to zero is written as zero.
+  if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string_view::npos) digits.remove_prefix(1);
+  return digits;
+}
+
+void EncodeNumber(const DbfField& f, const DbfValue& v, char* p) {
+  char b[400];
+  const std::string_view digits = NumberDigits(f, v, b);
+  if (digits.empty()) return;
+  if (digits.size() > f.length)
+    throw RowError("Число " + std::string(digits) + " не помещается в поле " + f.name + " (N " +
+                   std::to_string(f.length) + "." + std::to_string(f.decimals) + ")");
+  std::memcpy(p + f.length - digits.size(), digits.data(), digits.size());
+}
+
+void EncodeDate(const DbfField& f, const DbfValue& v, char* p) {
+  // A number stands for its text, as SQL would give it.
+  char num[32];
+  std::string_view text = v.text;
+  if (v.kind == DbfValue::Kind::Int) {
+    text = std::string_view(num, size_t(std::to_chars(num, num + sizeof num, v.integer).ptr - num));
+  } else if (v.kind == DbfValue::Kind::Real) {
+    int n = std::snprintf(num, sizeof num - 2, "%.15g", v.real);
+    if (std::strpbrk(num, ".eni") == nullptr) num[n++] = '.', num[n++] = '0';
+    text = std::string_view(num, size_t(n));
+  }
+  std::string_view t = Trim(text);
+  if (t.empty()) return;
+  char bytes[8];
+  if (f.length != 8 || !DateBytes(t, bytes))
+    throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является датой");
+  std::memcpy(p, bytes, 8);
+}
+
+void EncodeLogical(const DbfField& f, const DbfValue& v, char* p) {
+  const std::string t = FoldCase(std::string(Trim(v.text)));
+  if (IsNumber(v))
+    *p = v.Number() != 0 ? 'T' : 'F';
+  else if (t == "t" || t == "y" || t == "1" || t == "да" || t == "true")
+    *p = 'T';
+  else if (t == "f" || t == "n" || t == "0" || t == "нет" || t == "false")
+    *p = 'F';
+  else if (!t.empty())
+    throw RowError("Значение \"" + std::string(v.text) + "\" поля " + f.name + " не является логическим");
+}
+
+void EncodeText(const DbfField& f, const DbfValue& v, char* p) {
+  // A number is written as its plain text: 1, not 1.0.
+  char num[32];
+  std::string_view text = v.text;
+  if (IsNumber(v)) {
+    auto r = v.kind == DbfValue::Kind::Int ? std::to_chars(num, num + sizeof num, v.integer)
+             : v.real == std::trunc(v.real) && std::fabs(v.real) < 1e15
+                 ? std::to_chars(num, num + sizeof num, int64_t(v.real))
+                 : std::to_chars(num, num + sizeof num, v.real);
+    text = std::string_view(num, size_t(r.ptr - num));
+  }
+  auto tooLong = [&] {
+    return RowError("Значение \"" + std::string(text) + "\" длиннее поля " + f.name + " (" +
+                    std::to_string(f.length) + " знаков)");
+  };
+  // ASCII text is its own 1251 encoding.
+  if (Ascii(text)) {
+    if (text.size() > f.length) throw tooLong();
+    std::memcpy(p, text.data(), text.size());
+    return;
+  }
+  const bool dos = f.codePage == 866;
+  if (dos ? !FitsCp866(text) : !FitsCp1251(text))
+    throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name +
+                   " содержит знаки вне кодировки " + std::to_string(f.codePage));
+  std::string bytes = dos ? Utf8ToCp866(text) : Utf8ToCp1251(text);
+  if (bytes.size() > f.length) throw tooLong();
+  std::memcpy(p, bytes.data(), bytes.size());
+}
+
+}  // namespace
+
 void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
   char* p = record + f.offset;  // blank already: only the value's bytes are written
   // No value stays blank, a logical field too: every reader takes a blank
@@ -310,102 +416,14 @@ void EncodeDbfField(const DbfField& f, const DbfValue& v, char* record) {
   if (v.kind == DbfValue::Kind::Null) return;
   switch (f.type) {
     case 'N':
-    case 'F': {
-      char b[400];
-      std::string_view digits;
-      if (v.kind == DbfValue::Kind::Int && f.decimals == 0) {
-        auto r = std::to_chars(b, b + sizeof b, v.integer);
-        digits = std::string_view(b, size_t(r.ptr - b));
-      } else {
-        // Numbers go into numeric fields without a detour through text.
-        double d = 0;
-        if (IsNumber(v)) {
-          d = v.Number();
-        } else {
-          std::string_view t = Trim(v.text);
-          if (t.empty()) return;
-          if (!ParseDbfNumber(t, d))
-            throw RowError("Значение \"" + std::string(v.text) + "\" поля " + f.name + " не является числом");
-        }
-        if (!std::isfinite(d)) throw RowError("Значение поля " + f.name + " не является числом");
-        size_t n = 0;
-        if (QuickFixed(d, int(f.decimals), b, n)) {
-          digits = std::string_view(b, n);
-        } else {
-          auto r = std::to_chars(b, b + sizeof b, d, std::chars_format::fixed, int(f.decimals));
-          if (r.ec != std::errc()) throw RowError("Число не помещается в поле " + f.name);
-          digits = std::string_view(b, size_t(r.ptr - b));
-        }
-        // A negative value that rounds to zero is written as zero.
-        if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string_view::npos)
-          digits.remove_prefix(1);
-      }
-      if (digits.size() > f.length)
-        throw RowError("Число " + std::string(digits) + " не помещается в поле " + f.name + " (N " +
-                       std::to_string(f.length) + "." + std::to_string(f.decimals) + ")");
-      std::memcpy(p + f.length - digits.size(), digits.data(), digits.size());
-      return;
-    }
-    case 'D': {
-      // A number stands for its text, as SQL would give it.
-      char num[32];
-      std::string_view text = v.text;
-      if (v.kind == DbfValue::Kind::Int) {
-        text = std::string_view(num, size_t(std::to_chars(num, num + sizeof num, v.integer).ptr - num));
-      } else if (v.kind == DbfValue::Kind::Real) {
-        int n = std::snprintf(num, sizeof num - 2, "%.15g", v.real);
-        if (std::strpbrk(num, ".eni") == nullptr) num[n++] = '.', num[n++] = '0';
-        text = std::string_view(num, size_t(n));
-      }
-      std::string_view t = Trim(text);
-      if (t.empty()) return;
-      char bytes[8];
-      if (f.length != 8 || !DateBytes(t, bytes))
-        throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name + " не является датой");
-      std::memcpy(p, bytes, 8);
-      return;
-    }
-    case 'L': {
-      const std::string t = FoldCase(std::string(Trim(v.text)));
-      if (IsNumber(v))
-        *p = v.Number() != 0 ? 'T' : 'F';
-      else if (t == "t" || t == "y" || t == "1" || t == "да" || t == "true")
-        *p = 'T';
-      else if (t == "f" || t == "n" || t == "0" || t == "нет" || t == "false")
-        *p = 'F';
-      else if (!t.empty())
-        throw RowError("Значение \"" + std::string(v.text) + "\" поля " + f.name + " не является логическим");
-      return;
-    }
-    default: {
-      // A number is written as its plain text: 1, not 1.0.
-      char num[32];
-      std::string_view text = v.text;
-      if (IsNumber(v)) {
-        auto r = v.kind == DbfValue::Kind::Int ? std::to_chars(num, num + sizeof num, v.integer)
-                 : v.real == std::trunc(v.real) && std::fabs(v.real) < 1e15
-                     ? std::to_chars(num, num + sizeof num, int64_t(v.real))
-                     : std::to_chars(num, num + sizeof num, v.real);
-        text = std::string_view(num, size_t(r.ptr - num));
-      }
-      auto tooLong = [&] {
-        return RowError("Значение \"" + std::string(text) + "\" длиннее поля " + f.name + " (" +
-                        std::to_string(f.length) + " знаков)");
-      };
-      // ASCII text is its own 1251 encoding.
-      if (Ascii(text)) {
-        if (text.size() > f.length) throw tooLong();
-        std::memcpy(p, text.data(), text.size());
-        return;
-      }
-      const bool dos = f.codePage == 866;
-      if (dos ? !FitsCp866(text) : !FitsCp1251(text))
-        throw RowError("Значение \"" + std::string(text) + "\" поля " + f.name +
-                       " содержит знаки вне кодировки " + std::to_string(f.codePage));
-      std::string bytes = dos ? Utf8ToCp866(text) : Utf8ToCp1251(text);
-      if (bytes.size() > f.length) throw tooLong();
-      std::memcpy(p, bytes.data(), bytes.size());
-    }
+    case 'F':
+      return EncodeNumber(f, v, p);
+    case 'D':
+      return EncodeDate(f, v, p);
+    case 'L':
+      return EncodeLogical(f, v, p);
+    default:
+      return EncodeText(f, v, p);
   }
 }
 
