@@ -23,11 +23,41 @@ namespace drs {
 
 namespace {
 
-// Text keys looked up by a view of their bytes.
+// Text keys looked up by a view of their bytes. Two independent lanes of
+// multiply and shift mix the words of a key side by side: a record's ticker
+// and type bytes are hashed for every record, and absl's general string
+// hash made the scan a tenth slower.
 struct TextHash {
   using is_transparent = void;
-  size_t operator()(std::string_view s) const noexcept { return absl::Hash<std::string_view>()(s); }
+  size_t operator()(std::string_view key) const noexcept {
+    auto word = [&](size_t at, size_t n) {
+      uint64_t w = 0;
+      std::memcpy(&w, key.data() + at, n);
+      return w;
+    };
+    uint64_t a = key.size() * 0x9E3779B97F4A7C15ull, b = 0x2545F4914F6CDD1Dull;
+    size_t i = 0;
+    for (; i + 16 <= key.size(); i += 16) {
+      a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull;
+      b = (b ^ word(i + 8, 8)) * 0xC4CEB9FE1A85EC53ull;
+      a ^= a >> 32;
+      b ^= b >> 29;
+    }
+    if (i + 8 <= key.size()) a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull, i += 8;
+    b = (b ^ word(i, key.size() - i)) * 0xC4CEB9FE1A85EC53ull;
+    uint64_t h = (a ^ (b << 31 | b >> 33)) * 0x9E3779B97F4A7C15ull;
+    return h ^ (h >> 29);
+  }
 };
+// Account and pair numbers side by side, hashed by one multiply.
+struct NumberHash {
+  size_t operator()(uint64_t key) const noexcept {
+    key *= 0x9E3779B97F4A7C15ull;
+    return key ^ (key >> 29);
+  }
+};
+using NumberMap = absl::flat_hash_map<uint64_t, uint32_t, NumberHash>;
+
 template <class T>
 using TextMap = absl::flat_hash_map<std::string, T, TextHash, std::equal_to<>>;
 
@@ -155,7 +185,7 @@ class GroupedSums {
   // the order of values. False, with nothing fed, when the statements would
   // group or add otherwise.
   bool Feed(TurnoverPairing& pairing) {
-    absl::flat_hash_map<uint64_t, uint32_t>().swap(groupOf_);  // its room goes before the rows are made
+    NumberMap().swap(groupOf_);  // its room goes before the rows are made
     // Equal values in different bytes: the statements add their records in
     // another order.
     if (!tickers_.Rank() || !opers_.Rank()) return false;
@@ -240,7 +270,7 @@ class GroupedSums {
   std::vector<std::pair<uint32_t, uint32_t>> pairs_;  // ticker and type values of each pair
   TextMap<uint32_t> accountBytesOf_;                  // account bytes -> number
   std::vector<uint32_t> accountOfBytes_;              // account bytes number -> account
-  absl::flat_hash_map<uint64_t, uint32_t> groupOf_;   // account and pair numbers -> group
+  NumberMap groupOf_;                                 // account and pair numbers -> group
   FieldValues tickers_, opers_;
   std::vector<std::string> accounts_;
   TextMap<uint32_t> accountOf_;
