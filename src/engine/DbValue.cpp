@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "utils/NumberText.h"
+
 #include <charconv>
 #include <string_view>
 
@@ -30,18 +32,8 @@ double DbValue::AsFloat() const {
       return double(integer);
     case Kind::Real:
       return real;
-    case Kind::Text: {
-      std::string t = text;
-      for (char& c : t)
-        if (c == ',') c = '.';
-      size_t b = t.find_first_not_of(' ');
-      if (b == std::string::npos) return 0;
-      double v = 0;
-      const char* p = t.data() + b;
-      if (*p == '+') ++p;
-      std::from_chars(p, t.data() + t.size(), v);
-      return v;
-    }
+    case Kind::Text:
+      return ReadNumberPrefix(text);
     default:
       return 0;
   }
