@@ -11,7 +11,7 @@
 #include <string>
 
 #include "deals/ActiveFormat.h"
-#include "utils/PlainDecimal.h"
+#include "utils/NumberText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);

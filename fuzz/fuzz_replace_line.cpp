@@ -9,6 +9,7 @@
 #include "FuzzSupport.h"
 #include "deals/ReplaceList.h"
 #include "utils/Cp1251.h"
+#include "utils/NumberText.h"
 #include "utils/Utils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -11,7 +11,7 @@ export DEBIAN_FRONTEND=noninteractive
 PKGS=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libsqlite3-dev
+  libsqlite3-dev libabsl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   file qt6-translations-l10n

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "batch/BatchCommon.h"
 #include "deals/DealList.h"
@@ -117,8 +118,11 @@ const char* ExportUsage() {
          "      записаны или контрольные суммы не сходятся, 2 - ошибка в параметрах.\n";
 }
 
-int RunExport(const std::vector<std::string>& args) {
-  Options options;
+namespace {
+
+// The options of an export, checked; an exit status when they are wrong or
+// only ask for help.
+std::optional<int> ReadExportOptions(const std::vector<std::string>& args, Options& options) {
   std::string error;
   if (!ParseOptions(args,
                     {"--format", "--report", "--min", "--max", "--replace-list", "--out", "--date",
@@ -144,8 +148,12 @@ int RunExport(const std::vector<std::string>& args) {
       return kExitUsage;
     }
   }
+  return std::nullopt;
+}
 
-  ExportSettings settings;
+// The export's settings from the options, the rest as the window keeps
+// them; an exit status when an option's value is wrong.
+std::optional<int> ReadExportSettings(const Options& options, ExportSettings& settings, int& turnoverMode) {
   if (options.Has("--mode")) {
     const std::string& mode = options.Value("--mode");
     if (mode != "overwrite" && mode != "append") {
@@ -156,7 +164,7 @@ int RunExport(const std::vector<std::string>& args) {
   } else {
     settings.writeMode = ReadMainWindowIndex(mainwindow::kWriteMode);
   }
-  int turnoverMode = -1;
+  turnoverMode = -1;
   if (options.Has("--turnovers")) {
     const std::string& mode = options.Value("--turnovers");
     if (mode != "by-security" && mode != "by-account") {
@@ -171,6 +179,28 @@ int RunExport(const std::vector<std::string>& args) {
   settings.squeezeOrders = PickFlag(options, "--squeeze-orders", mainwindow::kSqueezeOrders);
   settings.squeezeClients = PickFlag(options, "--squeeze-clients", mainwindow::kSqueezeClients);
   settings.reopenView = false;  // no view to show it in
+  return std::nullopt;
+}
+
+// The turnover table of the exported one, printed; false when it is not
+// shown.
+bool PrintTurnovers(const std::string& outFileName, int turnoverMode) {
+  TQuery view;
+  const TurnoverResult turnovers = ComputeTurnovers(outFileName, turnoverMode, view);
+  if (!turnovers.shown) return false;
+  PrintView(view);
+  std::fprintf(stderr, "Записей в таблице оборотов: %s\n", turnovers.recordCountText.c_str());
+  return true;
+}
+
+}  // namespace
+
+int RunExport(const std::vector<std::string>& args) {
+  Options options;
+  if (const std::optional<int> status = ReadExportOptions(args, options)) return *status;
+  ExportSettings settings;
+  int turnoverMode = -1;
+  if (const std::optional<int> status = ReadExportSettings(options, settings, turnoverMode)) return *status;
 
   ExportMessages messages(options.flags.count("--yes") > 0);
   ScopedMessageHandler scope(&messages);
@@ -199,14 +229,7 @@ int RunExport(const std::vector<std::string>& args) {
   // whether they agree.
   const int status =
       result.failedLines > 0 || !result.control || !result.control->Agrees() ? kExitStopped : kExitOk;
-
-  if (turnoverMode >= 0) {
-    TQuery view;
-    const TurnoverResult turnovers = ComputeTurnovers(settings.outFileName, turnoverMode, view);
-    if (!turnovers.shown) return kExitStopped;
-    PrintView(view);
-    std::fprintf(stderr, "Записей в таблице оборотов: %s\n", turnovers.recordCountText.c_str());
-  }
+  if (turnoverMode >= 0 && !PrintTurnovers(settings.outFileName, turnoverMode)) return kExitStopped;
   return status;
 }
 

@@ -8,7 +8,7 @@
 #include "deals/DealGrid.h"
 #include "support/Messages.h"
 #include "utils/Locale.h"
-#include "utils/PlainDecimal.h"
+#include "utils/NumberText.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"
 
@@ -67,63 +67,17 @@ bool BindRole(ActiveFormat& format, const RoleCheck& check) {
 
 enum class FloatResult { Ok, ConvertError, OutOfRange };
 
-// The standard text-to-number conversion with `sep` as decimal separator:
-// blanks around, an optional sign, digits with at most one separator, an
-// optional exponent. Nothing else (no thousands separators).
+// A number as an operator writes it (ReadNumber) in single precision.
 FloatResult TextToFloat(std::string_view text, char sep, float& value) {
-  size_t b = 0;
-  size_t e = text.size();
-  while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
-  while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
   double d = 0;
-  if (ReadPlainDecimal(text.substr(b, e - b), sep, d)) {
-    value = static_cast<float>(d);  // never beyond single precision
-    return FloatResult::Ok;
-  }
-  // The digits as from_chars reads them; never longer than the text.
-  char local[64];
-  std::string heap;
-  char* plain = local;
-  if (e - b > sizeof local) {
-    heap.resize(e - b);
-    plain = heap.data();
-  }
-  size_t n = 0;
-  size_t i = b;
-  if (i < e && (text[i] == '+' || text[i] == '-')) {
-    if (text[i] == '-') plain[n++] = '-';
-    ++i;
-  }
-  bool digits = false;
-  bool point = false;
-  for (; i < e; ++i) {
-    char c = text[i];
-    if (c >= '0' && c <= '9') {
-      digits = true;
-      plain[n++] = c;
-    } else if (c == sep && !point) {
-      point = true;
-      plain[n++] = '.';
-    } else {
+  switch (ReadNumber(text, sep, d)) {
+    case NumberRead::NotANumber:
+      return FloatResult::ConvertError;
+    case NumberRead::OutOfRange:
+      return FloatResult::OutOfRange;
+    case NumberRead::Ok:
       break;
-    }
   }
-  if (!digits) return FloatResult::ConvertError;
-  if (i < e && (text[i] == 'e' || text[i] == 'E')) {
-    plain[n++] = 'e';
-    ++i;
-    if (i < e && (text[i] == '+' || text[i] == '-')) plain[n++] = text[i++];
-    bool expDigits = false;
-    for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i) {
-      expDigits = true;
-      plain[n++] = text[i];
-    }
-    if (!expDigits) return FloatResult::ConvertError;
-  }
-  if (i != e) return FloatResult::ConvertError;
-  auto [ptr, ec] = std::from_chars(plain, plain + n, d);
-  if (ec == std::errc::result_out_of_range) return FloatResult::OutOfRange;
-  if (ec != std::errc() || ptr != plain + n) return FloatResult::ConvertError;
   // A value beyond single precision would be stored as infinity.
   if (std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) return FloatResult::OutOfRange;
   value = static_cast<float>(d);

@@ -10,6 +10,7 @@
 #include "deals/DealGrid.h"
 #include "utils/Cp1251.h"
 #include "utils/FileIO.h"
+#include "utils/NumberText.h"
 #include "utils/Pages.h"
 #include "utils/Scan.h"
 #include "utils/Utils.h"

@@ -1,6 +1,7 @@
 #include "deals/ReplaceList.h"
 
 #include "support/Messages.h"
+#include "utils/NumberText.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"
 

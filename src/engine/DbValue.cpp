@@ -2,52 +2,41 @@
 
 #include <sqlite3.h>
 
+#include "utils/NumberText.h"
+
 #include <charconv>
 #include <string_view>
 
 namespace drs {
 
-std::string DbValue::AsString() const {
+std::string DbfValue::Text() const {
   switch (kind) {
     case Kind::Null:
       return {};
-    case Kind::Integer:
+    case Kind::Int:
       return std::to_string(integer);
-    case Kind::Float:
-      return RealText(number);
+    case Kind::Real: {
+      char b[64];
+      auto r = std::to_chars(b, b + sizeof b, real, std::chars_format::general, 15);
+      return std::string(b, r.ptr);
+    }
     case Kind::Text:
-      return text;
+      break;
   }
-  return {};
+  return std::string(text);
 }
 
 double DbValue::AsFloat() const {
   switch (kind) {
-    case Kind::Integer:
+    case Kind::Int:
       return double(integer);
-    case Kind::Float:
-      return number;
-    case Kind::Text: {
-      std::string t = text;
-      for (char& c : t)
-        if (c == ',') c = '.';
-      size_t b = t.find_first_not_of(' ');
-      if (b == std::string::npos) return 0;
-      double v = 0;
-      const char* p = t.data() + b;
-      if (*p == '+') ++p;
-      std::from_chars(p, t.data() + t.size(), v);
-      return v;
-    }
+    case Kind::Real:
+      return real;
+    case Kind::Text:
+      return ReadNumberPrefix(text);
     default:
       return 0;
   }
-}
-
-std::string RealText(double v) {
-  char b[64];
-  auto r = std::to_chars(b, b + sizeof b, v, std::chars_format::general, 15);
-  return std::string(b, r.ptr);
 }
 
 DbValue ColumnValue(sqlite3_stmt* st, int i) {

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "engine/DbValue.h"
 #include "engine/EDBEngineError.h"
 #include "utils/Cp1251.h"
 #include "utils/Cp866.h"
+#include "utils/NumberText.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"
 
@@ -37,70 +37,6 @@ std::string_view Trim(std::string_view s) {
   while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
   while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\0')) --e;
   return s.substr(b, e - b);
-}
-
-// [+-]digits[.digits] of at most 15 significant digits and 22 decimals:
-// the mantissa and the power of ten are exact doubles, so their quotient is
-// the correctly rounded value, as the general reading gives it.
-bool QuickReal(std::string_view t, double& v) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
-  uint64_t m = 0;
-  int digits = 0, decimals = 0;
-  bool point = false, any = false;
-  for (; i < t.size(); ++i) {
-    const char c = t[i];
-    if (c >= '0' && c <= '9') {
-      any = true;
-      if (m != 0 || c != '0') ++digits;
-      m = m * 10 + uint64_t(c - '0');
-      if (point) ++decimals;
-      if (digits > 15) return false;
-    } else if ((c == '.' || c == ',') && !point) {
-      point = true;
-    } else {
-      return false;
-    }
-  }
-  if (!any || decimals > 22) return false;
-  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  v = double(m) / kPow10[decimals];
-  if (negative) v = -v;
-  return true;
-}
-
-// [+-]digits, at most 18 of them.
-bool QuickInteger(std::string_view t, int64_t& v) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
-  if (i == t.size() || t.size() - i > 18) return false;
-  int64_t m = 0;
-  for (; i < t.size(); ++i) {
-    if (t[i] < '0' || t[i] > '9') return false;
-    m = m * 10 + (t[i] - '0');
-  }
-  v = negative ? -m : m;
-  return true;
-}
-
-// The general reading of what the quick one leaves.
-bool GeneralReal(std::string_view text, double& v) {
-  char small[256];
-  std::string large;
-  char* buf = small;
-  if (text.size() > sizeof small) {
-    large.resize(text.size());
-    buf = large.data();
-  }
-  for (size_t i = 0; i < text.size(); ++i) buf[i] = text[i] == ',' ? '.' : text[i];
-  const char* b = buf;
-  const char* e = buf + text.size();
-  if (b != e && *b == '+') ++b;
-  auto r = std::from_chars(b, e, v);
-  return r.ec == std::errc() && r.ptr == e && std::isfinite(v);
 }
 
 bool Digits(std::string_view s) {
@@ -197,20 +133,6 @@ EDBEngineError RowError(const std::string& message) {
 }
 
 }  // namespace
-
-std::string DbfValue::Text() const {
-  switch (kind) {
-    case Kind::Null:
-      return {};
-    case Kind::Int:
-      return std::to_string(integer);
-    case Kind::Real:
-      return RealText(real);
-    case Kind::Text:
-      break;
-  }
-  return std::string(text);
-}
 
 void DbfToday(unsigned char out[3]) {
   // Local time is worked out again only when the minute changes, and every
@@ -475,25 +397,15 @@ void EncodeDbfField(const DbfField& f, std::string_view text, char* record) {
   }
 }
 
-bool ParseDbfNumber(std::string_view text, double& v) { return QuickReal(text, v) || GeneralReal(text, v); }
+bool ParseDbfNumber(std::string_view text, double& v) { return ReadDecimalNumber(text, v); }
 
 DbfValue DecodeDbfNumber(const DbfField& f, const char* record) {
   DbfValue v;
   const std::string_view t = Trim(std::string_view(record + f.offset, f.length));
   if (t.empty()) return v;
-  if (f.decimals == 0) {
-    if (QuickInteger(t, v.integer)) {
-      v.kind = DbfValue::Kind::Int;
-      return v;
-    }
-    const char* b = t.data();
-    const char* e = b + t.size();
-    if (*b == '+') ++b;
-    auto r = std::from_chars(b, e, v.integer);
-    if (r.ec == std::errc() && r.ptr == e) {
-      v.kind = DbfValue::Kind::Int;
-      return v;
-    }
+  if (f.decimals == 0 && ReadWholeNumber(t, v.integer)) {
+    v.kind = DbfValue::Kind::Int;
+    return v;
   }
   if (ParseDbfNumber(t, v.real)) v.kind = DbfValue::Kind::Real;
   return v;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/DbValue.h"
+
 namespace drs {
 
 struct DbfField {
@@ -60,42 +62,6 @@ uint16_t DbfLayout(std::vector<DbfField>& fields);
 // The bytes of an empty dBASE III table's header (1251 text) for fields
 // laid out by DbfLayout: fixed part, descriptors, terminator.
 std::string DbfHeaderBytes(const std::vector<DbfField>& fields, uint32_t count, const unsigned char date[3]);
-
-// A value as the codec takes and gives it and as statements see it: null,
-// an integer, a real or text (UTF-8, a view into a record, a statement's
-// value or a decoder's scratch).
-struct DbfValue {
-  enum class Kind : uint8_t { Null, Int, Real, Text };
-  Kind kind = Kind::Null;
-  int64_t integer = 0;
-  double real = 0;
-  std::string_view text;
-
-  static DbfValue OfInt(int64_t value) {
-    DbfValue v;
-    v.kind = Kind::Int;
-    v.integer = value;
-    return v;
-  }
-  static DbfValue OfReal(double value) {
-    DbfValue v;
-    v.kind = Kind::Real;
-    v.real = value;
-    return v;
-  }
-  static DbfValue OfText(std::string_view text) {
-    DbfValue v;
-    v.kind = Kind::Text;
-    v.text = text;
-    return v;
-  }
-
-  // As a statement's value reads as a number (null and text: 0).
-  double Number() const { return kind == Kind::Int ? double(integer) : kind == Kind::Real ? real : 0; }
-  // As a statement's value reads as text: integers in decimal, reals with up
-  // to 15 significant digits, null as "".
-  std::string Text() const;
-};
 
 // Writes `v` into the field's place in `record`, which must be blank
 // (spaces) there; a value that does not fit is refused with a row-scoped

@@ -137,8 +137,8 @@ void SqlText::SetString(size_t index, std::string_view value) {
 
 void SqlText::SetFloat(size_t index, double value) {
   Param& p = params_[index];
-  if (p.set && p.value.kind == DbValue::Kind::Float &&
-      std::bit_cast<uint64_t>(p.value.number) == std::bit_cast<uint64_t>(value))
+  if (p.set && p.value.kind == DbValue::Kind::Real &&
+      std::bit_cast<uint64_t>(p.value.real) == std::bit_cast<uint64_t>(value))
     return;
   p.value = DbValue::Float(value);
   p.set = true;
@@ -245,11 +245,11 @@ void SqlText::Bind(sqlite3_stmt* stmt, BoundSlots& bound, bool borrow) const {
       case DbValue::Kind::Null:
         sqlite3_bind_null(stmt, at);
         break;
-      case DbValue::Kind::Integer:
+      case DbValue::Kind::Int:
         sqlite3_bind_int64(stmt, at, p.value.integer);
         break;
-      case DbValue::Kind::Float:
-        sqlite3_bind_double(stmt, at, p.value.number);
+      case DbValue::Kind::Real:
+        sqlite3_bind_double(stmt, at, p.value.real);
         break;
       case DbValue::Kind::Text: {
         const std::string& t = p.value.text;

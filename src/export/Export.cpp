@@ -144,232 +144,296 @@ ExportResult ExportMarkedDeals(const DealList& deals, const ExportSettings& sett
                            progress, outputView);
 }
 
-ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings& settings,
-                               ExportProgress& progress, TQuery& outputView) {
+namespace {
+
+// One export run, step by step; a step that returns false has ended the run
+// with `result` as it stands.
+class ExportRun {
+ public:
+  ExportRun(const ExportSource& source, const ExportSettings& settings, ExportProgress& progress)
+      : source_(source), settings_(settings), progress_(progress) {}
+
   ExportResult result;
-  if (source.grid.RowCount() < 2 || source.marks.Empty()) {
-    ShowError("Нет отмеченных сделок!");
-    return result;
-  }
+
   // The one file of the run, resolved once: a name that matches several
   // files by letter case is refused, never a third file made beside them.
-  const TableLocation loc = LocateTable(settings.outFileName);
-  std::string path;
-  try {
-    path = FindNamedFile(loc.file);
-    if (path.empty()) path = NewFilePath(loc.file);
-  } catch (const EDBEngineError& e) {
-    ShowExceptionInfo(e, kWriteFailed);
-    return result;
+  bool Locate() {
+    if (source_.grid.RowCount() < 2 || source_.marks.Empty()) {
+      ShowError("Нет отмеченных сделок!");
+      return false;
+    }
+    loc_ = LocateTable(settings_.outFileName);
+    try {
+      path_ = FindNamedFile(loc_.file);
+      if (path_.empty()) path_ = NewFilePath(loc_.file);
+    } catch (const EDBEngineError& e) {
+      ShowExceptionInfo(e, kWriteFailed);
+      return false;
+    }
+    return true;
   }
-  outputView.Close();
 
-  // Questions and the column check first; the table is not touched yet.
-  TableWriter::Mode mode;
-  std::vector<DbfField> fields;
-  int64_t before = -1;  // records of the table before the run; -1: no table
-  auto tableFields = [&] {
-    std::shared_ptr<DbfFile> file = DbfFile::Acquire(path);
-    fields = file->Fields();
-    before = file->RecordCount();
-    return file;
-  };
-  if (FileExists(path)) {
-    if (settings.writeMode == 0) {
-      if (!AskQuestion("Выходной файл существует и будет перезаписан, продолжать?")) return result;
+  // Questions and the column check; the table is not touched yet.
+  bool ChooseMode() {
+    if (!FileExists(path_)) {
+      if (!AskQuestion("Создать файл " + loc_.path + " ?")) return false;
+      mode_ = TableWriter::Mode::Create;
+      return true;
+    }
+    if (settings_.writeMode == 0) {
+      if (!AskQuestion("Выходной файл существует и будет перезаписан, продолжать?")) return false;
       try {
-        if (!tableFields()->Writable()) throw EDBEngineError("Файл " + path + " открыт только для чтения");
+        if (!TableFields()->Writable()) throw EDBEngineError("Файл " + path_ + " открыт только для чтения");
       } catch (const EDBEngineError& e) {
         ShowExceptionQuestion(e, "Ошибка очистки выходного файла");
-        return result;
+        return false;
       }
-      if (!HasOutputColumns(fields)) {
+      if (!HasOutputColumns(fields_)) {
         ShowError("Файл не соответствует  формату!");
-        return result;
+        return false;
       }
-      mode = TableWriter::Mode::Replace;
-    } else if (settings.writeMode == 1) {
-      if (!AskQuestion("Выходной файл существует,режим дозаписи, продолжать?")) return result;
-      mode = TableWriter::Mode::Append;
-    } else {
-      ShowError("Определите режим записи");
-      return result;
+      mode_ = TableWriter::Mode::Replace;
+      return true;
     }
-  } else {
-    if (!AskQuestion("Создать файл " + loc.path + " ?")) return result;
-    mode = TableWriter::Mode::Create;
+    if (settings_.writeMode == 1) {
+      if (!AskQuestion("Выходной файл существует,режим дозаписи, продолжать?")) return false;
+      mode_ = TableWriter::Mode::Append;
+      return true;
+    }
+    ShowError("Определите режим записи");
+    return false;
   }
-  auto unchanged = [&] {
-    result.failedLines = result.lines;  // none is in the table
-    result.recordCount = before;
-    result.tableState = UnchangedText(loc, before);
-  };
 
-  // Every line and the date are checked before anything is written, so a bad
-  // deal never costs the operator yesterday's table.
-  // The control totals are taken as the build reads the deals.
-  ExportControl control(source, settings.squeezeClients);
-  ExportLines lines(source);
-  ExportBuildError error = lines.Build(settings.squeezeOrders, &control);
-  if (!error && settings.squeezeClients) error = lines.SqueezeClients();
-  if (error) {
-    ShowError(error.message);
-    return result;
+  // Every line and the date are checked before anything is written, so a
+  // bad deal never costs the operator yesterday's table. The control totals
+  // are taken as the build reads the deals.
+  bool BuildLines() {
+    control_.emplace(source_, settings_.squeezeClients);
+    lines_.emplace(source_);
+    ExportBuildError error = lines_->Build(settings_.squeezeOrders, &*control_);
+    if (!error && settings_.squeezeClients) error = lines_->SqueezeClients();
+    if (error) {
+      ShowError(error.message);
+      return false;
+    }
+    n_ = lines_->Size();
+    result.lines = n_;
+    if (n_ > 0 && !ParseTradeDate(settings_.tradeDate, year_, month_, day_)) {
+      ShowError("Неверная дата торгов \"" + settings_.tradeDate +
+                "\": нужна дата вида ДД.ММ.ГГГГ. В выходной файл ничего не записано.");
+      return false;
+    }
+    if (n_ == 0) year_ = 1995, month_ = 12, day_ = 28;  // no row carries it
+    return true;
   }
-  const size_t n = lines.Size();
-  result.lines = n;
-  int year = 0, month = 0, day = 0;
-  if (n > 0 && !ParseTradeDate(settings.tradeDate, year, month, day)) {
-    ShowError("Неверная дата торгов \"" + settings.tradeDate +
-              "\": нужна дата вида ДД.ММ.ГГГГ. В выходной файл ничего не записано.");
-    return result;
-  }
-  if (n == 0) year = 1995, month = 12, day = 28;  // no row carries it
 
   // The table the rows go into. Every line is decided against its columns
   // as it is encoded; a refused line is never written, and nothing becomes
   // the table's before every line is decided.
-  TDBF own = OutputTableDefinition();
-  const std::string newTable = mode == TableWriter::Mode::Create ? own.HeaderBytes() : std::string();
-  std::optional<OutputRecords> records;
-  try {
-    // Overwrite has read the table's fields for its check already.
-    if (mode == TableWriter::Mode::Create)
-      fields = own.Fields();
-    else if (mode == TableWriter::Mode::Append)
-      tableFields();
-    records.emplace(fields, loc.table, year, month, day, settings.brokerAcc);
-  } catch (const EDBEngineError& e) {
-    ShowExceptionInfo(e, kWriteFailed);
-    unchanged();
-    return result;
+  bool OpenRecords() {
+    TDBF own = OutputTableDefinition();
+    if (mode_ == TableWriter::Mode::Create) newTable_ = own.HeaderBytes();
+    try {
+      // Overwrite has read the table's fields for its check already.
+      if (mode_ == TableWriter::Mode::Create)
+        fields_ = own.Fields();
+      else if (mode_ == TableWriter::Mode::Append)
+        TableFields();
+      records_.emplace(fields_, loc_.table, year_, month_, day_, settings_.brokerAcc);
+    } catch (const EDBEngineError& e) {
+      ShowExceptionInfo(e, kWriteFailed);
+      Unchanged();
+      return false;
+    }
+    return true;
   }
-
-  // Lines the table refused, reported once the run is over: a handful of
-  // dialogs, every one into the journal, then their number.
-  std::vector<std::pair<size_t, EDBEngineError>> refusals;
-  auto reportRefusals = [&] {
-    RepeatedMessages rowErrors;
-    for (const auto& [line, error] : refusals)
-      rowErrors.ExceptionInfo(error, kWriteFailed, "Строка " + std::to_string(line + 1) + ":");
-    ShowNotWritten(refusals.size(), n, rowErrors.Count() > 0);
-  };
 
   // One transaction: the rows are written where no reader sees them,
   // reconciled from the file, and made the table's in one step. A cancel, a
   // closed window, a signal, a failure or a mismatch leaves the table as it
   // was.
-  {
+  bool Write() {
     InterruptScope interruptible;
     try {
       std::optional<TableWriter> opened;
-      try {
-        opened.emplace(path, mode, newTable);
-      } catch (const EDBEngineError& e) {
-        // Where the old table would be cleared, its failure says so.
-        if (mode != TableWriter::Mode::Replace) throw;
-        ShowExceptionQuestion(e, "Ошибка очистки выходного файла");
-        unchanged();
-        return result;
-      }
+      if (!OpenWriter(opened)) return false;
       TableWriter& writer = *opened;
-      if (!SameFields(writer.Fields(), fields))
-        throw EDBEngineError("Таблица " + path + " изменена другой программой во время экспорта");
-      progress.Begin("Экспорт данных в " + loc.table, {" Экспорт данных"});
-      ProgressScope scope{progress};
-      const size_t length = records->RecordLength();
-      constexpr size_t kChunkRecords = 4096;
-      std::string chunk(kChunkRecords * length, ' ');
-      uint32_t inChunk = 0;
-      for (size_t i = 0; i < n; ++i) {
-        const ExportLine& line = lines.Lines()[i];
-        try {
-          records->Encode(lines, line, chunk.data() + inChunk * length);
-          if (++inChunk == kChunkRecords) {
-            writer.Add(chunk.data(), inChunk);
-            inChunk = 0;
-          }
-        } catch (const EDBEngineError& e) {
-          if (!e.RowOnly()) throw;
-          refusals.emplace_back(i, e);
-          control.Refused(lines, line);
-        }
-        if (Interrupted())
-          throw EProgressTerminate(
-              " Экспорт данных",
-              ProgressCounterText(static_cast<long long>(i + 1), static_cast<long long>(n)),
-              static_cast<long long>(i + 1));
-        progress.ShowProgress(0, static_cast<long long>(i + 1), static_cast<long long>(n));
-      }
-      result.failedLines = refusals.size();
-      if (n > 0 && refusals.size() == n) {
-        // No row to write: the table stays byte for byte, a new one is not made.
-        writer.Rollback();
-        scope.End();
-        reportRefusals();
-        unchanged();
-        return result;
-      }
-      writer.Add(chunk.data(), inChunk);
-      writer.Flush();  // a full disk is a failure to write, not to read back
-      result.control = control.Finish(writer.Fields(), [&](const auto& visit) { writer.ReadBack(visit); });
-      if (!result.control->Agrees()) {
-        writer.Rollback();
-        scope.End();
-        control.ShowDifferences(*result.control);
-        unchanged();
-        return result;
-      }
-      if (Interrupted()) throw EProgressTerminate(" Экспорт данных", ProgressCounterText(0, -1), 0);
-      writer.Commit();
-      result.written = writer.Added();
-      if (!refusals.empty()) {
-        // Not "Готово" over a full bar: the display goes, the count is shown.
-        scope.End();
-        reportRefusals();
-      } else {
-        progress.WaitDone();
-      }
+      if (!SameFields(writer.Fields(), fields_))
+        throw EDBEngineError("Таблица " + path_ + " изменена другой программой во время экспорта");
+      progress_.Begin("Экспорт данных в " + loc_.table, {" Экспорт данных"});
+      ProgressScope scope{progress_};
+      EncodeLines(writer);
+      return Conclude(writer, scope);
     } catch (const EProgressTerminate& e) {
       result.cancelled = true;
       result.cancelMessage = e.what();
-      unchanged();
-      return result;
+      Unchanged();
+      return false;
     } catch (const EDBEngineError& e) {
       // A failure of the table (a full disk, a lock, a read-only file): once.
       ShowExceptionInfo(e, kWriteFailed);
-      unchanged();
-      return result;
+      Unchanged();
+      return false;
     }
   }
 
-  int64_t total = static_cast<int64_t>(result.written);
-  if (mode == TableWriter::Mode::Append) {
-    try {
-      total = DbfFile::Acquire(path)->LiveCount();
-    } catch (const EDBEngineError&) {
-      total += std::max<int64_t>(before, 0);  // as counted before, the view says the rest
+  // The records the table holds now, and the view reopened on it.
+  void Finish(TQuery& outputView) {
+    int64_t total = static_cast<int64_t>(result.written);
+    if (mode_ == TableWriter::Mode::Append) {
+      try {
+        total = DbfFile::Acquire(path_)->LiveCount();
+      } catch (const EDBEngineError&) {
+        total += std::max<int64_t>(before_, 0);  // as counted before, the view says the rest
+      }
+    }
+    result.tableState = "В таблицу " + loc_.table + " записано строк: " + std::to_string(result.written) +
+                        ", записей в ней: " + std::to_string(total);
+    result.recordCount = total;
+    if (!settings_.reopenView) {
+      result.recordCountText = std::to_string(total);
+      result.finished = true;
+      return;
+    }
+    if (OpenOutputView(outputView, settings_.outFileName)) {
+      try {
+        result.recordCount = outputView.RecordCount();
+        result.recordCountText = std::to_string(result.recordCount);
+      } catch (const EDBEngineError& e) {
+        ShowExceptionInfo(e, "Не могу открыть файл");
+        return;
+      }
+      result.finished = true;
     }
   }
-  result.tableState = "В таблицу " + loc.table + " записано строк: " + std::to_string(result.written) +
-                      ", записей в ней: " + std::to_string(total);
-  result.recordCount = total;
-  if (!settings.reopenView) {
-    result.recordCountText = std::to_string(total);
-    result.finished = true;
-    return result;
+
+ private:
+  std::shared_ptr<DbfFile> TableFields() {
+    std::shared_ptr<DbfFile> file = DbfFile::Acquire(path_);
+    fields_ = file->Fields();
+    before_ = file->RecordCount();
+    return file;
   }
-  if (OpenOutputView(outputView, settings.outFileName)) {
+
+  void Unchanged() {
+    result.failedLines = result.lines;  // none is in the table
+    result.recordCount = before_;
+    result.tableState = UnchangedText(loc_, before_);
+  }
+
+  bool OpenWriter(std::optional<TableWriter>& opened) {
     try {
-      result.recordCount = outputView.RecordCount();
-      result.recordCountText = std::to_string(result.recordCount);
+      opened.emplace(path_, mode_, newTable_);
     } catch (const EDBEngineError& e) {
-      ShowExceptionInfo(e, "Не могу открыть файл");
-      return result;
+      // Where the old table would be cleared, its failure says so.
+      if (mode_ != TableWriter::Mode::Replace) throw;
+      ShowExceptionQuestion(e, "Ошибка очистки выходного файла");
+      Unchanged();
+      return false;
     }
-    result.finished = true;
+    return true;
   }
-  return result;
+
+  // Every line into the writer in chunks of records, the last chunk left
+  // in `chunk_`; a line the table refuses is kept aside.
+  void EncodeLines(TableWriter& writer) {
+    const size_t length = records_->RecordLength();
+    constexpr size_t kChunkRecords = 4096;
+    chunk_.assign(kChunkRecords * length, ' ');
+    inChunk_ = 0;
+    for (size_t i = 0; i < n_; ++i) {
+      const ExportLine& line = lines_->Lines()[i];
+      try {
+        records_->Encode(*lines_, line, chunk_.data() + inChunk_ * length);
+        if (++inChunk_ == kChunkRecords) {
+          writer.Add(chunk_.data(), inChunk_);
+          inChunk_ = 0;
+        }
+      } catch (const EDBEngineError& e) {
+        if (!e.RowOnly()) throw;
+        refusals_.emplace_back(i, e);
+        control_->Refused(*lines_, line);
+      }
+      if (Interrupted())
+        throw EProgressTerminate(
+            " Экспорт данных", ProgressCounterText(static_cast<long long>(i + 1), static_cast<long long>(n_)),
+            static_cast<long long>(i + 1));
+      progress_.ShowProgress(0, static_cast<long long>(i + 1), static_cast<long long>(n_));
+    }
+  }
+
+  // Rolls back a run that wrote no row or whose totals disagree, else
+  // commits.
+  bool Conclude(TableWriter& writer, ProgressScope& scope) {
+    result.failedLines = refusals_.size();
+    if (n_ > 0 && refusals_.size() == n_) {
+      // No row to write: the table stays byte for byte, a new one is not made.
+      writer.Rollback();
+      scope.End();
+      ReportRefusals();
+      Unchanged();
+      return false;
+    }
+    writer.Add(chunk_.data(), inChunk_);
+    writer.Flush();  // a full disk is a failure to write, not to read back
+    result.control = control_->Finish(writer.Fields(), [&](const auto& visit) { writer.ReadBack(visit); });
+    if (!result.control->Agrees()) {
+      writer.Rollback();
+      scope.End();
+      control_->ShowDifferences(*result.control);
+      Unchanged();
+      return false;
+    }
+    if (Interrupted()) throw EProgressTerminate(" Экспорт данных", ProgressCounterText(0, -1), 0);
+    writer.Commit();
+    result.written = writer.Added();
+    if (!refusals_.empty()) {
+      // Not "Готово" over a full bar: the display goes, the count is shown.
+      scope.End();
+      ReportRefusals();
+    } else {
+      progress_.WaitDone();
+    }
+    return true;
+  }
+
+  // Lines the table refused, reported once the run is over: a handful of
+  // dialogs, every one into the journal, then their number.
+  void ReportRefusals() {
+    RepeatedMessages rowErrors;
+    for (const auto& [line, error] : refusals_)
+      rowErrors.ExceptionInfo(error, kWriteFailed, "Строка " + std::to_string(line + 1) + ":");
+    ShowNotWritten(refusals_.size(), n_, rowErrors.Count() > 0);
+  }
+
+  const ExportSource& source_;
+  const ExportSettings& settings_;
+  ExportProgress& progress_;
+  TableLocation loc_;
+  std::string path_;
+  TableWriter::Mode mode_ = TableWriter::Mode::Create;
+  std::vector<DbfField> fields_;
+  int64_t before_ = -1;  // records of the table before the run; -1: no table
+  std::optional<ExportControl> control_;
+  std::optional<ExportLines> lines_;
+  size_t n_ = 0;
+  int year_ = 0, month_ = 0, day_ = 0;
+  std::string newTable_;  // the new table's header when the run creates it
+  std::optional<OutputRecords> records_;
+  std::string chunk_;  // records encoded and not yet added
+  uint32_t inChunk_ = 0;
+  std::vector<std::pair<size_t, EDBEngineError>> refusals_;
+};
+
+}  // namespace
+
+ExportResult ExportMarkedDeals(const ExportSource& source, const ExportSettings& settings,
+                               ExportProgress& progress, TQuery& outputView) {
+  ExportRun run(source, settings, progress);
+  if (!run.Locate()) return run.result;
+  outputView.Close();
+  if (run.ChooseMode() && run.BuildLines() && run.OpenRecords() && run.Write()) run.Finish(outputView);
+  return run.result;
 }
 
 }  // namespace drs

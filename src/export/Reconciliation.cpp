@@ -13,6 +13,7 @@
 #include "engine/EDBEngineError.h"
 #include "engine/TableScan.h"
 #include "support/Messages.h"
+#include "utils/NumberText.h"
 #include "utils/TextCase.h"
 
 namespace drs {
@@ -37,8 +38,6 @@ double Gamma(double n, double u) { return n * u < 0.5 ? n * u / (1 - n * u) : IN
 // Beyond any quantity or price a column holds (10^22): values are kept at
 // this bound, so that sums of them stay exact and never overflow.
 constexpr PieceUnits kUnitLimit = PieceUnits(1000000000) * 1000000000 * 1000000000;
-
-PieceUnits Clamped(PieceUnits units) { return std::clamp(units, -kUnitLimit, kUnitLimit); }
 
 // A value rounded half away from zero to `decimals` (1 or 3) decimals, as
 // the export line's text holds it, counted in units of that decimal. The
@@ -65,67 +64,7 @@ PieceUnits Rounded(float value, int decimals) {
 // for anything else, and for digits below the fifth decimal, which no value
 // of this export has.
 bool ReadUnits(std::string_view text, PieceUnits& units) {
-  // A number field's value stands right-aligned behind blanks.
-  constexpr uint64_t kBlanks = 0x2020202020202020ULL;
-  for (uint64_t word; text.size() >= 8 && (std::memcpy(&word, text.data(), 8), word == kBlanks);)
-    text.remove_prefix(8);
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\0'))
-    text.remove_suffix(1);
-  bool negative = false;
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  // Most texts have at most 18 digits: summed in 64 bits, no wider product.
-  if (text.size() <= 19) {
-    uint64_t quick = 0;
-    int places = -1, count = 0;
-    bool plain = true;
-    for (char c : text) {
-      if (c == '.' || c == ',') {
-        if (places >= 0) return false;
-        places = 0;
-      } else if (c >= '0' && c <= '9') {
-        quick = quick * 10 + uint64_t(c - '0');
-        ++count;
-        if (places >= 0 && ++places > kPieceDecimals) plain = false;
-      } else {
-        return false;
-      }
-    }
-    if (count == 0) return false;
-    if (plain) {
-      for (int d = std::max(places, 0); d < kPieceDecimals; ++d) quick *= 10;
-      if (count + kPieceDecimals - std::max(places, 0) <= 19) {
-        units = negative ? -PieceUnits(quick) : PieceUnits(quick);
-        return true;
-      }
-    }
-  }
-  PieceUnits value = 0;
-  int decimals = -1;  // none yet: no point seen
-  bool digits = false;
-  for (char c : text) {
-    if (c == '.' || c == ',') {
-      if (decimals >= 0) return false;
-      decimals = 0;
-      continue;
-    }
-    if (c < '0' || c > '9') return false;
-    digits = true;
-    if (decimals >= kPieceDecimals) {
-      if (c != '0') return false;
-      continue;
-    }
-    if (decimals >= 0) ++decimals;
-    if (value < kUnitLimit) value = value * 10 + (c - '0');
-  }
-  if (!digits) return false;
-  for (int d = std::max(decimals, 0); d < kPieceDecimals; ++d)
-    if (value < kUnitLimit) value *= 10;
-  units = Clamped(negative ? -value : value);
-  return true;
+  return ReadFixedUnits(text, kPieceDecimals, kUnitLimit, units);
 }
 
 // A row's raw TICKER and OPERTYPE bytes, mostly blanks after a short code:

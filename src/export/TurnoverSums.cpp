@@ -6,9 +6,9 @@
 #include <numeric>
 #include <optional>
 #include <tuple>
-#include <unordered_map>
 #include <vector>
 
+#include "absl/container/flat_hash_map.h"
 #include "engine/EDBEngineError.h"
 #include "engine/Query.h"
 #include "engine/RecordOrder.h"
@@ -23,30 +23,43 @@ namespace drs {
 
 namespace {
 
-struct Hash {
+// Text keys looked up by a view of their bytes. Two independent lanes of
+// multiply and shift mix the words of a key side by side: a record's ticker
+// and type bytes are hashed for every record, and absl's general string
+// hash made the scan a tenth slower.
+struct TextHash {
   using is_transparent = void;
-  size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
-};
-template <class T>
-using TextMap = std::unordered_map<std::string, T, Hash, std::equal_to<>>;
-
-// A value kept apart from the record it was read from.
-struct KeptValue {
-  DbfValue::Kind kind = DbfValue::Kind::Null;
-  int64_t integer = 0;
-  double real = 0;
-  std::string text;
-
-  explicit KeptValue(const DbfValue& v) : kind(v.kind), integer(v.integer), real(v.real), text(v.text) {}
-  DbfValue View() const {
-    DbfValue v;
-    v.kind = kind;
-    v.integer = integer;
-    v.real = real;
-    v.text = text;
-    return v;
+  size_t operator()(std::string_view key) const noexcept {
+    auto word = [&](size_t at, size_t n) {
+      uint64_t w = 0;
+      std::memcpy(&w, key.data() + at, n);
+      return w;
+    };
+    uint64_t a = key.size() * 0x9E3779B97F4A7C15ull, b = 0x2545F4914F6CDD1Dull;
+    size_t i = 0;
+    for (; i + 16 <= key.size(); i += 16) {
+      a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull;
+      b = (b ^ word(i + 8, 8)) * 0xC4CEB9FE1A85EC53ull;
+      a ^= a >> 32;
+      b ^= b >> 29;
+    }
+    if (i + 8 <= key.size()) a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull, i += 8;
+    b = (b ^ word(i, key.size() - i)) * 0xC4CEB9FE1A85EC53ull;
+    uint64_t h = (a ^ (b << 31 | b >> 33)) * 0x9E3779B97F4A7C15ull;
+    return h ^ (h >> 29);
   }
 };
+// Account and pair numbers side by side, hashed by one multiply.
+struct NumberHash {
+  size_t operator()(uint64_t key) const noexcept {
+    key *= 0x9E3779B97F4A7C15ull;
+    return key ^ (key >> 29);
+  }
+};
+using NumberMap = absl::flat_hash_map<uint64_t, uint32_t, NumberHash>;
+
+template <class T>
+using TextMap = absl::flat_hash_map<std::string, T, TextHash, std::equal_to<>>;
 
 // SUM as the statements take it: integers summed exactly while every value
 // is one, else the values added one by one in double, in record order.
@@ -84,10 +97,10 @@ struct Group {
 struct FieldValues {
   explicit FieldValues(const DbfField& f) : field(f) { field.offset = 0; }
   uint32_t Find(const char* bytes) {
-    auto [it, added] = index.try_emplace(std::string(bytes, field.length), uint32_t(kept.size()));
+    auto [it, added] = index.try_emplace(std::string_view(bytes, field.length), uint32_t(kept.size()));
     if (added) {
       std::string scratch;
-      kept.emplace_back(ScanField(field, bytes, scratch));
+      kept.push_back(DbValue::Of(ScanField(field, bytes, scratch)));
     }
     return it->second;
   }
@@ -102,129 +115,167 @@ struct FieldValues {
       if (CompareValues(kept[order[i - 1]].View(), kept[order[i]].View()) == 0) return false;
       rank[order[i]] = uint32_t(i);
     }
-    for (const KeptValue& v : kept) texts.push_back(v.View().Text());
+    for (const DbValue& v : kept) texts.push_back(v.AsString());
     return true;
   }
   DbfField field;  // read from the start of the bytes
   TextMap<uint32_t> index;
-  std::vector<KeptValue> kept;
+  std::vector<DbValue> kept;  // apart from the records they were read from
   std::vector<uint32_t> rank;
   std::vector<std::string> texts;
 };
 
-constexpr uint32_t kNoGroup = UINT32_MAX;  // a free slot
-
-// Doubles an open-addressing table of slots (at least 64) and puts every
-// taken slot back at the place `hashOf` gives it.
-template <typename Slot, typename HashOf>
-void GrowSlots(HugePageVector<Slot>& slots, HashOf hashOf) {
-  HugePageVector<Slot> old(std::max<size_t>(64, slots.size() * 2));
-  old.swap(slots);
-  for (const Slot& slot : old) {
-    if (slot.group == kNoGroup) continue;
-    size_t i = hashOf(slot) & (slots.size() - 1);
-    while (slots[i].group != kNoGroup) i = (i + 1) & (slots.size() - 1);
-    slots[i] = slot;
-  }
-}
-
-// Groups by the bytes of their key: open addressing, half of the hash kept
-// beside each group so that keys are mostly compared only when they agree.
-class GroupIndex {
- public:
-  explicit GroupIndex(size_t keyLength) : keyLength_(keyLength) {}
-  // The group of `key` (keyLength bytes), or `added` (and the key kept) when
-  // it is new.
-  uint32_t Find(std::string_view key, uint32_t added) {
-    if ((count_ + 1) * 2 > slots_.size()) Grow();
-    const uint64_t h = Hash(key);
-    for (size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
-      Slot& slot = slots_[i];
-      if (slot.group == kNoGroup) {
-        slot = {uint32_t(h >> 32), added};
-        keys_.append(key);
-        ++count_;
-        return added;
-      }
-      if (slot.tag == uint32_t(h >> 32) &&
-          std::memcmp(keys_.data() + slot.group * keyLength_, key.data(), keyLength_) == 0)
-        return slot.group;
-    }
-  }
-
- private:
-  struct Slot {
-    uint32_t tag = 0;  // the hash's upper half
-    uint32_t group = kNoGroup;
-  };
-  // Two independent lanes of multiply and shift, so that the words of a
-  // key are mixed side by side rather than one after another.
-  static uint64_t Hash(std::string_view key) {
-    auto word = [&](size_t at, size_t n) {
-      uint64_t w = 0;
-      std::memcpy(&w, key.data() + at, n);
-      return w;
-    };
-    uint64_t a = key.size() * 0x9E3779B97F4A7C15ull, b = 0x2545F4914F6CDD1Dull;
-    size_t i = 0;
-    for (; i + 16 <= key.size(); i += 16) {
-      a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull;
-      b = (b ^ word(i + 8, 8)) * 0xC4CEB9FE1A85EC53ull;
-      a ^= a >> 32;
-      b ^= b >> 29;
-    }
-    if (i + 8 <= key.size()) a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull, i += 8;
-    b = (b ^ word(i, key.size() - i)) * 0xC4CEB9FE1A85EC53ull;
-    uint64_t h = (a ^ (b << 31 | b >> 33)) * 0x9E3779B97F4A7C15ull;
-    return h ^ (h >> 29);
-  }
-  void Grow() {
-    GrowSlots(slots_, [&](const Slot& slot) {
-      return Hash(std::string_view(keys_.data() + slot.group * keyLength_, keyLength_));
-    });
-  }
-  HugePageVector<Slot> slots_;
-  size_t keyLength_;
-  std::string keys_;  // of each group in turn
-  size_t count_ = 0;
-};
-
-// Groups by a number (account and pair numbers side by side), the number
-// kept in the slot itself so that a lookup touches one place.
-class NumberIndex {
- public:
-  // The group of `key`, or `added` when it is new.
-  uint32_t Find(uint64_t key, uint32_t added) {
-    if ((count_ + 1) * 4 > slots_.size() * 3) Grow();
-    for (size_t i = Hash(key) & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
-      Slot& slot = slots_[i];
-      if (slot.group == kNoGroup) {
-        slot = {key, added};
-        ++count_;
-        return added;
-      }
-      if (slot.key == key) return slot.group;
-    }
-  }
-
- private:
-  struct Slot {
-    uint64_t key = 0;
-    uint32_t group = kNoGroup;
-  };
-  static uint64_t Hash(uint64_t key) {
-    key *= 0x9E3779B97F4A7C15ull;
-    return key ^ (key >> 29);
-  }
-  void Grow() {
-    GrowSlots(slots_, [](const Slot& slot) { return Hash(slot.key); });
-  }
-  HugePageVector<Slot> slots_;
-  size_t count_ = 0;
-};
-
 bool NumericField(const DbfField& f) { return f.type == 'N' || f.type == 'F'; }
 bool TextField(const DbfField& f) { return f.type == 'C'; }
+
+// The fields the sums read (no account unless by account).
+struct SumFields {
+  const DbfField* ticker = nullptr;
+  const DbfField* oper = nullptr;
+  const DbfField* qty = nullptr;
+  const DbfField* account = nullptr;
+};
+
+// False when a field is missing, named twice or of a kind the scan does not
+// group as the statements do.
+bool FindSumFields(const TableScan& scan, bool byAccount, SumFields& found) {
+  const auto& fields = scan.Fields();
+  for (size_t i = 0; i < fields.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (SameText(fields[i].name, fields[j].name)) return false;
+  const int tickerCol = scan.FieldIndex("TICKER"), operCol = scan.FieldIndex("OPERTYPE");
+  const int qtyCol = scan.FieldIndex("QTY"), accountCol = byAccount ? scan.FieldIndex("CLIENTID") : -1;
+  if (tickerCol < 0 || operCol < 0 || qtyCol < 0 || (byAccount && accountCol < 0)) return false;
+  found.ticker = &fields[size_t(tickerCol)];
+  found.oper = &fields[size_t(operCol)];
+  found.qty = &fields[size_t(qtyCol)];
+  found.account = byAccount ? &fields[size_t(accountCol)] : nullptr;
+  return (TextField(*found.ticker) || NumericField(*found.ticker)) &&
+         (TextField(*found.oper) || NumericField(*found.oper)) && NumericField(*found.qty) &&
+         (!found.account || TextField(*found.account));
+}
+
+// The records' sums per group. Few distinct securities, types and accounts
+// against many records: each record's bytes are first numbered per field in
+// small tables, and only the numbers of account and security-and-type pick
+// its group.
+class GroupedSums {
+ public:
+  GroupedSums(const SumFields& fields, uint32_t records)
+      : fields_(fields), tickers_(*fields.ticker), opers_(*fields.oper) {
+    // Room for a group per record (up to a few million), taken up only as
+    // groups come.
+    groups_.reserve(std::min<size_t>(records, size_t(1) << 22));
+  }
+
+  void Add(const char* rec) {
+    const uint32_t pair = PairOf(rec);
+    uint32_t account = 0, group = pair;
+    if (fields_.account) {
+      const uint32_t known = AccountBytesOf(rec);
+      account = accountOfBytes_[known];
+      const uint64_t both = uint64_t(known) << 32 | pair;
+      group = groupOf_.try_emplace(both, uint32_t(groups_.size())).first->second;
+    }
+    if (group == groups_.size()) groups_.push_back({account, pairs_[pair].first, pairs_[pair].second, {}});
+    groups_[group].sum.Add(DecodeDbfNumber(*fields_.qty, rec));
+  }
+
+  // Into the pairing in the statements' order: accounts as first met, then
+  // the order of values. False, with nothing fed, when the statements would
+  // group or add otherwise.
+  bool Feed(TurnoverPairing& pairing) {
+    NumberMap().swap(groupOf_);  // its room goes before the rows are made
+    // Equal values in different bytes: the statements add their records in
+    // another order.
+    if (!tickers_.Rank() || !opers_.Rank()) return false;
+    std::vector<Place> order;
+    if (!Order(order)) return false;
+    const std::vector<const std::string*> tickerText = ByRank(tickers_), operText = ByRank(opers_);
+    pairing.Reserve(order.size());
+    uint32_t account = UINT32_MAX;
+    for (const Place& place : order) {
+      if (fields_.account && place.account != account) {
+        account = place.account;
+        pairing.BeginAccount(accounts_[account]);
+      }
+      pairing.Add(*tickerText[place.ticker], *operText[place.oper], place.sum);
+    }
+    return true;
+  }
+
+ private:
+  struct Place {
+    uint32_t account, ticker, oper;  // ticker and type by their place in the order of values
+    double sum;
+    auto Key() const { return std::tuple(account, ticker, oper); }
+  };
+
+  // The pair of the record's ticker and type bytes.
+  uint32_t PairOf(const char* rec) {
+    key_.assign(rec + fields_.ticker->offset, fields_.ticker->length);
+    key_.append(rec + fields_.oper->offset, fields_.oper->length);
+    const uint32_t pair = pairOf_.try_emplace(key_, uint32_t(pairs_.size())).first->second;
+    if (pair == pairs_.size())
+      pairs_.emplace_back(tickers_.Find(rec + fields_.ticker->offset),
+                          opers_.Find(rec + fields_.oper->offset));
+    return pair;
+  }
+
+  // The number of the record's account bytes, its account found or added.
+  uint32_t AccountBytesOf(const char* rec) {
+    const DbfField& field = *fields_.account;
+    const uint32_t known =
+        accountBytesOf_
+            .try_emplace(std::string_view(rec + field.offset, field.length), uint32_t(accountOfBytes_.size()))
+            .first->second;
+    if (known == accountOfBytes_.size()) {
+      const std::string_view name = ScanText(field, rec, accountBytes_);
+      auto it = accountOf_.find(name);
+      if (it == accountOf_.end()) {
+        it = accountOf_.emplace(std::string(name), uint32_t(accounts_.size())).first;
+        accounts_.emplace_back(name);
+      }
+      accountOfBytes_.push_back(it->second);
+    }
+    return known;
+  }
+
+  // The groups in order. Groups that still compare equal are one account
+  // written in different bytes. The places keep the sums, so the groups go
+  // before the rows are made.
+  bool Order(std::vector<Place>& order) {
+    order.resize(groups_.size());
+    for (uint32_t g = 0; g < groups_.size(); ++g) {
+      const Group& x = groups_[g];
+      if (x.sum.overflow) return false;
+      order[g] = {x.account, tickers_.rank[x.ticker], opers_.rank[x.oper], x.sum.Value()};
+    }
+    HugePageVector<Group>().swap(groups_);
+    std::sort(order.begin(), order.end(), [](const Place& a, const Place& b) { return a.Key() < b.Key(); });
+    for (size_t i = 1; i < order.size(); ++i)
+      if (order[i - 1].Key() == order[i].Key()) return false;
+    return true;
+  }
+
+  static std::vector<const std::string*> ByRank(const FieldValues& values) {
+    std::vector<const std::string*> texts(values.texts.size());
+    for (size_t v = 0; v < texts.size(); ++v) texts[values.rank[v]] = &values.texts[v];
+    return texts;
+  }
+
+  SumFields fields_;
+  HugePageVector<Group> groups_;
+  TextMap<uint32_t> pairOf_;                          // ticker and type bytes -> pair
+  std::vector<std::pair<uint32_t, uint32_t>> pairs_;  // ticker and type values of each pair
+  TextMap<uint32_t> accountBytesOf_;                  // account bytes -> number
+  std::vector<uint32_t> accountOfBytes_;              // account bytes number -> account
+  NumberMap groupOf_;                                 // account and pair numbers -> group
+  FieldValues tickers_, opers_;
+  std::vector<std::string> accounts_;
+  TextMap<uint32_t> accountOf_;
+  std::string key_, accountBytes_;
+};
 
 }  // namespace
 
@@ -236,105 +287,11 @@ bool SumTurnoversByScan(const std::string& file, bool byAccount, TurnoverPairing
     return false;
   }
   TableScan& scan = *opened;
-  const auto& fields = scan.Fields();
-  for (size_t i = 0; i < fields.size(); ++i)
-    for (size_t j = 0; j < i; ++j)
-      if (SameText(fields[i].name, fields[j].name)) return false;
-  const int tickerCol = scan.FieldIndex("TICKER"), operCol = scan.FieldIndex("OPERTYPE");
-  const int qtyCol = scan.FieldIndex("QTY"), accountCol = byAccount ? scan.FieldIndex("CLIENTID") : -1;
-  if (tickerCol < 0 || operCol < 0 || qtyCol < 0 || (byAccount && accountCol < 0)) return false;
-  const DbfField& tickerField = fields[size_t(tickerCol)];
-  const DbfField& operField = fields[size_t(operCol)];
-  const DbfField& qtyField = fields[size_t(qtyCol)];
-  const DbfField* accountField = byAccount ? &fields[size_t(accountCol)] : nullptr;
-  if (!(TextField(tickerField) || NumericField(tickerField)) ||
-      !(TextField(operField) || NumericField(operField)) || !NumericField(qtyField) ||
-      (accountField && !TextField(*accountField)))
-    return false;
-
-  // Few distinct securities, types and accounts against many records: each
-  // record's bytes are first numbered per field in small tables, and only
-  // the numbers of account and security-and-type pick its group.
-  // Room for a group per record (up to a few million), taken up only as
-  // groups come.
-  HugePageVector<Group> groups;
-  groups.reserve(std::min<size_t>(scan.RecordCount(), size_t(1) << 22));
-  GroupIndex pairOf(tickerField.length + operField.length);            // ticker and type bytes -> pair
-  std::vector<std::pair<uint32_t, uint32_t>> pairs;                    // ticker and type values of each pair
-  GroupIndex accountBytesOf(accountField ? accountField->length : 1);  // account bytes -> number
-  std::vector<uint32_t> accountOfBytes;                                // account bytes number -> account
-  NumberIndex groupOf;                                                 // account and pair numbers -> group
-  FieldValues tickers(tickerField), opers(operField);
-  std::vector<std::string> accounts;
-  TextMap<uint32_t> accountOf;
-  std::string key, accountBytes;
-  scan.Scan([&](uint32_t, const char* rec) {
-    key.assign(rec + tickerField.offset, tickerField.length);
-    key.append(rec + operField.offset, operField.length);
-    const uint32_t pair = pairOf.Find(key, uint32_t(pairs.size()));
-    if (pair == pairs.size())
-      pairs.emplace_back(tickers.Find(rec + tickerField.offset), opers.Find(rec + operField.offset));
-    uint32_t account = 0, group = pair;
-    if (accountField) {
-      const char* bytes = rec + accountField->offset;
-      const uint32_t known =
-          accountBytesOf.Find(std::string_view(bytes, accountField->length), uint32_t(accountOfBytes.size()));
-      if (known == accountOfBytes.size()) {
-        const std::string_view name = ScanText(*accountField, rec, accountBytes);
-        auto it = accountOf.find(name);
-        if (it == accountOf.end()) {
-          it = accountOf.emplace(std::string(name), uint32_t(accounts.size())).first;
-          accounts.emplace_back(name);
-        }
-        accountOfBytes.push_back(it->second);
-      }
-      account = accountOfBytes[known];
-      const uint64_t both = uint64_t(known) << 32 | pair;
-      group = groupOf.Find(both, uint32_t(groups.size()));
-    }
-    if (group == groups.size()) groups.push_back({account, pairs[pair].first, pairs[pair].second, {}});
-    groups[group].sum.Add(DecodeDbfNumber(qtyField, rec));
-  });
-  groupOf = NumberIndex();  // its room goes before the rows are made
-  // Equal values in different bytes: the statements add their records in
-  // another order.
-  if (!tickers.Rank() || !opers.Rank()) return false;
-
-  // Accounts as first met, then the statements' order of values. Groups
-  // that still compare equal are one account written in different bytes.
-  // The places keep the sums, so the groups go before the rows are made.
-  struct Place {
-    uint32_t account, ticker, oper;  // ticker and type by their place in the order of values
-    double sum;
-    auto Key() const { return std::tuple(account, ticker, oper); }
-  };
-  std::vector<Place> order(groups.size());
-  for (uint32_t g = 0; g < groups.size(); ++g) {
-    const Group& x = groups[g];
-    if (x.sum.overflow) return false;
-    order[g] = {x.account, tickers.rank[x.ticker], opers.rank[x.oper], x.sum.Value()};
-  }
-  HugePageVector<Group>().swap(groups);
-  std::sort(order.begin(), order.end(), [](const Place& a, const Place& b) { return a.Key() < b.Key(); });
-  for (size_t i = 1; i < order.size(); ++i)
-    if (order[i - 1].Key() == order[i].Key()) return false;
-
-  auto byRank = [](const FieldValues& values) {
-    std::vector<const std::string*> texts(values.texts.size());
-    for (size_t v = 0; v < texts.size(); ++v) texts[values.rank[v]] = &values.texts[v];
-    return texts;
-  };
-  const std::vector<const std::string*> tickerText = byRank(tickers), operText = byRank(opers);
-  pairing.Reserve(order.size());
-  uint32_t account = UINT32_MAX;
-  for (const Place& place : order) {
-    if (accountField && place.account != account) {
-      account = place.account;
-      pairing.BeginAccount(accounts[account]);
-    }
-    pairing.Add(*tickerText[place.ticker], *operText[place.oper], place.sum);
-  }
-  return true;
+  SumFields fields;
+  if (!FindSumFields(scan, byAccount, fields)) return false;
+  GroupedSums sums(fields, scan.RecordCount());
+  scan.Scan([&](uint32_t, const char* rec) { sums.Add(rec); });
+  return sums.Feed(pairing);
 }
 
 namespace {

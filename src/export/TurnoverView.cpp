@@ -18,19 +18,6 @@ std::string_view Stored(const std::string& text) {
   return std::string_view(text).substr(0, end == std::string::npos ? 0 : end + 1);
 }
 
-DbValue ValueOf(const DbfFieldValue& v) {
-  switch (v.kind) {
-    case DbfValue::Kind::Int:
-      return DbValue::Int(v.integer);
-    case DbfValue::Kind::Real:
-      return DbValue::Float(v.real);
-    case DbfValue::Kind::Text:
-      return DbValue::Text(std::string(v.text));
-    default:
-      return DbValue::Null();
-  }
-}
-
 class ViewRows : public RowSource {
  public:
   ViewRows(std::shared_ptr<DbfFile> file, std::vector<DbfField> columns, std::vector<uint32_t> order)
@@ -54,7 +41,7 @@ class ViewRows : public RowSource {
     for (size_t i = 0; i < columns_.size(); ++i) {
       DbfFieldValue v;
       DecodeDbfField(columns_[i], rec, v);
-      row[i] = ValueOf(v);
+      row[i] = DbValue::Of(v);
     }
   }
 

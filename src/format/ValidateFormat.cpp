@@ -6,6 +6,7 @@
 
 #include "format/FormatFile.h"
 #include "format/FormatGrid.h"
+#include "utils/NumberText.h"
 #include "utils/Utils.h"
 
 namespace drs {

@@ -4,6 +4,7 @@
 
 #include "utils/Cp1251.h"
 #include "utils/FileIO.h"
+#include "utils/NumberText.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"
 

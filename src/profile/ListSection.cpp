@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "utils/NumberText.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"
 

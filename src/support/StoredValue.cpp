@@ -1,5 +1,6 @@
 #include "support/StoredValue.h"
 
+#include "utils/NumberText.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"
 

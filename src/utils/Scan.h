@@ -1,5 +1,10 @@
 // Byte scans over long texts, sixteen bytes at a step: a report's line
-// breaks and field separators.
+// breaks and field separators. Written here rather than taken from the C
+// library because they make the whole export an eighth quicker: with memchr
+// in FindByte, FindBytes and FindLineBreak, std::find_if in FindHighByte and
+// std::count in CountByte (which the compiler does not vectorise at -O2), the
+// export of a report of 1,000,000 deals without squeezes took 0.64 s of CPU
+// against 0.57 s (drsprep-batch export, the lowest of five runs each).
 #pragma once
 
 #include <cstddef>

@@ -151,49 +151,6 @@ int MaxWord(int a, int b) {
 int IfThenInt(bool flag, int a, int b) { return flag ? a : b; }
 std::string IfThenStr(bool flag, const std::string& a, const std::string& b) { return flag ? a : b; }
 
-bool TryStrToInt(std::string_view text, int& value) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  int base = 10;
-  if (i < text.size() && text[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= text.size()) return false;
-  long long acc = 0;
-  for (; i < text.size(); ++i) {
-    char c = text[i];
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return false;
-    }
-    acc = acc * base + digit;
-    // Hex literals may spell the full 32-bit pattern ($FFFFFFFF is -1).
-    if (acc > (base == 16 ? 0xFFFFFFFFLL : 2147483648LL)) return false;
-  }
-  if (base == 16 && acc > INT_MAX) {
-    acc -= 0x100000000LL;
-  }
-  if (negative) acc = -acc;
-  if (acc > INT_MAX || acc < INT_MIN) return false;
-  value = static_cast<int>(acc);
-  return true;
-}
-
 namespace {
 DateNames& Names() {
   static DateNames names;

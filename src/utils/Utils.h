@@ -50,11 +50,6 @@ int MaxWord(int a, int b);
 int IfThenInt(bool flag, int a, int b);
 std::string IfThenStr(bool flag, const std::string& a, const std::string& b);
 
-// Strict whole-number conversion: optional blanks before, optional sign,
-// decimal digits or $hex / 0xhex; the value must fit 32 bits. Nothing else
-// ("12.0", "", "1 000") converts.
-bool TryStrToInt(std::string_view text, int& value);
-
 // Character helpers on UTF-8 text.
 size_t CharCount(std::string_view text);
 // Byte offset of character number `index` (0-based); text.size() past the end.

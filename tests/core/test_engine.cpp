@@ -63,7 +63,7 @@ TEST_F(EngineTest, OutputViewReadsBackInColumnOrder) {
   ASSERT_FALSE(q.Eof());
   EXPECT_EQ(q.AsString("clientid"), "1001");
   EXPECT_EQ(q.AsString("OPERTYPE"), "1");
-  EXPECT_EQ(q.Value("OPERTYPE").kind, drs::DbValue::Kind::Integer);
+  EXPECT_EQ(q.Value("OPERTYPE").kind, drs::DbValue::Kind::Int);
   EXPECT_DOUBLE_EQ(q.AsFloat("PRICE"), 100.65);
   EXPECT_EQ(q.AsString("DATES"), "2024-03-15");
   EXPECT_EQ(q.Field(5).kind, drs::FieldKind::Date);

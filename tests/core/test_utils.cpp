@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "utils/Cp1251.h"
-#include "utils/PlainDecimal.h"
+#include "utils/NumberText.h"
 #include "utils/Scan.h"
 #include "utils/TextCase.h"
 #include "utils/Utils.h"

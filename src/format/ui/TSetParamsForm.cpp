@@ -110,8 +110,19 @@ void TSetParamsForm::BuildLayout() {
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(0, 0, 0, 0);
   root->setSpacing(0);
+  root->addWidget(BuildHeader());
+  root->addWidget(BuildTools());
+  root->addWidget(BuildGrid(), 1);
+  BuildMenus();
+  ConnectControls();
+  // The designed state: one fixed column, every control enabled.
+  ResetGridTitles();
+  SG_Format->Refresh();
+  ApplyDisplaySetting();
+}
 
-  // Header strip: separators, format kind, default lot.
+// Header strip: separators, format kind, default lot.
+QFrame* TSetParamsForm::BuildHeader() {
   QFrame* header = Strip(this, "HeaderPanel");
   header->setFixedHeight(55);
   auto* hl = new QGridLayout(header);
@@ -135,9 +146,11 @@ void TSetParamsForm::BuildLayout() {
   hl->setColumnStretch(1, 2);
   hl->setColumnStretch(2, 4);
   hl->setColumnStretch(3, 2);
-  root->addWidget(header);
+  return header;
+}
 
-  // Tool strip and the file name box.
+// Tool strip and the file name box.
+QFrame* TSetParamsForm::BuildTools() {
   QFrame* tools = Strip(this, "ToolPanel");
   auto* tl = new QVBoxLayout(tools);
   tl->setContentsMargins(4, 2, 4, 4);
@@ -163,9 +176,11 @@ void TSetParamsForm::BuildLayout() {
   FN_Editor->SetFilter("Файлы настроек (*.ini *.INI);;Все файлы (*)");
   FN_Editor->SetDialogKind(TFilenameEdit::DialogKind::Save);  // a new file may be named
   tl->addWidget(FN_Editor);
-  root->addWidget(tools);
+  return tools;
+}
 
-  // The grid inside two bevelled frames.
+// The grid inside two bevelled frames.
+QFrame* TSetParamsForm::BuildGrid() {
   auto* outer = new QFrame(this);
   outer->setObjectName("GridPanel");
   outer->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -190,8 +205,11 @@ void TSetParamsForm::BuildLayout() {
   SG_Format->setContextMenuPolicy(Qt::CustomContextMenu);
   il->addWidget(SG_Format);
   ol->addWidget(inner);
-  root->addWidget(outer, 1);
+  return outer;
+}
 
+// The grid's pop-up menus: shown or not, and the roles.
+void TSetParamsForm::BuildMenus() {
   PM_View = new QMenu(this);
   PM_View->setObjectName("PM_View");
   connect(PM_View->addAction("Да"), &QAction::triggered, this, Guarded([this] { ChooseView(true); }));
@@ -204,7 +222,9 @@ void TSetParamsForm::BuildLayout() {
         PM_obligatory_fields->addAction(QString::fromUtf8(kRoleChoices[static_cast<size_t>(i)].menuText));
     connect(a, &QAction::triggered, this, Guarded([this, i] { ChooseRole(i); }));
   }
+}
 
+void TSetParamsForm::ConnectControls() {
   connect(OpenFormatBtn, &QToolButton::clicked, this, Guarded([this] { OpenFormat(); }));
   connect(EditFormatBtn, &QToolButton::clicked, this, Guarded([this] { EditFormat(); }));
   connect(SaveBtn, &QToolButton::clicked, this, Guarded([this] { SaveFormat(); }));
@@ -225,11 +245,6 @@ void TSetParamsForm::BuildLayout() {
     QMenu* menu = col == kShowFlag ? PM_View : col == kRoleName ? PM_obligatory_fields : nullptr;
     if (menu) menu->popup(SG_Format->viewport()->mapToGlobal(pos));
   });
-
-  // The designed state: one fixed column, every control enabled.
-  ResetGridTitles();
-  SG_Format->Refresh();
-  ApplyDisplaySetting();
 }
 
 std::string TSetParamsForm::FileName() const { return FN_Editor->Text().toStdString(); }

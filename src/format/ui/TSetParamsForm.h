@@ -58,6 +58,11 @@ class TSetParamsForm : public QDialog {
 
  private:
   void BuildLayout();
+  QFrame* BuildHeader();
+  QFrame* BuildTools();
+  QFrame* BuildGrid();
+  void BuildMenus();
+  void ConnectControls();
   void SetHeaderEnabled(bool on);
   void SetFixedCols(int count);
   void SetModifiedMarks();

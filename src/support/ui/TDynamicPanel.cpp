@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "utils/NumberText.h"
 #include "utils/Utils.h"
 
 namespace drs {

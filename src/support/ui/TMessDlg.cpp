@@ -77,7 +77,30 @@ TMessDlg::TMessDlg(const MessageRequest& request, QWidget* owner) : QDialog(owne
   caption_ = new TGradientCaption(this, this);
   outer->addWidget(caption_);
 
-  // Client area: icon column, message memo, splitter, details panel.
+  outer->addWidget(BuildClient(), 1);
+  outer->addWidget(BuildButtons());
+  ApplyKind(request);
+  resize(kDesignWidth, kDesignHeight);
+  buttonPanel_->resize(kDesignWidth, kButtonPanelHeight);
+  CenterButtons(buttonPanel_);
+
+  QPixmap icon = style()->standardIcon(KindIcon(request.kind)).pixmap(33, 33);
+  image_->setPixmap(icon);
+  image_->setGeometry((imagePanel_->width() - 33) / 2, (imagePanel_->height() - 33) / 2, 33, 33);
+
+  ShowDetails(request);
+
+  // Centred on the screen; a saved placement takes its place when shown.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect s = screen->geometry();
+    move(s.x() + (s.width() - width()) / 2, s.y() + (s.height() - height()) / 2);
+  }
+  store_ = std::make_unique<WindowStore>(this, "TMessDlg");
+  if (request.details) WidenToDetails();
+}
+
+// The splitter with the message above and the details panel below.
+QWidget* TMessDlg::BuildClient() {
   auto* client = new QWidget(this);
   auto* clientLayout = new QVBoxLayout(client);
   clientLayout->setContentsMargins(5, 5, 5, 5);
@@ -86,8 +109,18 @@ TMessDlg::TMessDlg(const MessageRequest& request, QWidget* owner) : QDialog(owne
   splitter_->setHandleWidth(3);
   splitter_->setChildrenCollapsible(false);
   clientLayout->addWidget(splitter_);
-  outer->addWidget(client, 1);
 
+  QWidget* messageArea = BuildMessageArea();
+  BuildObjectPanel();
+  splitter_->addWidget(messageArea);
+  splitter_->addWidget(objectPanel_);
+  splitter_->setStretchFactor(0, 1);
+  splitter_->setStretchFactor(1, 0);
+  return client;
+}
+
+// The icon column and the message memo.
+QWidget* TMessDlg::BuildMessageArea() {
   auto* messageArea = new QWidget(splitter_);
   auto* messageLayout = new QHBoxLayout(messageArea);
   messageLayout->setContentsMargins(0, 0, 0, 0);
@@ -116,6 +149,11 @@ TMessDlg::TMessDlg(const MessageRequest& request, QWidget* owner) : QDialog(owne
   messageLayout->addWidget(messageMemo_, 1);
   messageArea->setMinimumHeight(49);
 
+  return messageArea;
+}
+
+// The details: their header (object, caret position) and memo.
+void TMessDlg::BuildObjectPanel() {
   objectPanel_ = new QWidget(splitter_);
   objectPanel_->setObjectName("ObjectPanel");
   auto* objectLayout = new QVBoxLayout(objectPanel_);
@@ -148,15 +186,12 @@ TMessDlg::TMessDlg(const MessageRequest& request, QWidget* owner) : QDialog(owne
   objectMemo_->installEventFilter(this);
   objectMemo_->viewport()->installEventFilter(this);
   objectLayout->addWidget(objectMemo_, 1);
-  splitter_->addWidget(messageArea);
-  splitter_->addWidget(objectPanel_);
-  splitter_->setStretchFactor(0, 1);
-  splitter_->setStretchFactor(1, 0);
+}
 
+QWidget* TMessDlg::BuildButtons() {
   buttonPanel_ = new QWidget(this);
   buttonPanel_->setObjectName("ButtonPanel");
   buttonPanel_->setFixedHeight(kButtonPanelHeight);
-  outer->addWidget(buttonPanel_);
   yesBtn_ = MakeButton(buttonPanel_, "YesBtn", QStringLiteral("Да"), 8);
   noBtn_ = MakeButton(buttonPanel_, "NoBtn", QStringLiteral("Нет"), 90);
   detailBtn_ = MakeButton(buttonPanel_, "DetailBtn", QStringLiteral("Детали"), 172);
@@ -168,8 +203,11 @@ TMessDlg::TMessDlg(const MessageRequest& request, QWidget* owner) : QDialog(owne
   connect(noBtn_, &QPushButton::clicked, this, [this] { Finish(kAnswerNo); });
   connect(cancelBtn_, &QPushButton::clicked, this, [this] { Finish(kAnswerCancel); });
   connect(objectMemo_, &QPlainTextEdit::cursorPositionChanged, this, &TMessDlg::UpdateCaretIndicator);
+  return buttonPanel_;
+}
 
-  // The kind: title, icon, buttons, Esc button, gradient start colour.
+// The kind: title, icon, buttons, Esc button, gradient start colour.
+void TMessDlg::ApplyKind(const MessageRequest& request) {
   messageMemo_->setPlainText(QString::fromStdString(request.text));
   const MsgKind kind = request.kind;
   caption_->SetCaption(KindTitle(kind));
@@ -188,15 +226,11 @@ TMessDlg::TMessDlg(const MessageRequest& request, QWidget* owner) : QDialog(owne
   onDetail_ = request.onDetail;
   detailBtn_->setVisible(static_cast<bool>(onDetail_));
   if (onDetail_) connect(detailBtn_, &QPushButton::clicked, this, [this] { onDetail_(); });
+}
 
-  resize(kDesignWidth, kDesignHeight);
-  buttonPanel_->resize(kDesignWidth, kButtonPanelHeight);
-  CenterButtons(buttonPanel_);
-
-  QPixmap icon = style()->standardIcon(KindIcon(kind)).pixmap(33, 33);
-  image_->setPixmap(icon);
-  image_->setGeometry((imagePanel_->width() - 33) / 2, (imagePanel_->height() - 33) / 2, 33, 33);
-
+// The details shown with the caret at the reported place, or their panel
+// hidden.
+void TMessDlg::ShowDetails(const MessageRequest& request) {
   if (request.details) {
     QStringList lines;
     for (const std::string& line : *request.details) lines << QString::fromStdString(line);
@@ -214,14 +248,6 @@ TMessDlg::TMessDlg(const MessageRequest& request, QWidget* owner) : QDialog(owne
     objectPanel_->hide();
     resize(kDesignWidth, kDesignHeight - kObjectPanelHeight);
   }
-
-  // Centred on the screen; a saved placement takes its place when shown.
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect s = screen->geometry();
-    move(s.x() + (s.width() - width()) / 2, s.y() + (s.height() - height()) / 2);
-  }
-  store_ = std::make_unique<WindowStore>(this, "TMessDlg");
-  if (request.details) WidenToDetails();
 }
 
 void TMessDlg::WidenToDetails() {

@@ -63,6 +63,12 @@ class TMessDlg : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  QWidget* BuildClient();
+  QWidget* BuildMessageArea();
+  void BuildObjectPanel();
+  QWidget* BuildButtons();
+  void ApplyKind(const MessageRequest& request);
+  void ShowDetails(const MessageRequest& request);
   void PlaceCaret(int line, int position);
   void WidenToDetails();
   void UpdateCaretIndicator();

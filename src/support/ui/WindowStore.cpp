@@ -70,46 +70,72 @@ WindowStore::~WindowStore() {
 
 void WindowStore::Add(QObject* control, const std::string& property) {
   if (!control) throw std::invalid_argument("WindowStore: no control for " + property);
-  std::string key = ToStd(control->objectName()) + "." + property;
-  QPointer<QObject> c(control);
+  const std::string key = ToStd(control->objectName()) + "." + property;
+  if (property == "Text" && AddText(key, control)) return;
+  if (property == "Checked" && AddChecked(key, control)) return;
+  if (property == "ItemIndex" && AddItemIndex(key, control)) return;
+  if (property == "Value" && AddNumber(key, control)) return;
+  AddProperty(key, control, property);
+}
+
+// A line's, a date's or an editable combo box's text.
+bool WindowStore::AddText(const std::string& key, QObject* control) {
   auto lineEdit = qobject_cast<QLineEdit*>(control);
   auto dateEdit = qobject_cast<QDateEdit*>(control);
   auto combo = qobject_cast<QComboBox*>(control);
-  auto button = qobject_cast<QAbstractButton*>(control);
-  auto buttons = qobject_cast<QButtonGroup*>(control);
-  auto box = qobject_cast<QGroupBox*>(control);
-  auto spin = qobject_cast<QSpinBox*>(control);
-  auto dspin = qobject_cast<QDoubleSpinBox*>(control);
-
-  if (property == "Text" && lineEdit) {
+  if (lineEdit) {
     AddValue(
         key, [lineEdit] { return ToStd(lineEdit->text()); },
         [lineEdit](const std::string& v) { lineEdit->setText(ToQt(v)); });
-  } else if (property == "Text" && dateEdit) {
+    return true;
+  }
+  if (dateEdit) {
     AddValue(
         key, [dateEdit] { return ToStd(dateEdit->text()); },
         [dateEdit](const std::string& v) {
           QDate d = QDate::fromString(ToQt(v), dateEdit->displayFormat());
           if (d.isValid()) dateEdit->setDate(d);
         });
-  } else if (property == "Text" && combo && combo->isEditable()) {
+    return true;
+  }
+  if (combo && combo->isEditable()) {
     AddValue(
         key, [combo] { return ToStd(combo->currentText()); },
         [combo](const std::string& v) { combo->setEditText(ToQt(v)); });
-  } else if (property == "Checked" && button) {
+    return true;
+  }
+  return false;
+}
+
+bool WindowStore::AddChecked(const std::string& key, QObject* control) {
+  auto button = qobject_cast<QAbstractButton*>(control);
+  if (button) {
     AddValue(
         key, [button] { return EncodeStoredFlag(button->isChecked()); },
         [button](const std::string& v) {
           if (const std::optional<bool> on = DecodeStoredFlag(v)) button->setChecked(*on);
         });
-  } else if (property == "ItemIndex" && combo) {
+    return true;
+  }
+  return false;
+}
+
+// The chosen item of a combo box, a button group or a group of radio
+// buttons.
+bool WindowStore::AddItemIndex(const std::string& key, QObject* control) {
+  auto combo = qobject_cast<QComboBox*>(control);
+  auto buttons = qobject_cast<QButtonGroup*>(control);
+  auto box = qobject_cast<QGroupBox*>(control);
+  if (combo) {
     AddValue(
         key, [combo] { return EncodeStoredInt(combo->currentIndex()); },
         [combo](const std::string& v) {
           int i = ToInt(v, -2);
           if (i >= -1 && i < combo->count()) combo->setCurrentIndex(i);
         });
-  } else if (property == "ItemIndex" && buttons) {
+    return true;
+  }
+  if (buttons) {
     AddValue(
         key,
         [buttons] {
@@ -121,7 +147,9 @@ void WindowStore::Add(QObject* control, const std::string& property) {
           int i = ToInt(v, -2);
           if (i >= 0 && i < list.size()) list[i]->setChecked(true);
         });
-  } else if (property == "ItemIndex" && box) {
+    return true;
+  }
+  if (box) {
     AddValue(
         key,
         [box] {
@@ -135,13 +163,23 @@ void WindowStore::Add(QObject* control, const std::string& property) {
           int i = ToInt(v, -2);
           if (i >= 0 && i < static_cast<int>(list.size())) list[static_cast<size_t>(i)]->setChecked(true);
         });
-  } else if (property == "Value" && spin) {
+    return true;
+  }
+  return false;
+}
+
+bool WindowStore::AddNumber(const std::string& key, QObject* control) {
+  auto spin = qobject_cast<QSpinBox*>(control);
+  auto dspin = qobject_cast<QDoubleSpinBox*>(control);
+  if (spin) {
     AddValue(
         key, [spin] { return EncodeStoredInt(spin->value()); },
         [spin](const std::string& v) {
           if (const std::optional<int> i = DecodeStoredInt(v)) spin->setValue(*i);
         });
-  } else if (property == "Value" && dspin) {
+    return true;
+  }
+  if (dspin) {
     AddValue(
         key, [dspin] { return ToStd(QString::number(dspin->value(), 'g', 15)); },
         [dspin](const std::string& v) {
@@ -149,21 +187,26 @@ void WindowStore::Add(QObject* control, const std::string& property) {
           double d = ToQt(v).toDouble(&ok);
           if (ok) dspin->setValue(d);
         });
-  } else {
-    // A control of our own that publishes the property under its Qt name
-    // ("Text" -> "text", "ItemIndex" -> "itemIndex").
-    std::string qtName = property;
-    if (!qtName.empty()) qtName[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(qtName[0])));
-    if (control->metaObject()->indexOfProperty(qtName.c_str()) < 0)
-      throw std::invalid_argument("WindowStore: " + key + " cannot be stored");
-    AddValue(
-        key, [c, qtName] { return c ? ToStd(c->property(qtName.c_str()).toString()) : std::string(); },
-        [c, qtName](const std::string& v) {
-          if (!c) return;
-          QVariant value(ToQt(v));
-          if (value.convert(c->property(qtName.c_str()).metaType())) c->setProperty(qtName.c_str(), value);
-        });
+    return true;
   }
+  return false;
+}
+
+void WindowStore::AddProperty(const std::string& key, QObject* control, const std::string& property) {
+  QPointer<QObject> c(control);
+  // A control of our own that publishes the property under its Qt name
+  // ("Text" -> "text", "ItemIndex" -> "itemIndex").
+  std::string qtName = property;
+  if (!qtName.empty()) qtName[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(qtName[0])));
+  if (control->metaObject()->indexOfProperty(qtName.c_str()) < 0)
+    throw std::invalid_argument("WindowStore: " + key + " cannot be stored");
+  AddValue(
+      key, [c, qtName] { return c ? ToStd(c->property(qtName.c_str()).toString()) : std::string(); },
+      [c, qtName](const std::string& v) {
+        if (!c) return;
+        QVariant value(ToQt(v));
+        if (value.convert(c->property(qtName.c_str()).metaType())) c->setProperty(qtName.c_str(), value);
+      });
 }
 
 void WindowStore::AddValue(const std::string& key, std::function<std::string()> get,

@@ -66,6 +66,14 @@ class WindowStore : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The ways Add stores a property; false when the control is of none of
+  // their kinds.
+  bool AddText(const std::string& key, QObject* control);
+  bool AddChecked(const std::string& key, QObject* control);
+  bool AddItemIndex(const std::string& key, QObject* control);
+  bool AddNumber(const std::string& key, QObject* control);
+  void AddProperty(const std::string& key, QObject* control, const std::string& property);
+
   struct Item {
     std::string key;
     std::function<std::string()> get;

@@ -1,5 +1,7 @@
-// Plain decimal texts read without the general conversion: the common case
-// of a report's prices and quantities.
+// The one reading of numbers from text. Each reader of the program takes
+// the function whose texts are its own; all of them read a plain decimal
+// the quick exact way (ReadPlainDecimal) and anything else by
+// std::from_chars.
 #pragma once
 
 #include <cstddef>
@@ -53,5 +55,36 @@ inline bool ReadPlainDecimal(std::string_view text, char sep, double& value) {
   value = negative ? -magnitude : magnitude;
   return true;
 }
+
+// A dBASE numeric field's or a statement's text: "," or "." as the point,
+// one leading "+" ignored, the whole text a finite number (an exponent,
+// too).
+bool ReadDecimalNumber(std::string_view text, double& value);
+
+// A whole number of a numeric field without decimals: an optional sign
+// ("+" may come before another sign) and digits that fit 64 bits.
+bool ReadWholeNumber(std::string_view text, int64_t& value);
+
+// As much of `text` as is a number, after blanks: "," taken as the point,
+// one leading "+" ignored; 0 when it begins with no number.
+double ReadNumberPrefix(std::string_view text);
+
+enum class NumberRead { Ok, NotANumber, OutOfRange };
+// A number as an operator writes it: blanks and tabs around, an optional
+// sign, digits with at most one `sep`, an optional exponent. Nothing else
+// (no thousands separators). OutOfRange beyond a double.
+NumberRead ReadNumber(std::string_view text, char sep, double& value);
+
+// A number's text read exactly in units of its `unitDecimals`th decimal:
+// blanks and tabs around (NULs after), a sign, digits with "." or ","
+// before the decimals. False for anything else and for digits that are not
+// zero below that decimal. Beyond `limit` units the count is held at it.
+__extension__ using FixedUnits = __int128;
+bool ReadFixedUnits(std::string_view text, int unitDecimals, FixedUnits limit, FixedUnits& units);
+
+// Strict whole-number conversion: optional blanks before, optional sign,
+// decimal digits or $hex / 0xhex; the value must fit 32 bits. Nothing else
+// ("12.0", "", "1 000") converts.
+bool TryStrToInt(std::string_view text, int& value);
 
 }  // namespace drs
