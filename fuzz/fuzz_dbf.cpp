@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = fuzz::WriteScratch(name + ".DBF", data, size);
   const char* statements[] = {
       "select * from \"%\"", "select count(*) from \"%\"",
-      "select  ticker,OPERTYPE,SUM(QTY) summa from \"%\" group by ticker,opertype order by "
-      "ticker,OPERTYPE"};
+      ("select  ticker,OPERTYPE,SUM(QTY) summa from \"%\" group by ticker,opertype order by "
+       "ticker,OPERTYPE")};
   for (const char* text : statements) {
     std::string sql = text;
     sql.replace(sql.find('%'), 1, name);

@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# Configures and builds into a build folder.
-#   scripts/build.sh            -> build/        (RelWithDebInfo)
-#   scripts/build.sh --sanitize -> build-asan/   (AddressSanitizer + UBSan)
+# Configures and builds one of the configurations in CMakePresets.json and
+# prints its build folder on the last line.
+#   scripts/build.sh                   -> build/        (preset dev)
+#   scripts/build.sh --sanitize        -> build-asan/   (preset asan)
+#   scripts/build.sh --preset NAME [-DVAR=VALUE ...]
+# DRS_WERROR=ON in the environment turns warnings into errors (CI).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=build
-args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
-if [ "${1:-}" = "--sanitize" ]; then
-  dir=build-asan
-  args=(-DCMAKE_BUILD_TYPE=Debug -DDRS_SANITIZE=ON -DDRS_BUILD_BENCH=OFF)
-fi
+preset=dev
+case "${1:-}" in
+  --sanitize) preset=asan; shift ;;
+  --preset) preset=$2; shift 2 ;;
+esac
+# Given on every configure, so a folder configured before follows the environment.
+args=("$@" "-DDRS_WERROR=${DRS_WERROR:-OFF}")
 # ccache, when the machine has it, makes rebuilds quick.
 if command -v ccache >/dev/null; then
   args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null
-cmake --build "$dir" -j "$(nproc)"
-echo "$dir"
+configured=$(cmake --preset "$preset" "${args[@]}")
+cmake --build --preset "$preset" -j "$(nproc)"
+# The preset's build folder, as CMake reports it.
+sed -n 's/^-- Build files have been written to: //p' <<<"$configured" | tail -n 1

@@ -7,9 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-30}
 shift || true
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRS_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j "$(nproc)" >/dev/null
+bash scripts/build.sh --preset fuzz >/dev/null
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for f in build-fuzz/fuzz/fuzz_*; do [ -x "$f" ] && targets+=("$(basename "$f")"); done

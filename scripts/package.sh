@@ -15,11 +15,7 @@ args=(
   "-DCMAKE_EXE_LINKER_FLAGS=$(flags LDFLAGS)"
   -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG
 )
-if command -v ccache >/dev/null; then
-  args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
-cmake --preset release "${args[@]}" >/dev/null
-cmake --build --preset release -j "$(nproc)" >&2
+bash scripts/build.sh --preset release "${args[@]}" >&2
 rm -f build-release/drsprep_*.deb
 (cd build-release && cpack -G DEB >&2)
 deb=$(ls build-release/drsprep_*.deb)

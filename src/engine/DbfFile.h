@@ -85,8 +85,6 @@ class DbfFile {
   uint32_t RecordCount() const { return count_; }
   uint16_t RecordLength() const { return recordLength_; }
   uint16_t HeaderLength() const { return headerLength_; }
-  // Bumped by every write; caches keyed on it go stale.
-  uint64_t Version() const { return version_; }
   bool Writable() const { return writable_; }
 
   // Every counted record, read once per file version under a shared lock:

@@ -18,7 +18,6 @@ class EDBEngineError : public std::runtime_error {
   explicit EDBEngineError(const std::string& message, Scope scope = Scope::Table)
       : std::runtime_error(message), scope_(scope) {}
 
-  Scope GetScope() const { return scope_; }
   bool RowOnly() const { return scope_ == Scope::Row; }
 
  private:

@@ -52,8 +52,6 @@ void TQuery::SetSQL(const std::vector<std::string>& lines) {
 
 void TQuery::SetMacro(const std::string& name, const std::string& value) { sql_.SetMacro(name, value); }
 
-std::string TQuery::MacroValue(const std::string& name) const { return sql_.MacroValue(name); }
-
 void TQuery::RegenerateSQL() {
   if (sql_.Regenerate()) DropStatement();
 }
@@ -65,8 +63,6 @@ void TQuery::SetFloat(const std::string& name, double value) { sql_.SetFloat(nam
 void TQuery::SetDate(const std::string& name, int year, int month, int day) {
   sql_.SetDate(name, year, month, day);
 }
-
-void TQuery::SetDate(const std::string& name, const std::string& text) { sql_.SetDate(name, text); }
 
 void TQuery::SetNull(const std::string& name) { sql_.SetNull(name); }
 
@@ -80,8 +76,6 @@ void TQuery::EnsurePrepared() {
     stmtSlots_ = sql_.SlotsFor(stmt_.get());
   }
 }
-
-void TQuery::Prepare() { EnsurePrepared(); }
 
 void TQuery::ExecSQL() {
   if (active_) Close();
@@ -294,8 +288,6 @@ void TQuery::SetCell(int64_t row, int field, const std::string& value) {
   if (!live_) Fail("Результат запроса нельзя изменять");
   live_->SetCell(row, field, value);
 }
-
-int64_t TQuery::LastInsertRowId() const { return connection_.LastInsertRowId(); }
 
 int64_t TQuery::InsertRow(const std::vector<std::string>& values) {
   if (!live_) Fail("Результат запроса нельзя изменять");

@@ -61,7 +61,6 @@ class TQuery {
   // The folder whose .DBF files are the tables; "" is the current working
   // folder at the time of each statement. `/` and `\` both separate folders.
   void SetDatabaseName(const std::string& folder);
-  const std::string& DatabaseName() const { return database_; }
 
   // The table `table` of the statements is the file `path`, whatever its
   // extension (a relative path is taken from the working folder of each
@@ -72,10 +71,8 @@ class TQuery {
   // the query, regenerates the text and drops the prepared statement.
   void SetSQL(const std::string& text);
   void SetSQL(const std::vector<std::string>& lines);
-  const std::string& SQLTemplate() const { return sql_.Template(); }
   // Macros %NAME in the template; each holds "0=0" until set.
   void SetMacro(const std::string& name, const std::string& value);
-  std::string MacroValue(const std::string& name) const;
   // Replaces the macros of the template by their values.
   void RegenerateSQL();
   // The statement as it will be prepared.
@@ -91,12 +88,8 @@ class TQuery {
   void SetFloat(size_t param, double value) { sql_.SetFloat(param, value); }
   // A calendar date; throws EConvertError for an impossible date.
   void SetDate(const std::string& name, int year, int month, int day);
-  // "DD.MM.YYYY" (or "YYYY-MM-DD"); throws EConvertError when it is no date.
-  void SetDate(const std::string& name, const std::string& text);
   void SetNull(const std::string& name);
 
-  // Prepares the statement now (also done by Open and ExecSQL when needed).
-  void Prepare();
   // Runs a statement that returns no rows.
   void ExecSQL();
   // Runs a select and stands on its first row.
@@ -132,15 +125,12 @@ class TQuery {
 
   // Live results. Only "select <columns> from <table>" can be live.
   void SetRequestLive(bool live) { requestLive_ = live; }
-  bool RequestLive() const { return requestLive_; }
   bool CanModify() const { return live_ != nullptr; }
   // Writes one cell; the value is text as the operator typed it ("" = blank).
   void SetCell(int64_t row, int field, const std::string& value);
   // Appends a record with the given texts (one per field, "" = blank) and
   // returns its row index.
   int64_t InsertRow(const std::vector<std::string>& values);
-  // The record number the last insert of this connection got (from 1).
-  int64_t LastInsertRowId() const;
   void DeleteRow(int64_t row);
   // Reads the table again (row count and contents).
   void Refresh();

@@ -4,7 +4,6 @@
 
 #include <bit>
 #include <cctype>
-#include <charconv>
 #include <cstring>
 
 #include "engine/EDBEngineError.h"
@@ -180,22 +179,6 @@ void SqlText::SetDate(const std::string& name, int year, int month, int day) {
   p.value.text.assign(b, 10);
   p.set = true;
   p.version = ++changes_;
-}
-
-void SqlText::SetDate(const std::string& name, const std::string& text) {
-  auto num = [&](size_t at, size_t n, int& v) {
-    if (at + n > text.size()) return false;
-    auto r = std::from_chars(text.data() + at, text.data() + at + n, v);
-    return r.ec == std::errc() && r.ptr == text.data() + at + n;
-  };
-  int y = 0, m = 0, d = 0;
-  bool ok = false;
-  if (text.size() == 10 && text[2] == '.' && text[5] == '.')
-    ok = num(0, 2, d) && num(3, 2, m) && num(6, 4, y);
-  else if (text.size() == 10 && text[4] == '-' && text[7] == '-')
-    ok = num(0, 4, y) && num(5, 2, m) && num(8, 2, d);
-  if (!ok) throw EConvertError("'" + text + "' - неверная дата");
-  SetDate(name, y, m, d);
 }
 
 void SqlText::SetNull(const std::string& name) {

@@ -49,7 +49,6 @@ class SqlText {
   void SetString(const std::string& name, const std::string& value);
   void SetFloat(const std::string& name, double value);
   void SetDate(const std::string& name, int year, int month, int day);
-  void SetDate(const std::string& name, const std::string& text);
   void SetNull(const std::string& name);
   // A parameter's index, for setting it on every row without looking its
   // name up each time; it stays valid for the life of this text.

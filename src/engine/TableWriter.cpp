@@ -148,7 +148,6 @@ TableWriter::~TableWriter() { Rollback(); }
 
 const std::vector<DbfField>& TableWriter::Fields() const { return file_->Fields(); }
 uint16_t TableWriter::RecordLength() const { return file_->RecordLength(); }
-uint32_t TableWriter::RecordsBefore() const { return file_->RecordCount(); }
 
 void TableWriter::Add(const char* records, uint32_t n) {
   const size_t bytes = size_t(n) * RecordLength();

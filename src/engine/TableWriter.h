@@ -46,8 +46,6 @@ class TableWriter {
 
   const std::vector<DbfField>& Fields() const;
   uint16_t RecordLength() const;
-  // Records of the table before this write (0 unless Append).
-  uint32_t RecordsBefore() const;
 
   // Adds whole records (RecordLength bytes each, deletion flag included).
   // Throws EDBEngineError when the disk refuses them; the writer is then

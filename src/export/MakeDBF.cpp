@@ -25,9 +25,7 @@ bool TDBF::AddField(const std::string& name, const std::string& type, int length
 }
 
 std::string TDBF::HeaderBytes() {
-  recordLength_ = DbfLayout(fields_);
-  if (recordLength_ == 0) return {};
-  headerLength_ = static_cast<uint16_t>(32 * fields_.size() + 33);
+  if (DbfLayout(fields_) == 0) return {};
   return DbfHeaderBytes(fields_, 0, kDate);
 }
 

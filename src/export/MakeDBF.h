@@ -33,14 +33,9 @@ class TDBF {
   std::string HeaderBytes();
 
   const std::vector<DbfField>& Fields() const { return fields_; }
-  uint8_t Version() const { return 3; }
-  uint16_t HeaderLength() const { return headerLength_; }
-  uint16_t RecordLength() const { return recordLength_; }
 
  private:
   static constexpr unsigned char kDate[3] = {95, 12, 28};
-  uint16_t headerLength_ = 0;
-  uint16_t recordLength_ = 0;
   std::vector<DbfField> fields_;
 };
 

@@ -168,12 +168,6 @@ void IniDocument::EraseSection(std::string_view section) {
   }
 }
 
-void IniDocument::EraseKey(std::string_view section, std::string_view key) {
-  Section* s = Find(section);
-  if (!s) return;
-  std::erase_if(s->entries, [&](const Entry& e) { return !e.key.empty() && SameText(e.key, key); });
-}
-
 IniFile::IniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
 const IniDocument& IniFile::Document() const {
@@ -207,10 +201,6 @@ int IniFile::ReadInteger(std::string_view section, std::string_view key, int def
   return TryStrToInt(text, value) ? value : def;
 }
 
-bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
-  return ReadInteger(section, key, def ? 1 : 0) != 0;
-}
-
 bool IniFile::SectionExists(std::string_view section) const { return Document().SectionExists(section); }
 
 bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
@@ -230,10 +220,6 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
   WriteString(section, key, std::to_string(value));
-}
-
-void IniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
-  WriteInteger(section, key, value ? 1 : 0);
 }
 
 void IniFile::EraseSection(std::string_view section) {

@@ -41,7 +41,6 @@ class IniDocument {
   // Adds a key at the end of the section without looking for an existing one.
   void Append(std::string_view section, std::string_view key, std::string_view value);
   void EraseSection(std::string_view section);
-  void EraseKey(std::string_view section, std::string_view key);
 
  private:
   struct Entry {
@@ -71,13 +70,11 @@ class IniFile {
   // Whole numbers as the profile layer reads them: decimal, $hex or 0xhex;
   // anything else gives the default.
   int ReadInteger(std::string_view section, std::string_view key, int def) const;
-  bool ReadBool(std::string_view section, std::string_view key, bool def) const;
   bool SectionExists(std::string_view section) const;
   bool ValueExists(std::string_view section, std::string_view key) const;
 
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, int value);
-  void WriteBool(std::string_view section, std::string_view key, bool value);
   void EraseSection(std::string_view section);
   // Several changes in one rewrite of the file.
   void Edit(const std::function<void(IniDocument&)>& change);

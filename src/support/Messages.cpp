@@ -32,8 +32,6 @@ MessageHandler* SetMessageHandler(MessageHandler* handler) {
   return previous;
 }
 
-MessageHandler* CurrentMessageHandler() { return Installed(); }
-
 void MessageHandler::JournalLine(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
 void JournalLine(const std::string& line) {

@@ -40,7 +40,6 @@ class MessageHandler {
 // Installs the handler for the whole program and returns the previous one.
 // Without a handler messages go to stderr and questions are answered "Нет".
 MessageHandler* SetMessageHandler(MessageHandler* handler);
-MessageHandler* CurrentMessageHandler();
 
 int ShowMessDlg(const std::string& text, const std::vector<std::string>* details,
                 std::function<void()> onDetail, int line, int position, MsgKind kind);

@@ -28,10 +28,6 @@ void WriteStoredReplaceList(const std::vector<std::string>& lines) {
   WriteListSection(ini, kReplaceListSection, lines);
 }
 
-std::string ReadParamsFileName() {
-  return IniFile(SettingsFilePath()).ReadString(kParamsFileNameSection, kParamsFileNameKey, "");
-}
-
 void WriteParamsFileName(const std::string& name) {
   IniFile ini(SettingsFilePath());
   ini.WriteString(kParamsFileNameSection, kParamsFileNameKey, name);

@@ -50,7 +50,6 @@ int ReadMainWindowIndex(const StoredProperty& property);
 bool ReadStoredReplaceList(std::vector<std::string>& lines);
 void WriteStoredReplaceList(const std::vector<std::string>& lines);
 
-std::string ReadParamsFileName();
 void WriteParamsFileName(const std::string& name);
 
 // What the main window reads when it is shown, in this order: the

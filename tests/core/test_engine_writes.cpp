@@ -260,7 +260,9 @@ TEST_F(EngineTest, DeletingEveryRecordCutsTheFileToItsHeader) {
   for (const auto& [text, table] : texts) {
     std::string name;
     EXPECT_EQ(drs::WholeTableDelete(text, name), table != nullptr) << text;
-    if (table) EXPECT_EQ(name, table);
+    if (table) {
+      EXPECT_EQ(name, table);
+    }
   }
 
   TQuery q;
