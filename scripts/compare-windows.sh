@@ -55,12 +55,22 @@ run_case() {
     (
       cd "$root" || exit 1
       export XDG_CONFIG_HOME=$root/cfg XDG_STATE_HOME=$root/state
-      if [ "$side" = lin ]; then
-        "$linux" "${args[@]}" >"$root/stdout" 2>"$root/stderr"
-      else
-        wine "$exe" "${args[@]}" >"$root/stdout" 2>"$root/stderr"
-      fi
-      echo $? >"$root/status"
+      # @THEN@ starts a second run in the same folder, after the first.
+      local one=() status=""
+      for a in "${args[@]}" @THEN@; do
+        if [ "$a" != @THEN@ ]; then
+          one+=("$a")
+          continue
+        fi
+        if [ "$side" = lin ]; then
+          "$linux" "${one[@]}" >>"$root/stdout" 2>>"$root/stderr"
+        else
+          wine "$exe" "${one[@]}" >>"$root/stdout" 2>>"$root/stderr"
+        fi
+        status="$status$? "
+        one=()
+      done
+      echo "$status" >"$root/status"
     )
     # The run's folders as each system spells them, once '\' is '/'.
     sed -i -e 's|\\|/|g' -e "s|Z:$root|<ROOT>|g" -e "s|$root|<ROOT>|g" -e "s|Z:$in|<IN>|g" -e "s|$in|<IN>|g" \
@@ -95,6 +105,12 @@ run_case export-day export "${day[@]}" --out @OUT@/Выгрузка/Сделки
   --squeeze-orders --squeeze-clients --turnovers by-security --control --yes
 run_case export-day-plain export "${day[@]}" --out @OUT@/Выгрузка/День.DBF --date 15.01.2024 --broker BR1 \
   --turnovers by-account --yes
+# A table there already: overwritten (renamed over while the program holds
+# it open), appended to, turnovers rebuilt over the old ones.
+run_case export-example-again export "${ex[@]}" --out @OUT@/Выгрузка/Сделки.DBF --date 07.12.2026 \
+  --broker BRK01 --turnovers by-security --yes @THEN@ export "${ex[@]}" --out @OUT@/Выгрузка/Сделки.DBF \
+  --date 08.12.2026 --broker BRK02 --mode overwrite --squeeze-clients --turnovers by-security --yes @THEN@ export "${ex[@]}" \
+  --out @OUT@/Выгрузка/Сделки.DBF --date 09.12.2026 --broker BRK03 --mode append --control --yes
 run_case turnover-refused export "${ex[@]}" --out @OUT@/ShOb.DBF --date 07.12.2026 --broker BRK01 \
   --turnovers by-security --yes
 run_case missing-report list --format @IN@/формат.ini --report @IN@/нет.txt

@@ -258,7 +258,7 @@ bool DbfFile::Current(bool reading) {
   if (!platform::OpenFileState(fd_, info, reading)) return false;
   const int64_t size = info.size;
   const int64_t mtime = info.mtimeNs;
-  if (info.links == 0) return false;
+  if (info.links == 0 || !platform::StillAt(fd_, path_)) return false;
   // A file marked read-only since we opened it is opened again read-only,
   // and one marked writable again is opened for writing.
   if (!ModeKept(info.mode)) return false;

@@ -67,6 +67,10 @@ bool OpenFileInfo(int fd, FileInfo& info);
 // cheaply as the system allows: asking for the times makes Linux stamp later
 // writes with fine-grained times. Fields not asked for may stay as they were.
 bool OpenFileState(int fd, FileInfo& info, bool withTime);
+// The open file is still the one at `path`. POSIX tells a file renamed over
+// or removed by its link count alone (always true here); Windows renames a
+// file open elsewhere aside first, so there the path is looked at.
+bool StillAt(int fd, const std::string& path);
 // Both names are one file (links and other spellings included).
 bool SameFile(const std::string& a, const std::string& b);
 // The user may write the file (as far as its permissions tell).

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "platform/win32/Win32.h"
 
@@ -37,6 +38,11 @@ bool Fill(HANDLE h, FileInfo& info) {
   info.regular = !info.folder && GetFileType(h) == FILE_TYPE_DISK;
   info.mode = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : info.folder ? 0777 : 0666;
   info.links = data.nNumberOfLinks;
+  // A file removed while open keeps its name until the last handle closes:
+  // it counts as having no name left, as on POSIX.
+  FILE_STANDARD_INFO standard{};
+  if (GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard) && standard.DeletePending)
+    info.links = 0;
   return true;
 }
 
@@ -157,6 +163,12 @@ bool LinkInfo(const std::string& path, FileInfo& info) {
 bool OpenFileInfo(int fd, FileInfo& info) { return Fill(HandleOf(fd), info); }
 bool OpenFileState(int fd, FileInfo& info, bool) { return Fill(HandleOf(fd), info); }
 
+bool StillAt(int fd, const std::string& path) {
+  FileInfo open, named;
+  return OpenFileInfo(fd, open) && PathInfo(path, named) && open.device == named.device &&
+         open.file == named.file;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   FileInfo ia, ib;
   return PathInfo(a, ia) && PathInfo(b, ib) && ia.device == ib.device && ia.file == ib.file;
@@ -167,16 +179,53 @@ bool CanWrite(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+namespace {
+// Windows 10's rename with POSIX semantics replaces a file that others hold
+// open (sharing deletion, as every opener here does).
+bool RenameOverOpen(const std::wstring& source, const std::wstring& target) {
+  wchar_t full[32768];
+  const DWORD n = GetFullPathNameW(target.c_str(), 32768, full, nullptr);
+  if (n == 0 || n >= 32768) return false;
+  const std::wstring name = L"\\??\\" + std::wstring(full, n);
+  HANDLE h = CreateFileW(source.c_str(), DELETE | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t), 0);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->Flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+  info->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
+  std::memcpy(info->FileName, name.data(), info->FileNameLength);
+  // FileRenameInfoEx, which the headers declare for newer targets only.
+  constexpr auto kRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+  const bool done = SetFileInformationByHandle(h, kRenameInfoEx, info, DWORD(buffer.size())) != 0;
+  CloseHandle(h);
+  return done;
+}
+
+// Where that rename is missing (older Windows, Wine): the open target is
+// moved aside (an open file can be renamed, not replaced), the new file
+// takes its name, and the old one goes once its last holder closes it.
+bool RenameAside(const std::wstring& source, const std::wstring& target) {
+  const std::wstring aside = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+                             std::to_wstring(GetTickCount64()) + L".old~";
+  if (!MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) return false;
+  if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = GetLastError();
+    MoveFileExW(aside.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    SetLastError(error);
+    return false;
+  }
+  DeleteFileW(aside.c_str());
+  return true;
+}
+}  // namespace
+
 int RenameOver(const std::string& from, const std::string& to) {
   const std::wstring source = WidePath(from), target = WidePath(to);
   if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return 0;
-  // A target open elsewhere (shared for deleting, as all of ours are) is
-  // replaced by ReplaceFileW where the move is refused.
-  if (GetLastError() == ERROR_ACCESS_DENIED &&
-      ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                   nullptr))
-    return 0;
+  if (GetLastError() != ERROR_ACCESS_DENIED) return Failed();
+  // The target is open elsewhere.
+  if (RenameOverOpen(source, target) || RenameAside(source, target)) return 0;
   return Failed();
 }
 
