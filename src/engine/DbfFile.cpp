@@ -311,6 +311,20 @@ std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
 }
 
 void DbfFile::ReadHeader() {
+  // Under the shared lock, as records are read: without it the size and the
+  // count could come from either side of another writer's append, and a
+  // sound table would read as one counting more records than it holds.
+  LockRead();
+  try {
+    ReadHeaderLocked();
+  } catch (...) {
+    UnlockRead();
+    throw;
+  }
+  UnlockRead();
+}
+
+void DbfFile::ReadHeaderLocked() {
   ++version_;
   fields_.clear();
   indexes_.clear();

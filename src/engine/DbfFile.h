@@ -141,6 +141,7 @@ class DbfFile {
  private:
   DbfFile() = default;
   void ReadHeader();
+  void ReadHeaderLocked();
   void WriteHeader();
   int64_t CountedEnd() const { return int64_t(headerLength_) + int64_t(count_) * recordLength_; }
   // Where the table's bytes end: the counted records and the end mark.

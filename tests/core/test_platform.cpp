@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -109,6 +110,8 @@ TEST(Platform, ConcurrentAppendsLoseNoRecord) {
   test::WriteTable(path, fields, {});
   constexpr int kWriters = 4, kEach = 50;
   std::atomic<int> failures{0};
+  std::string failure;
+  std::mutex failureLock;
   std::vector<std::thread> writers;
   for (int w = 0; w < kWriters; ++w)
     writers.emplace_back([&, w] {
@@ -119,12 +122,14 @@ TEST(Platform, ConcurrentAppendsLoseNoRecord) {
           file->Append(test::RecordBytes(fields, {std::to_string(w * 1000 + i)}), 1);
           file->EndWrite();
         }
-      } catch (const std::exception&) {
+      } catch (const std::exception& e) {
+        std::lock_guard<std::mutex> lock(failureLock);
         ++failures;
+        failure = e.what();
       }
     });
   for (std::thread& t : writers) t.join();
-  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(failures, 0) << failure;
   auto file = DbfFile::Open(path);
   ASSERT_EQ(file->RecordCount(), uint32_t(kWriters * kEach));
   std::set<std::string> seen;
