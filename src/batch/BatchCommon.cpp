@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 
 #include "deals/DealList.h"
 #include "deals/Marking.h"
+#include "platform/Paths.h"
 #include "utils/Cp1251.h"
 #include "utils/FileIO.h"
 #include "utils/Utils.h"
@@ -161,7 +161,7 @@ LoadOutcome LoadDeals(const Options& options, DealList& deals, StderrMessages& m
   if (options.Has("--format")) {
     startup.paramsFileName = options.Value("--format");
     if (!IsBlank(startup.paramsFileName))
-      startup.paramsFileName = std::filesystem::absolute(startup.paramsFileName).string();
+      startup.paramsFileName = platform::AbsolutePath(startup.paramsFileName);
   }
   deals.ParseReplaceLines(startup.replaceLines);
   deals.LoadStartFormat(startup.paramsFileName);

@@ -1,7 +1,5 @@
 #include "batch/ExportCommand.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <optional>
 
@@ -11,6 +9,7 @@
 #include "export/Export.h"
 #include "export/ExportProgress.h"
 #include "export/Turnovers.h"
+#include "platform/Process.h"
 #include "utils/Utils.h"
 
 namespace drs::batch {
@@ -212,7 +211,7 @@ int RunExport(const std::vector<std::string>& args) {
 
   TerminalProgress terminal;
   SilentProgress silent;
-  ExportProgress& progress = ::isatty(STDERR_FILENO) ? static_cast<ExportProgress&>(terminal) : silent;
+  ExportProgress& progress = platform::IsTerminal(2) ? static_cast<ExportProgress&>(terminal) : silent;
   TQuery outputView;
   const ExportResult result = ExportMarkedDeals(deals, settings, progress, outputView);
   const bool control = options.flags.count("--control") > 0;

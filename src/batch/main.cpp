@@ -10,6 +10,7 @@
 #include "batch/BatchCommon.h"
 #include "batch/ExportCommand.h"
 #include "batch/ListCommand.h"
+#include "platform/Process.h"
 #include "utils/Utils.h"
 
 namespace {
@@ -32,8 +33,8 @@ void PrintUsage(std::FILE* to) {
   std::fprintf(to, "  drsprep-batch --version\n");
 }
 
-int Run(int argc, char** argv) {
-  if (argc < 2) {
+int Run(const std::vector<std::string>& argv) {
+  if (argv.size() < 2) {
     PrintUsage(stderr);
     return drs::batch::kExitUsage;
   }
@@ -46,7 +47,7 @@ int Run(int argc, char** argv) {
     std::printf("drsprep-batch %s\n", drs::kVersion);
     return drs::batch::kExitOk;
   }
-  std::vector<std::string> args(argv + 2, argv + argc);
+  std::vector<std::string> args(argv.begin() + 2, argv.end());
   for (const Command& command : kCommands) {
     if (name != command.name) continue;
     try {
@@ -66,6 +67,7 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   drs::SetRussianDateNames();
+  drs::platform::PrepareConsole();
   // What a script reads from us must be whole, or the exit status says so.
-  return drs::batch::FinishOutput(Run(argc, argv));
+  return drs::batch::FinishOutput(Run(drs::platform::Arguments(argc, argv)));
 }

@@ -1,13 +1,12 @@
 #include "deals/DealReport.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "deals/ActiveFormat.h"
 #include "deals/DealGrid.h"
+#include "platform/Files.h"
 #include "utils/Cp1251.h"
 #include "utils/FileIO.h"
 #include "utils/NumberText.h"
@@ -201,9 +200,9 @@ bool ReadReport(const std::string& path, char fieldSep, int clientIdField, Repor
   std::string bytes;
   std::string reason;
   // Room to decode in place; pages never written cost no memory.
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    const size_t size = static_cast<size_t>(st.st_size);
+  platform::FileInfo st;
+  if (platform::PathInfo(path, st) && st.regular && st.size > 0) {
+    const size_t size = static_cast<size_t>(st.size);
     bytes.reserve(size + size / 2 + 4096);
     AdviseHugePages(bytes.data(), bytes.capacity());
   }

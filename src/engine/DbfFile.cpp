@@ -1,12 +1,5 @@
 #include "engine/DbfFile.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -18,16 +11,16 @@
 #include <thread>
 
 #include "engine/EDBEngineError.h"
+#include "platform/Files.h"
+#include "platform/Locks.h"
+#include "platform/Memory.h"
+#include "platform/Paths.h"
 #include "utils/FileIO.h"
 #include "utils/TextCase.h"
 
 namespace drs {
 
 namespace {
-
-int64_t MtimeNs(const struct stat& st) {
-  return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-}
 
 std::mutex& RegistryMutex() {
   static std::mutex m;
@@ -38,9 +31,9 @@ std::map<std::string, std::weak_ptr<DbfFile>>& Registry() {
   return r;
 }
 
-void PWriteAll(int fd, const char* data, size_t n, off_t at, const std::string& path) {
+void PWriteAll(int fd, const char* data, size_t n, int64_t at, const std::string& path) {
   while (n > 0) {
-    ssize_t w = ::pwrite(fd, data, n, at);
+    long long w = platform::WriteAt(fd, data, n, at);
     if (w < 0) {
       if (errno == EINTR) continue;
       throw EDBEngineError("Ошибка записи в файл " + path + ": " + SystemErrorText(errno));
@@ -57,21 +50,21 @@ std::atomic<int64_t> lockWaitMs{5000};
 // (any letter case): extension (folded) -> path.
 std::vector<std::pair<std::string, std::string>> Companions(const std::string& path) {
   std::vector<std::pair<std::string, std::string>> found;
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const size_t slash = path.find_last_of(platform::kSeparators);
+  const std::string folder = slash == std::string::npos                         ? "."
+                             : slash == 0 || slash < platform::RootLength(path) ? path.substr(0, slash + 1)
+                                                                                : path.substr(0, slash);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   const size_t dot = name.rfind('.');
   const std::string base = FoldCase(dot == std::string::npos ? name : name.substr(0, dot));
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return found;
-  while (const dirent* e = ::readdir(dir)) {
-    const std::string other = e->d_name;
+  std::vector<std::string> names;
+  if (!platform::ListFolder(folder, names)) return found;
+  for (const std::string& other : names) {
     const size_t d = other.rfind('.');
     if (d == std::string::npos || FoldCase(other.substr(0, d)) != base || other == name) continue;
     found.emplace_back(FoldCase(other.substr(d + 1)),
-                       (slash == std::string::npos ? "" : folder + "/") + other);
+                       (slash == std::string::npos ? "" : platform::FolderPrefix(folder)) + other);
   }
-  ::closedir(dir);
   return found;
 }
 
@@ -110,18 +103,18 @@ namespace {}  // namespace
 
 RecordCopy::RecordCopy(size_t size) : size_(size) {
   if (size == 0) return;
-  void* m = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (m == MAP_FAILED) throw std::bad_alloc();
-  ::madvise(m, size, MADV_HUGEPAGE);
+  void* m = platform::AllocateZeroPages(size);
+  if (!m) throw std::bad_alloc();
+  platform::AdviseHugePages(m, size);
   data_ = static_cast<char*>(m);
 }
 
 RecordCopy::~RecordCopy() {
-  if (data_) ::munmap(data_, size_);
+  if (data_) platform::FreeZeroPages(data_, size_);
 }
 
 DbfFile::~DbfFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) platform::CloseFile(fd_);
 }
 
 std::chrono::milliseconds DbfFile::LockWait() { return std::chrono::milliseconds(lockWaitMs.load()); }
@@ -129,46 +122,14 @@ void DbfFile::SetLockWait(std::chrono::milliseconds wait) { lockWaitMs.store(wai
 
 void DbfFile::SetLock(Lock lock) const {
   if (lock == lockHeld_) return;
-  // Locks of the open file description: they belong to this descriptor, not
-  // to the process, so closing another descriptor of the file keeps them.
-  struct flock fl {};
-  fl.l_type = static_cast<short>(lock == kWrite ? F_WRLCK : lock == kRead ? F_RDLCK : F_UNLCK);
-  fl.l_whence = SEEK_SET;
-  // The clock is read only once the lock is found taken: a free lock costs
-  // the one call that every autocommit statement makes twice.
-  std::chrono::steady_clock::time_point deadline{};
-  bool waiting = false;
-  int cmd = F_OFD_SETLK;
-  // Programs that lock with flock are kept out as well: both locks are taken
-  // with the same wait, the flock after the record lock.
-  const int flockOp = (lock == kWrite ? LOCK_EX : lock == kRead ? LOCK_SH : LOCK_UN) | LOCK_NB;
-  bool locked = false;
-  while (!(locked = locked || ::fcntl(fd_, cmd, &fl) == 0) || ::flock(fd_, flockOp) != 0) {
-    const int err = errno;
-    if (err == EINVAL && cmd == F_OFD_SETLK) {
-      cmd = F_SETLK;  // a kernel without descriptor locks
-      continue;
-    }
-    if (err == EINTR) continue;
-    // A file system without locks: go on as a single user would.
-    if (err == ENOLCK || err == EOPNOTSUPP) break;
-    const auto now = std::chrono::steady_clock::now();
-    if (!waiting) deadline = now + LockWait(), waiting = true;
-    if ((err != EAGAIN && err != EACCES) || now >= deadline) {
-      if (locked) {  // the record lock back as it was
-        fl.l_type = static_cast<short>(lockHeld_ == kWrite  ? F_WRLCK
-                                       : lockHeld_ == kRead ? F_RDLCK
-                                                            : F_UNLCK);
-        ::fcntl(fd_, cmd, &fl);
-      }
-      throw EDBEngineError("Таблица " + path_ + " занята другой программой: " +
-                           (err == EAGAIN || err == EACCES
-                                ? "не удалось получить доступ за " +
-                                      std::to_string(LockWait().count() / 1000.0).substr(0, 3) + " с"
-                                : SystemErrorText(err)));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  constexpr platform::LockKind kKinds[] = {platform::LockKind::kNone, platform::LockKind::kRead,
+                                           platform::LockKind::kWrite};
+  const int err = platform::ChangeLock(fd_, kKinds[lockHeld_], kKinds[lock], LockWait());
+  if (err != 0)
+    throw EDBEngineError("Таблица " + path_ + " занята другой программой: " +
+                         (err == EAGAIN ? "не удалось получить доступ за " +
+                                              std::to_string(LockWait().count() / 1000.0).substr(0, 3) + " с"
+                                        : SystemErrorText(err)));
   lockHeld_ = lock;
 }
 
@@ -197,18 +158,10 @@ bool DbfFile::BeginWrite() {
   try {
     // Links, size and mode only: asking for the times would make the kernel
     // stamp every later write with a fine-grained time.
-    struct statx sx {};
-    const unsigned mask = STATX_NLINK | STATX_SIZE | STATX_MODE;
-    off_t size;
-    uint64_t nlink, mode;
-    if (::statx(fd_, "", AT_EMPTY_PATH, mask, &sx) == 0 && (sx.stx_mask & mask) == mask) {
-      nlink = sx.stx_nlink, mode = sx.stx_mode, size = off_t(sx.stx_size);
-    } else {
-      struct stat st {};
-      if (::fstat(fd_, &st) != 0) Fail("не читается: " + SystemErrorText(errno));
-      nlink = st.st_nlink, mode = st.st_mode, size = st.st_size;
-    }
-    if (nlink == 0 || !ModeKept(mode)) {
+    platform::FileInfo info;
+    if (!platform::OpenFileState(fd_, info, false)) Fail("не читается: " + SystemErrorText(errno));
+    const int64_t size = info.size;
+    if (info.links == 0 || !ModeKept(info.mode)) {
       EndWrite();
       return false;
     }
@@ -217,7 +170,7 @@ bool DbfFile::BeginWrite() {
     // keeps our header.
     if (size != size_ || size != DataEnd()) {
       unsigned char h[12];
-      if (::pread(fd_, h, sizeof h, 0) != ssize_t(sizeof h))
+      if (platform::ReadAt(fd_, h, sizeof h, 0) != static_cast<long long>(sizeof h))
         Fail("изменен другой программой: заголовок не читается");
       if (DbfGet32(h + kDbfCountAt) != count_ || DbfGet16(h + 8) != headerLength_ ||
           DbfGet16(h + 10) != recordLength_ || size < CountedEnd())
@@ -231,7 +184,7 @@ bool DbfFile::BeginWrite() {
     if (outermost && ahead_ == 0 && size_ > CountedEnd()) {
       FindEndMark();
       if (size_ > DataEnd()) {
-        if (::ftruncate(fd_, DataEnd()) != 0) Fail("не укорачивается: " + SystemErrorText(errno));
+        if (platform::CutFile(fd_, DataEnd()) != 0) Fail("не укорачивается: " + SystemErrorText(errno));
         size_ = DataEnd();
         ++version_;
       }
@@ -258,11 +211,11 @@ bool DbfFile::Replace(const std::string& path, const std::string& bytes, std::st
   // target) nor blocking on a device or pipe.
   std::unique_ptr<DbfFile> old(new DbfFile);
   old->path_ = path;
-  old->fd_ = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  struct stat st {};
+  old->fd_ = platform::OpenFile(path, platform::kReadWrite | platform::kNoFollow | platform::kNoBlock);
+  platform::FileInfo info;
   try {
     // A file nobody can write has no writer to wait for.
-    if (old->fd_ >= 0 && ::fstat(old->fd_, &st) == 0 && S_ISREG(st.st_mode)) old->SetLock(kWrite);
+    if (old->fd_ >= 0 && platform::OpenFileInfo(old->fd_, info) && info.regular) old->SetLock(kWrite);
   } catch (const EDBEngineError& e) {
     if (error) *error = e.what();
     return false;
@@ -278,12 +231,12 @@ std::shared_ptr<DbfFile> DbfFile::Open(const std::string& path) {
   f->path_ = path;
   // A file marked read-only is kept read-only for every user, root
   // included, as the profile files are.
-  struct stat mode {};
-  const bool readOnly = ::stat(path.c_str(), &mode) == 0 && (mode.st_mode & 0222) == 0;
-  f->fd_ = readOnly ? -1 : ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  platform::FileInfo mode;
+  const bool readOnly = platform::PathInfo(path, mode) && (mode.mode & 0222) == 0;
+  f->fd_ = readOnly ? -1 : platform::OpenFile(path, platform::kReadWrite);
   if (readOnly) errno = EACCES;
   if (f->fd_ < 0 && (errno == EACCES || errno == EROFS)) {
-    f->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    f->fd_ = platform::OpenFile(path, platform::kReadOnly);
     f->writable_ = false;
     f->readOnlyByMode_ = readOnly;
   }
@@ -300,23 +253,15 @@ bool DbfFile::Current(bool reading) {
   // Links, size and mode only, unless reading: once a file's times have been
   // asked for, the kernel stamps the next write with a fine-grained time and
   // dirties the inode, which doubles the cost of an append.
-  struct statx sx {};
-  unsigned mask = STATX_NLINK | STATX_SIZE | STATX_MODE | (reading ? STATX_MTIME : 0u);
-  uint64_t nlink, mode;
-  off_t size;
-  int64_t mtime = mtimeNs_;
-  if (::statx(fd_, "", AT_EMPTY_PATH, mask, &sx) == 0 && (sx.stx_mask & mask) == mask) {
-    nlink = sx.stx_nlink, mode = sx.stx_mode, size = off_t(sx.stx_size);
-    if (reading) mtime = int64_t(sx.stx_mtime.tv_sec) * 1000000000 + sx.stx_mtime.tv_nsec;
-  } else {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) return false;
-    nlink = st.st_nlink, mode = st.st_mode, size = st.st_size, mtime = MtimeNs(st);
-  }
-  if (nlink == 0) return false;
+  platform::FileInfo info;
+  info.mtimeNs = mtimeNs_;
+  if (!platform::OpenFileState(fd_, info, reading)) return false;
+  const int64_t size = info.size;
+  const int64_t mtime = info.mtimeNs;
+  if (info.links == 0 || !platform::StillAt(fd_, path_)) return false;
   // A file marked read-only since we opened it is opened again read-only,
   // and one marked writable again is opened for writing.
-  if (!ModeKept(mode)) return false;
+  if (!ModeKept(info.mode)) return false;
   // Another writer's append or clear shows in the file size.
   if (size != size_ || size < CountedEnd()) {
     ReadHeader();
@@ -344,17 +289,17 @@ std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
     // or replaced (both leave the old inode without links).
     if (f->Current()) return f;
   }
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+  platform::FileInfo st;
+  if (!platform::PathInfo(path, st)) {
     int err = errno;
     if (err == ENOENT) throw EDBEngineError("Файл таблицы не найден: " + path);
     throw EDBEngineError("Не могу открыть файл " + path + ": " + SystemErrorText(err));
   }
   auto& slot = Registry()[path];
   if (auto f = slot.lock()) {
-    const bool modeKept = f->ModeKept(st.st_mode);
-    if (f->dev_ == st.st_dev && f->ino_ == st.st_ino && f->size_ == st.st_size && modeKept) return f;
-    if (f->dev_ == st.st_dev && f->ino_ == st.st_ino && modeKept) {
+    const bool modeKept = f->ModeKept(st.mode);
+    if (f->dev_ == st.device && f->ino_ == st.file && f->size_ == st.size && modeKept) return f;
+    if (f->dev_ == st.device && f->ino_ == st.file && modeKept) {
       // Same file changed by someone else: read its header again.
       f->ReadHeader();
       return f;
@@ -366,20 +311,35 @@ std::shared_ptr<DbfFile> DbfFile::Acquire(const std::string& path) {
 }
 
 void DbfFile::ReadHeader() {
+  // Under the shared lock, as records are read: without it the size and the
+  // count could come from either side of another writer's append, and a
+  // sound table would read as one counting more records than it holds.
+  LockRead();
+  try {
+    ReadHeaderLocked();
+  } catch (...) {
+    UnlockRead();
+    throw;
+  }
+  UnlockRead();
+}
+
+void DbfFile::ReadHeaderLocked() {
   ++version_;
   fields_.clear();
   indexes_.clear();
   records_.reset();
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) Fail("не читается: " + SystemErrorText(errno));
-  if (!S_ISREG(st.st_mode)) Fail("не является таблицей dBASE");
-  dev_ = st.st_dev;
-  ino_ = st.st_ino;
-  size_ = st.st_size;
-  mtimeNs_ = MtimeNs(st);
+  platform::FileInfo st;
+  if (!platform::OpenFileInfo(fd_, st)) Fail("не читается: " + SystemErrorText(errno));
+  if (!st.regular) Fail("не является таблицей dBASE");
+  dev_ = st.device;
+  ino_ = st.file;
+  size_ = st.size;
+  mtimeNs_ = st.mtimeNs;
   DbfHeader header;
-  const std::string fault = header.Read(uint64_t(st.st_size), [&](uint64_t at, size_t n, void* out) {
-    if (::pread(fd_, out, n, off_t(at)) != ssize_t(n)) Fail("не читается: " + SystemErrorText(errno));
+  const std::string fault = header.Read(uint64_t(st.size), [&](uint64_t at, size_t n, void* out) {
+    if (platform::ReadAt(fd_, out, n, int64_t(at)) != static_cast<long long>(n))
+      Fail("не читается: " + SystemErrorText(errno));
   });
   if (!fault.empty()) Fail(fault);
   if (header.language == 0) {
@@ -394,16 +354,16 @@ void DbfFile::ReadHeader() {
   recordLength_ = header.recordLength;
   fields_ = std::move(header.fields);
   FindEndMark();
-  const off_t needed = CountedEnd();
+  const int64_t needed = CountedEnd();
   // A count that the file holds only as a hole (a sparse file) was never
   // written: such records would cost minutes and gigabytes to walk.
-  const off_t hole = ::lseek(fd_, headerLength_, SEEK_HOLE);
+  const int64_t hole = platform::FirstHole(fd_, headerLength_);
   if (hole >= 0 && hole < needed)
     Fail("повреждён: заголовок указывает " + std::to_string(count_) + " записей, а записано только " +
          std::to_string((hole - headerLength_) / recordLength_));
 }
 
-void DbfFile::Remember(off_t end) {
+void DbfFile::Remember(int64_t end) {
   ++version_;
   if (end > size_) size_ = end;
 }
@@ -425,11 +385,11 @@ void DbfFile::ReadRecords(uint32_t first, uint32_t n, std::string& buf) const {
 
 void DbfFile::ReadRecords(uint32_t first, uint32_t n, char* out) const {
   const size_t bytes = size_t(n) * recordLength_;
-  const off_t at = off_t(headerLength_) + off_t(first) * recordLength_;
+  const int64_t at = int64_t(headerLength_) + int64_t(first) * recordLength_;
   LockRead();
   size_t done = 0;
   while (done < bytes) {
-    ssize_t r = ::pread(fd_, out + done, bytes - done, at + off_t(done));
+    long long r = platform::ReadAt(fd_, out + done, bytes - done, at + int64_t(done));
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) {
       const int err = errno;
@@ -453,7 +413,8 @@ void DbfFile::WriteHeader() {
 void DbfFile::WriteRecords(const std::vector<std::pair<uint32_t, std::string>>& records) {
   for (const auto& [index, bytes] : records) {
     if (index >= count_ || bytes.size() != recordLength_) continue;
-    PWriteAll(fd_, bytes.data(), bytes.size(), off_t(headerLength_) + off_t(index) * recordLength_, path_);
+    PWriteAll(fd_, bytes.data(), bytes.size(), int64_t(headerLength_) + int64_t(index) * recordLength_,
+              path_);
   }
   WriteHeader();
   Remember(0);
@@ -462,7 +423,7 @@ void DbfFile::WriteRecords(const std::vector<std::pair<uint32_t, std::string>>& 
 void DbfFile::MarkDeleted(const std::vector<uint32_t>& records) {
   for (uint32_t index : records) {
     if (index >= count_) continue;
-    PWriteAll(fd_, "*", 1, off_t(headerLength_) + off_t(index) * recordLength_, path_);
+    PWriteAll(fd_, "*", 1, int64_t(headerLength_) + int64_t(index) * recordLength_, path_);
   }
   WriteHeader();
   Remember(0);
@@ -471,7 +432,7 @@ void DbfFile::MarkDeleted(const std::vector<uint32_t>& records) {
 void DbfFile::WriteAhead(std::string_view records, uint32_t n) {
   if (n == 0) return;
   if (uint64_t(count_) + ahead_ + n > 0xFFFFFFFFull) Fail("переполнен: слишком много записей");
-  const off_t at = CountedEnd() + off_t(ahead_) * recordLength_;
+  const int64_t at = CountedEnd() + int64_t(ahead_) * recordLength_;
   const uint32_t before = ahead_;
   // Counted ahead before the bytes go, so that DropAhead cuts a write that
   // failed half-way.
@@ -485,13 +446,13 @@ void DbfFile::WriteAhead(std::string_view records, uint32_t n) {
   } else {
     PWriteAll(fd_, records.data(), records.size(), at, path_);
   }
-  if (at + off_t(records.size()) > size_) size_ = at + off_t(records.size());
+  if (at + int64_t(records.size()) > size_) size_ = at + int64_t(records.size());
 }
 
 void DbfFile::CommitAhead(bool durable) {
   if (ahead_ == 0) return;
-  const off_t first = CountedEnd();
-  const off_t end = first + off_t(ahead_) * recordLength_;
+  const int64_t first = CountedEnd();
+  const int64_t end = first + int64_t(ahead_) * recordLength_;
   if (endMark_) PWriteAll(fd_, "\x1A", 1, end, path_);
   if (durable) Sync();
   // Lifting the mark shows the records to readers that read to it; the
@@ -517,17 +478,17 @@ void DbfFile::DropAhead() {
   // first record written ahead holds it); a count that grew behind our
   // back (another writer) keeps its records.
   unsigned char c[4];
-  if (::pread(fd_, c, 4, 4) != 4 || DbfGet32(c) < count_) return;
-  off_t end = off_t(headerLength_) + off_t(DbfGet32(c)) * recordLength_;
+  if (platform::ReadAt(fd_, c, 4, 4) != 4 || DbfGet32(c) < count_) return;
+  int64_t end = int64_t(headerLength_) + int64_t(DbfGet32(c)) * recordLength_;
   if (DbfGet32(c) == count_ && endMark_) ++end;
-  if (::ftruncate(fd_, end) == 0) size_ = end;
+  if (platform::CutFile(fd_, end) == 0) size_ = end;
 }
 
 void DbfFile::Truncate() {
   count_ = 0;
   ahead_ = 0;
   WriteHeader();
-  if (::ftruncate(fd_, headerLength_) != 0) Fail("не укорачивается: " + SystemErrorText(errno));
+  if (platform::CutFile(fd_, headerLength_) != 0) Fail("не укорачивается: " + SystemErrorText(errno));
   size_ = headerLength_;
   if (endMark_) {
     PWriteAll(fd_, "\x1A", 1, headerLength_, path_);
@@ -539,7 +500,7 @@ void DbfFile::Truncate() {
 void DbfFile::FindEndMark() {
   endMark_ = false;
   char mark = 0;
-  if (size_ > CountedEnd() && ::pread(fd_, &mark, 1, CountedEnd()) == 1) endMark_ = mark == 0x1A;
+  if (size_ > CountedEnd() && platform::ReadAt(fd_, &mark, 1, CountedEnd()) == 1) endMark_ = mark == 0x1A;
 }
 
 void DbfFile::SetCodePage(uint16_t codePage) {
@@ -548,19 +509,19 @@ void DbfFile::SetCodePage(uint16_t codePage) {
 
 std::string DbfFile::HeaderBytes() const {
   std::string bytes(headerLength_, '\0');
-  if (::pread(fd_, bytes.data(), bytes.size(), 0) != ssize_t(bytes.size()))
+  if (platform::ReadAt(fd_, bytes.data(), bytes.size(), 0) != static_cast<long long>(bytes.size()))
     Fail("не читается: " + SystemErrorText(errno));
   return bytes;
 }
 
 void DbfFile::Sync() const {
-  if (::fdatasync(fd_) != 0)
+  if (platform::SyncData(fd_) != 0)
     throw EDBEngineError("Ошибка записи в файл " + path_ + ": " + SystemErrorText(errno));
 }
 
 uint32_t DbfFile::Mode() const {
-  struct stat st {};
-  return ::fstat(fd_, &st) == 0 ? uint32_t(st.st_mode & 07777) : 0666u;
+  platform::FileInfo st;
+  return platform::OpenFileInfo(fd_, st) ? st.mode : 0666u;
 }
 
 uint32_t DbfFile::LiveCount() const {

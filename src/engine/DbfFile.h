@@ -10,8 +10,6 @@
 // program gives an error, not a signal.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -141,13 +139,14 @@ class DbfFile {
  private:
   DbfFile() = default;
   void ReadHeader();
+  void ReadHeaderLocked();
   void WriteHeader();
-  off_t CountedEnd() const { return off_t(headerLength_) + off_t(count_) * recordLength_; }
+  int64_t CountedEnd() const { return int64_t(headerLength_) + int64_t(count_) * recordLength_; }
   // Where the table's bytes end: the counted records and the end mark.
-  off_t DataEnd() const { return CountedEnd() + (endMark_ ? 1 : 0); }
+  int64_t DataEnd() const { return CountedEnd() + (endMark_ ? 1 : 0); }
   // Looks for the end mark after the counted records.
   void FindEndMark();
-  void Remember(off_t end);
+  void Remember(int64_t end);
   // The file's mode bits still allow what this object was opened for.
   bool ModeKept(uint64_t mode) const;
   // Whole-file lock of the kind the counts ask for (write over read over
@@ -168,9 +167,9 @@ class DbfFile {
   std::vector<DbfField> fields_;
   uint64_t version_ = 0;
   // What the file looked like after our last look or write.
-  dev_t dev_ = 0;
-  ino_t ino_ = 0;
-  off_t size_ = 0;
+  uint64_t dev_ = 0;  // the file's identity
+  uint64_t ino_ = 0;
+  int64_t size_ = 0;
   int64_t mtimeNs_ = 0;
   uint32_t ahead_ = 0;    // records written past the count, not yet counted
   bool endMark_ = false;  // 0x1A after the counted records

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "engine/EDBEngineError.h"
+#include "platform/Process.h"
 #include "utils/Cp1251.h"
 #include "utils/Cp866.h"
 #include "utils/NumberText.h"
@@ -142,7 +143,7 @@ void DbfToday(unsigned char out[3]) {
   std::time_t now = std::time(nullptr);
   if (now / 60 != minute) {
     std::tm tm{};
-    localtime_r(&now, &tm);
+    platform::LocalTime(now, tm);
     bytes[0] = static_cast<unsigned char>(tm.tm_year % 256);
     bytes[1] = static_cast<unsigned char>(tm.tm_mon + 1);
     bytes[2] = static_cast<unsigned char>(tm.tm_mday);

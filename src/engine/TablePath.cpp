@@ -1,13 +1,12 @@
 #include "engine/TablePath.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <vector>
 
 #include "engine/EDBEngineError.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Process.h"
 #include "utils/TextCase.h"
 
 namespace drs {
@@ -16,13 +15,13 @@ std::string ResolveFolder(const std::string& database) {
   std::string folder = database;
   for (char& c : folder)
     if (c == '\\') c = '/';
-  if (folder.empty() || folder[0] != '/') {
-    char buf[4096];  // asked for on every statement: no zero-filled string
-    if (!::getcwd(buf, sizeof buf)) throw EDBEngineError("Не могу определить текущую папку");
-    const std::string cwd(buf);
-    folder = folder.empty() ? cwd : cwd + "/" + folder;
+  if (!platform::IsAbsolutePath(folder)) {
+    const std::string cwd = platform::CurrentFolder();
+    if (cwd.empty()) throw EDBEngineError("Не могу определить текущую папку");
+    folder = folder.empty() ? cwd : platform::FolderPrefix(cwd) + folder;
   }
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  const size_t root = std::max<size_t>(platform::RootLength(folder), 1);
+  while (folder.size() > root && folder.back() == '/') folder.pop_back();
   return folder;
 }
 
@@ -31,7 +30,7 @@ std::string ResolveTableFile(const std::string& folder, const std::string& name)
   if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos || name == "." ||
       name == "..")
     throw EDBEngineError("Недопустимое имя таблицы: " + name);
-  return ResolveNamedFile((folder == "/" ? "/" : folder + "/") + name + ".DBF");
+  return ResolveNamedFile(platform::FolderPrefix(folder) + name + ".DBF");
 }
 
 std::string FindNamedFile(const std::string& path) {
@@ -41,18 +40,17 @@ std::string FindNamedFile(const std::string& path) {
   const size_t sep = p.find_last_of('/');
   const std::string folder = ResolveFolder(sep == std::string::npos ? std::string() : p.substr(0, sep + 1));
   const std::string name = sep == std::string::npos ? p : p.substr(sep + 1);
-  const std::string base = folder == "/" ? "/" : folder + "/";
+  const std::string base = platform::FolderPrefix(folder);
   if (name.empty()) throw EDBEngineError("Не задано имя файла таблицы: " + path);
   const std::string exact = base + name;
-  struct stat st {};
-  if (::stat(exact.c_str(), &st) == 0) return exact;  // a folder or device is refused on opening
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return {};
+  platform::FileInfo st;
+  if (platform::PathInfo(exact, st)) return exact;  // a folder or device is refused on opening
+  std::vector<std::string> names;
+  if (!platform::ListFolder(folder, names)) return {};
   const std::string wanted = FoldCase(name);
   std::vector<std::string> found;
-  while (dirent* e = ::readdir(dir))
-    if (FoldCase(e->d_name) == wanted) found.push_back(base + e->d_name);
-  ::closedir(dir);
+  for (const std::string& other : names)
+    if (FoldCase(other) == wanted) found.push_back(base + other);
   if (found.size() == 1) return found[0];
   if (found.empty()) return {};
   std::sort(found.begin(), found.end());
@@ -70,9 +68,9 @@ std::string ResolveNamedFile(const std::string& path) {
     if (c == '\\') c = '/';
   const size_t sep = p.find_last_of('/');
   const std::string folder = ResolveFolder(sep == std::string::npos ? std::string() : p.substr(0, sep + 1));
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) throw EDBEngineError("Папка базы данных не найдена: " + folder);
-  throw EDBEngineError("Таблица не найдена: нет файла " + (folder == "/" ? "" : folder) + "/" +
+  platform::FileInfo st;
+  if (!platform::PathInfo(folder, st)) throw EDBEngineError("Папка базы данных не найдена: " + folder);
+  throw EDBEngineError("Таблица не найдена: нет файла " + platform::FolderPrefix(folder) +
                        (sep == std::string::npos ? p : p.substr(sep + 1)));
 }
 

@@ -1,16 +1,14 @@
 #include "engine/TableWriter.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <ctime>
 #include <mutex>
 
 #include "engine/DbfFile.h"
 #include "engine/EDBEngineError.h"
+#include "platform/Files.h"
+#include "platform/Locks.h"
+#include "platform/Paths.h"
 #include "utils/FileIO.h"
 
 namespace drs {
@@ -49,23 +47,23 @@ std::shared_ptr<DbfFile> TableBeside(const std::string& path, const std::string&
   if (fd < 0) throw EDBEngineError("Не могу создать файл " + path + ": " + SystemErrorText(errno));
   size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    const long long n = platform::WriteSome(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       const int err = errno;
-      ::close(fd);
-      ::unlink(tempPath.c_str());
+      platform::CloseFile(fd);
+      platform::RemoveFile(tempPath);
       throw EDBEngineError("Ошибка записи в файл " + path + ": " + SystemErrorText(err));
     }
     done += size_t(n);
   }
-  ::close(fd);
+  platform::CloseFile(fd);
   try {
     std::shared_ptr<DbfFile> file = DbfFile::Open(tempPath);
     file->BeginWrite();
     return file;
   } catch (...) {
-    ::unlink(tempPath.c_str());
+    platform::RemoveFile(tempPath);
     throw;
   }
 }
@@ -74,31 +72,28 @@ std::shared_ptr<DbfFile> TableBeside(const std::string& path, const std::string&
 // than a minute and locked by no writer (a writer holds its file's lock from
 // its first minute to its end), they are removed.
 void RemoveLeftovers(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(platform::kSeparators);
   const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
   const std::string prefix =
       "." + (slash == std::string::npos ? path : path.substr(slash + 1)).substr(0, 200) + ".";
   const std::string suffix = ".tmp~";
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
-  const time_t old = ::time(nullptr) - 60;
-  while (const dirent* e = ::readdir(dir)) {
-    const std::string name = e->d_name;
+  std::vector<std::string> names;
+  if (!platform::ListFolder(folder, names)) return;
+  const int64_t old = int64_t(std::time(nullptr)) - 60;
+  for (const std::string& name : names) {
     if (name.size() != prefix.size() + 8 + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
       continue;
     const std::string file = (slash == std::string::npos ? std::string() : folder) + name;
-    struct stat st {};
-    if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime > old) continue;
-    const int fd = ::open(file.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    platform::FileInfo st;
+    if (!platform::LinkInfo(file, st) || !st.regular || st.mtimeNs / 1000000000 > old) continue;
+    const int fd = platform::OpenFile(file, platform::kReadWrite | platform::kNoFollow | platform::kNoBlock);
     if (fd < 0) continue;
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) ::unlink(file.c_str());
-    ::close(fd);
+    if (platform::ChangeLock(fd, platform::LockKind::kNone, platform::LockKind::kWrite,
+                             std::chrono::milliseconds(0)) == 0)
+      platform::RemoveFile(file);
+    platform::CloseFile(fd);
   }
-  ::closedir(dir);
 }
 
 }  // namespace
@@ -241,7 +236,7 @@ void TableWriter::Rollback() noexcept {
     return;
   }
   if (file_) file_->EndWrite();
-  if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+  if (!tempPath_.empty()) platform::RemoveFile(tempPath_);
   if (target_) target_->EndWrite();
 }
 

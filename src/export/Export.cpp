@@ -16,6 +16,7 @@
 #include "export/OutputRecords.h"
 #include "export/Reconciliation.h"
 #include "export/TableLocation.h"
+#include "platform/Paths.h"
 #include "support/Messages.h"
 #include "support/Progress.h"
 #include "utils/FileIO.h"
@@ -75,7 +76,7 @@ std::string NewFilePath(const std::string& file) {
     if (c == '\\') c = '/';
   const size_t sep = path.find_last_of('/');
   const std::string folder = ResolveFolder(sep == std::string::npos ? std::string() : path.substr(0, sep));
-  return (folder == "/" ? "" : folder) + "/" + (sep == std::string::npos ? path : path.substr(sep + 1));
+  return platform::FolderPrefix(folder) + (sep == std::string::npos ? path : path.substr(sep + 1));
 }
 
 void PrepareStatement(TQuery& query, const TableLocation& loc, const std::string& file,

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <vector>
 
-#include "absl/container/flat_hash_map.h"
 #include "deals/ActiveFormat.h"
 #include "deals/DealGrid.h"
 #include "deals/Marking.h"
 #include "deals/ReplaceList.h"
 #include "export/ClientGroups.h"
+#include "utils/HashMap.h"
 #include "utils/Pages.h"
 #include "utils/Utils.h"
 
@@ -156,7 +156,7 @@ ExportBuildError ExportLines::Build(bool squeezeOrders, DealObserver* observer) 
   };
   // The lot list is searched once per distinct security code text, and the
   // code of the line before is tried first.
-  absl::flat_hash_map<std::string_view, int> lotCache;
+  HashMap<std::string_view, int> lotCache;
   const std::pair<const std::string_view, int>* lastLot = nullptr;
   auto lotOf = [&](std::string_view code) {
     if (lastLot != nullptr && lastLot->first == code) return lastLot->second;

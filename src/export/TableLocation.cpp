@@ -1,5 +1,6 @@
 #include "export/TableLocation.h"
 
+#include "platform/Paths.h"
 #include "utils/Utils.h"
 
 namespace drs {
@@ -17,8 +18,9 @@ TableLocation LocateTable(const std::string& path) {
   std::string file = loc.path;
   if (sep != std::string::npos) {
     loc.folder = loc.path.substr(0, sep);
-    // The root folder itself: "/OUT.DBF" lies in "/", not in the working folder.
-    if (loc.folder.empty()) loc.folder = loc.path.substr(0, 1);
+    // The root folder itself: "/OUT.DBF" lies in "/" (and "C:\OUT.DBF" in
+    // "C:\"), not in the working folder.
+    if (loc.folder.empty() || sep < platform::RootLength(loc.path)) loc.folder = loc.path.substr(0, sep + 1);
     file = loc.path.substr(sep + 1);
   }
   size_t dot = file.rfind('.');

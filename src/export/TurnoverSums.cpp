@@ -8,7 +8,6 @@
 #include <tuple>
 #include <vector>
 
-#include "absl/container/flat_hash_map.h"
 #include "engine/EDBEngineError.h"
 #include "engine/Query.h"
 #include "engine/RecordOrder.h"
@@ -16,6 +15,7 @@
 #include "engine/TablePath.h"
 #include "engine/TableScan.h"
 #include "export/TurnoverPairing.h"
+#include "utils/HashMap.h"
 #include "utils/Pages.h"
 #include "utils/TextCase.h"
 
@@ -25,8 +25,8 @@ namespace {
 
 // Text keys looked up by a view of their bytes. Two independent lanes of
 // multiply and shift mix the words of a key side by side: a record's ticker
-// and type bytes are hashed for every record, and absl's general string
-// hash made the scan a tenth slower.
+// and type bytes are hashed for every record, and a general string hash
+// made the scan a tenth slower.
 struct TextHash {
   using is_transparent = void;
   size_t operator()(std::string_view key) const noexcept {
@@ -56,10 +56,17 @@ struct NumberHash {
     return key ^ (key >> 29);
   }
 };
-using NumberMap = absl::flat_hash_map<uint64_t, uint32_t, NumberHash>;
+using NumberMap = HashMap<uint64_t, uint32_t, NumberHash>;
 
 template <class T>
-using TextMap = absl::flat_hash_map<std::string, T, TextHash, std::equal_to<>>;
+using TextMap = HashMap<std::string, T, TextHash, std::equal_to<>>;
+
+// The number a key has in the map, or `next` given to it when it is new.
+uint32_t NumberOf(TextMap<uint32_t>& map, std::string_view key, uint32_t next) {
+  auto it = map.find(key);
+  if (it == map.end()) it = map.emplace(std::string(key), next).first;
+  return it->second;
+}
 
 // SUM as the statements take it: integers summed exactly while every value
 // is one, else the values added one by one in double, in record order.
@@ -97,12 +104,12 @@ struct Group {
 struct FieldValues {
   explicit FieldValues(const DbfField& f) : field(f) { field.offset = 0; }
   uint32_t Find(const char* bytes) {
-    auto [it, added] = index.try_emplace(std::string_view(bytes, field.length), uint32_t(kept.size()));
-    if (added) {
+    const uint32_t place = NumberOf(index, std::string_view(bytes, field.length), uint32_t(kept.size()));
+    if (place == kept.size()) {
       std::string scratch;
       kept.push_back(DbValue::Of(ScanField(field, bytes, scratch)));
     }
-    return it->second;
+    return place;
   }
   // Places in the order of values; false when two byte strings hold one value.
   bool Rank() {
@@ -215,7 +222,7 @@ class GroupedSums {
   uint32_t PairOf(const char* rec) {
     key_.assign(rec + fields_.ticker->offset, fields_.ticker->length);
     key_.append(rec + fields_.oper->offset, fields_.oper->length);
-    const uint32_t pair = pairOf_.try_emplace(key_, uint32_t(pairs_.size())).first->second;
+    const uint32_t pair = NumberOf(pairOf_, key_, uint32_t(pairs_.size()));
     if (pair == pairs_.size())
       pairs_.emplace_back(tickers_.Find(rec + fields_.ticker->offset),
                           opers_.Find(rec + fields_.oper->offset));
@@ -225,10 +232,8 @@ class GroupedSums {
   // The number of the record's account bytes, its account found or added.
   uint32_t AccountBytesOf(const char* rec) {
     const DbfField& field = *fields_.account;
-    const uint32_t known =
-        accountBytesOf_
-            .try_emplace(std::string_view(rec + field.offset, field.length), uint32_t(accountOfBytes_.size()))
-            .first->second;
+    const uint32_t known = NumberOf(accountBytesOf_, std::string_view(rec + field.offset, field.length),
+                                    uint32_t(accountOfBytes_.size()));
     if (known == accountOfBytes_.size()) {
       const std::string_view name = ScanText(field, rec, accountBytes_);
       auto it = accountOf_.find(name);

@@ -1,11 +1,6 @@
 #include "export/Turnovers.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstring>
 #include <stdexcept>
 
 #include "engine/DbfFile.h"
@@ -15,6 +10,9 @@
 #include "export/TurnoverSums.h"
 #include "export/TurnoverTable.h"
 #include "export/TurnoverView.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Process.h"
 #include "support/Messages.h"
 #include "utils/FileIO.h"
 #include "utils/TextCase.h"
@@ -26,30 +24,20 @@ namespace {
 const char kCantOpen[] = "Не могу открыть запрос";
 const char kCantCompute[] = "Ошибка при расчете оборотов";
 
-std::string CurrentFolder() {
-  std::string cwd(4096, '\0');
-  if (!::getcwd(cwd.data(), cwd.size())) return {};  // the engine then reports it
-  cwd.resize(std::strlen(cwd.c_str()));
-  return cwd;
-}
+// "" when it cannot be told: the engine then reports it.
+std::string CurrentFolder() { return platform::CurrentFolder(); }
 
 // The files of the folder named `fileName` in any letter case.
 std::vector<std::string> TableFiles(const std::string& folder, const std::string& fileName) {
   const std::string wanted = FoldCase(fileName);
   std::vector<std::string> found;
-  if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
-    while (dirent* e = ::readdir(dir)) {
-      if (FoldCase(e->d_name) == wanted) found.push_back((folder.empty() ? "." : folder) + "/" + e->d_name);
-    }
-    ::closedir(dir);
+  std::vector<std::string> names;
+  if (platform::ListFolder(folder.empty() ? "." : folder, names)) {
+    for (const std::string& name : names)
+      if (FoldCase(name) == wanted)
+        found.push_back(platform::FolderPrefix(folder.empty() ? "." : folder) + name);
   }
   return found;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
 }
 
 // Whether the output deal table is one of the files the rebuild of
@@ -67,7 +55,7 @@ bool ReadsTurnoverTable(const TableLocation& loc, const std::string& cwd, const 
   }
   for (const std::string& doomed : TableFiles(cwd, fileName)) {
     for (const std::string& c : candidates)
-      if (SameFile(c, doomed)) return true;
+      if (platform::SameFile(c, doomed)) return true;
   }
   return false;
 }
@@ -118,11 +106,11 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
   // step; any failure leaves the old one. The engine finds a table without
   // regard to case, so a stale "SHOB.DBF" beside a new "ShOb.DBF" could be
   // read instead: other spellings go once the new table is in place.
-  const std::string path = cwd + "/" + fileName;
+  const std::string path = platform::FolderPrefix(cwd) + fileName;
   const std::vector<std::string> spellings = TableFiles(cwd, fileName);
   try {
     for (const std::string& other : spellings)
-      if (other != path && ::access(other.c_str(), W_OK) != 0)
+      if (other != path && !platform::CanWrite(other))
         throw EDBEngineError("Файл " + other + " открыт только для чтения");
     WriteTurnoverTable(path, byAccount, rows);
   } catch (const EDBEngineError& e) {
@@ -139,7 +127,7 @@ TurnoverResult ComputeTurnovers(const std::string& outFileName, int mode, TQuery
                           : "select ticker,buy,sal,saldo from shob order by ticker");
     // The rows are at hand: the view takes their order from them and reads
     // the records back only as they are shown.
-    view.OpenFrom(TurnoverViewRows(cwd + "/" + fileName, byAccount, rows));
+    view.OpenFrom(TurnoverViewRows(platform::FolderPrefix(cwd) + fileName, byAccount, rows));
     result.recordCount = view.RecordCount();
   } catch (const EDBEngineError& e) {
     view.Close();

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 
+#include "platform/Paths.h"
 #include "profile/IniFile.h"
 #include "profile/ListSection.h"
 #include "support/AppPaths.h"
@@ -31,7 +32,7 @@ std::string JoinFormatRow(const FormatRow& row) {
 }
 
 std::string FormatFilePath(const std::string& fileName) {
-  if (fileName.find('/') != std::string::npos) return fileName;
+  if (platform::HasFolder(fileName)) return fileName;
   return SettingsFolder() + "/" + fileName;
 }
 

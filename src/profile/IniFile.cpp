@@ -1,7 +1,6 @@
 #include "profile/IniFile.h"
 
-#include <sys/stat.h>
-
+#include "platform/Files.h"
 #include "utils/Cp1251.h"
 #include "utils/FileIO.h"
 #include "utils/NumberText.h"
@@ -171,13 +170,13 @@ void IniDocument::EraseSection(std::string_view section) {
 IniFile::IniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
 const IniDocument& IniFile::Document() const {
-  struct stat st;
+  platform::FileInfo st;
   long long stamp[4] = {-1, 0, 0, 0};
-  if (::stat(fileName_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    stamp[0] = static_cast<long long>(st.st_ino);
-    stamp[1] = static_cast<long long>(st.st_size);
-    stamp[2] = static_cast<long long>(st.st_mtim.tv_sec);
-    stamp[3] = static_cast<long long>(st.st_mtim.tv_nsec);
+  if (platform::PathInfo(fileName_, st) && st.regular) {
+    stamp[0] = static_cast<long long>(st.file);
+    stamp[1] = static_cast<long long>(st.size);
+    stamp[2] = static_cast<long long>(st.mtimeNs / 1000000000);
+    stamp[3] = static_cast<long long>(st.mtimeNs % 1000000000);
   }
   if (cached_ && std::equal(stamp, stamp + 4, stamp_)) return cache_;
   std::string bytes;

@@ -1,7 +1,10 @@
 #include "support/AppPaths.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <optional>
 
+#include "platform/Paths.h"
+#include "platform/Process.h"
 #include "utils/Errors.h"
 #include "utils/FileIO.h"
 #include "utils/Utils.h"
@@ -10,11 +13,14 @@ namespace drs {
 
 namespace {
 
-bool IsAbsolute(const char* path) { return path && path[0] == '/'; }
+bool IsAbsolute(const std::optional<std::string>& path) { return path && platform::IsAbsolutePath(*path); }
 
 // "/home/a/" and "/home/a" name one folder; the root stays "/".
 std::string WithoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const size_t root = std::max<size_t>(platform::RootLength(path), 1);
+  while (path.size() > root &&
+         std::string_view(platform::kSeparators).find(path.back()) != std::string_view::npos)
+    path.pop_back();
   return path;
 }
 
@@ -34,11 +40,11 @@ std::string ProgramFolder(const char* variable, const char* homeDefault, const c
 }  // namespace
 
 std::string XdgBaseFolder(const char* variable, const char* homeDefault) {
-  const char* value = std::getenv(variable);
-  if (IsAbsolute(value)) return WithoutTrailingSlashes(value);
-  const char* home = std::getenv("HOME");
+  const std::optional<std::string> value = platform::Environment(variable);
+  if (IsAbsolute(value)) return WithoutTrailingSlashes(*value);
+  const std::optional<std::string> home = platform::HomeFolder();
   if (!IsAbsolute(home)) return {};
-  return WithoutTrailingSlashes(home) + "/" + homeDefault;
+  return platform::FolderPrefix(WithoutTrailingSlashes(*home)) + homeDefault;
 }
 
 std::string SettingsFolder() { return ProgramFolder("XDG_CONFIG_HOME", ".config", "настроек"); }

@@ -1,9 +1,8 @@
 #include "support/JournalFile.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+
+#include "platform/Files.h"
 
 #include "utils/Cp1251.h"
 #include "utils/Errors.h"
@@ -28,7 +27,7 @@ bool JournalLines::Add(const std::string& line, int maxLines) {
 }
 
 JournalFile::~JournalFile() {
-  if (file_) std::fclose(file_);
+  if (fd_ >= 0) platform::CloseFile(fd_);
 }
 
 std::vector<std::string> JournalFile::ReadLines(const std::string& fileName) {
@@ -52,29 +51,29 @@ std::vector<std::string> JournalFile::ReadLines(const std::string& fileName) {
 
 void JournalFile::Open(const std::string& fileName) {
   Close();
-  std::FILE* f = std::fopen(fileName.c_str(), "ab");
-  if (!f) Fail("Не могу открыть журнал", fileName, errno);
-  file_ = f;
+  const int fd = platform::OpenFile(fileName, platform::kWriteOnly | platform::kCreate | platform::kAppend);
+  if (fd < 0) Fail("Не могу открыть журнал", fileName, errno);
+  fd_ = fd;
   fileName_ = fileName;
 }
 
 void JournalFile::Append(const std::string& line) {
-  if (!file_) throw EInOutError("Журнал не открыт");
+  if (fd_ < 0) throw EInOutError("Журнал не открыт");
   std::string bytes = Utf8ToCp1251(line);
   bytes += "\r\n";
   // Straight to the descriptor: nothing of a line that failed (a full disk)
   // stays buffered to be glued to the next one, and the part of it that did
   // reach the file is cut off again.
-  const int fd = ::fileno(file_);
-  struct stat st;
-  const off_t before = ::fstat(fd, &st) == 0 ? st.st_size : -1;
+  const int fd = fd_;
+  platform::FileInfo st;
+  const int64_t before = platform::OpenFileInfo(fd, st) ? st.size : -1;
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    long long n = platform::WriteSome(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       const int err = errno;
-      if (before >= 0 && ::ftruncate(fd, before) != 0) {
+      if (before >= 0 && platform::CutFile(fd, before) != 0) {
         // The piece stays; the error below is reported all the same.
       }
       Fail("Ошибка записи в журнал", fileName_, err);
@@ -84,20 +83,17 @@ void JournalFile::Append(const std::string& line) {
 }
 
 void JournalFile::Truncate() {
-  if (!file_) throw EInOutError("Журнал не открыт");
-  std::FILE* f = std::freopen(fileName_.c_str(), "wb", file_);
-  if (!f) {
-    file_ = nullptr;  // freopen closed the old stream
-    Fail("Не могу очистить журнал", fileName_, errno);
-  }
-  file_ = f;
+  if (fd_ < 0) throw EInOutError("Журнал не открыт");
+  platform::CloseFile(fd_);
+  fd_ = platform::OpenFile(fileName_, platform::kWriteOnly | platform::kCreate | platform::kTruncate);
+  if (fd_ < 0) Fail("Не могу очистить журнал", fileName_, errno);
 }
 
 void JournalFile::Close() {
-  if (!file_) return;
-  std::FILE* f = file_;
-  file_ = nullptr;
-  if (std::fclose(f) != 0) Fail("Ошибка закрытия журнала", fileName_, errno);
+  if (fd_ < 0) return;
+  const int fd = fd_;
+  fd_ = -1;
+  if (platform::CloseFile(fd) != 0) Fail("Ошибка закрытия журнала", fileName_, errno);
 }
 
 }  // namespace drs

@@ -43,11 +43,11 @@ class JournalFile {
   // Empties the open file and keeps it open for writing.
   void Truncate();
   void Close();
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return fd_ >= 0; }
   const std::string& FileName() const { return fileName_; }
 
  private:
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
   std::string fileName_;
 };
 

@@ -1,11 +1,10 @@
 #include "utils/Utils.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <climits>
-#include <filesystem>
-#include <system_error>
+
+#include "platform/Paths.h"
+#include "platform/Process.h"
 
 namespace drs {
 
@@ -125,18 +124,16 @@ std::string StripTrailingDigits(std::string_view text) {
 }
 
 std::string ExePath() {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return "./";
-  std::string folder = exe.parent_path().string();
+  const std::string exe = platform::ProgramFile();
+  if (exe.empty()) return "./";
+  std::string folder = exe.substr(0, exe.find_last_of(platform::kSeparators));
   if (folder.empty() || folder.back() != '/') folder += '/';
   return folder;
 }
 
 std::string ExeName() {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.filename().string();
+  const std::string exe = platform::ProgramFile();
+  return exe.substr(exe.find_last_of(platform::kSeparators) + 1);
 }
 
 int MinInt(int a, int b) { return a < b ? a : b; }

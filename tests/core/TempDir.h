@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 namespace drs::test {
@@ -11,8 +12,19 @@ namespace drs::test {
 class TempDir {
  public:
   TempDir() {
+#ifdef _WIN32
+    // No mkdtemp: a random name, made only when it is free.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      std::string name = (std::filesystem::temp_directory_path() / "drstest-").string();
+      for (int i = 0; i < 8; ++i) name += "abcdefghijklmnopqrstuvwxyz0123456789"[random() % 36];
+      std::error_code ec;
+      if (std::filesystem::create_directory(name, ec)) path_ = name;
+    }
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "drstest-XXXXXX").string();
     path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+#endif
   }
   ~TempDir() {
     std::error_code ec;

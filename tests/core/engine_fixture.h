@@ -78,7 +78,7 @@ class EngineTest : public ::testing::Test {
     dir =
         fs::temp_directory_path() / ("drs_engine_" + std::to_string(::getpid()) + "_" + std::to_string(++n));
     fs::create_directories(dir);
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", dir.string().c_str(), 1);
     oldCwd = fs::current_path();
     out = (dir / "DEALS.DBF").string();
     CreateOutputTable(out);

@@ -1,9 +1,7 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <ctime>
 #include <functional>
 
+#include "OtherLock.h"
 #include "engine_fixture.h"
 #include "utils/Errors.h"
 
@@ -369,13 +367,7 @@ TEST_F(EngineTest, AStatementFailingHalfWayLeavesNothingBehind) {
       q.SetSQL(c.sql);
       EXPECT_THROW(c.run(q), EDBEngineError);
       EXPECT_EQ(ReadAll(out), before);
-      int fd = ::open(out.c_str(), O_RDWR);
-      ASSERT_GE(fd, 0);
-      struct flock fl {};
-      fl.l_type = F_WRLCK;
-      fl.l_whence = SEEK_SET;
-      EXPECT_EQ(::fcntl(fd, F_OFD_SETLK, &fl), 0) << "the table is still locked";
-      ::close(fd);
+      EXPECT_TRUE(drs::test::OtherProgramsLock(out).Held()) << "the table is still locked";
     }
     EXPECT_EQ(openFiles(), files);
   }

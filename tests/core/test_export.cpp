@@ -268,7 +268,7 @@ TEST_F(ExportTest, ProgressFollowsEachLineAndACancelLeavesTheTableAsItWas) {
 }
 
 TEST_F(ExportTest, AQuotedPathWithBlanksAndBackslashesIsOneTable) {
-  ::mkdir(dir.File("a b").c_str(), 0755);
+  std::filesystem::create_directory(dir.File("a b"));
   settings.outFileName = "\"" + dir.File("a b") + "\\OUT.DBF\"";
   ExportResult result = Run(FiveDeals());
   EXPECT_EQ(messages.Texts()[0], "Создать файл " + dir.File("a b") + "\\OUT.DBF ?");

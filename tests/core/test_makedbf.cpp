@@ -1,6 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -9,6 +7,7 @@
 #include <iterator>
 #include <thread>
 
+#include "OtherLock.h"
 #include "engine/DbfFile.h"
 #include "export/Export.h"
 #include "export/MakeDBF.h"
@@ -32,7 +31,7 @@ class MakeDbfTest : public ::testing::Test {
   void SetUp() override {
     dir = fs::temp_directory_path() / ("drs_makedbf_" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", dir.string().c_str(), 1);
   }
   void TearDown() override { fs::remove_all(dir); }
   fs::path dir;
@@ -129,12 +128,8 @@ TEST_F(MakeDbfTest, ReplacingWaitsForTheTablesLock) {
   ASSERT_TRUE(drs::CreateOutputTable(p.string()));
   std::ofstream(p, std::ios::app) << std::string(148, 'r');
   const std::string before = ReadAll(p);
-  const int fd = ::open(p.c_str(), O_RDWR);
-  ASSERT_GE(fd, 0);
-  struct flock fl {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &fl), 0);
+  drs::test::OtherProgramsLock lock(p.string());
+  ASSERT_TRUE(lock.Held());
   drs::DbfFile::SetLockWait(std::chrono::milliseconds(300));
   const auto start = std::chrono::steady_clock::now();
   std::string error;
@@ -146,11 +141,9 @@ TEST_F(MakeDbfTest, ReplacingWaitsForTheTablesLock) {
   drs::DbfFile::SetLockWait(std::chrono::milliseconds(5000));
   std::thread release([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    fl.l_type = F_UNLCK;
-    ::fcntl(fd, F_OFD_SETLK, &fl);
+    lock.Release();
   });
   EXPECT_TRUE(drs::CreateOutputTable(p.string(), &error)) << error;
   release.join();
-  ::close(fd);
   EXPECT_EQ(fs::file_size(p), 289u);
 }
