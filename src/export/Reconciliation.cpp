@@ -530,7 +530,7 @@ Reconciliation ExportControl::Finish(const std::vector<DbfField>& fields, const 
     for (const DbfField& f : fields) recordLength += f.length;
     // The line of a row follows from the bytes of its TICKER and OPERTYPE
     // alone: they are decoded once per pair met, later rows only looked up.
-    std::unordered_map<std::string, size_t, RawKeyHash, std::equal_to<>> lineOfBytes;
+    HashMap<std::string, size_t, RawKeyHash, std::equal_to<>> lineOfBytes;
     std::string key, scratch, text;
     auto visit = [&](const char* records, uint32_t n) {
       findColumns();

@@ -7,11 +7,11 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/DbfFormat.h"
 #include "export/ExportLines.h"
+#include "utils/HashMap.h"
 
 namespace drs {
 
@@ -152,7 +152,7 @@ class ExportControl : public DealObserver {
   ExportSource source_;
   Reconciliation result_;
   std::unordered_map<std::string, size_t> index_;                // ticker + '\t' + direction -> line
-  std::unordered_map<std::string_view, Seen> seen_;              // by security code cell
+  HashMap<std::string_view, Seen> seen_;                         // by security code cell
   std::pair<const std::string_view, Seen>* lastSeen_ = nullptr;  // the deal before's, tried first
   Run run_;
   bool squeezeClients_;

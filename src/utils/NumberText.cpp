@@ -1,6 +1,8 @@
 #include "utils/NumberText.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -128,10 +130,19 @@ NumberRead ReadNumber(std::string_view text, char sep, double& value) {
 }
 
 bool ReadFixedUnits(std::string_view text, int unitDecimals, FixedUnits limit, FixedUnits& units) {
-  // A number field's value stands right-aligned behind blanks.
+  // A number field's value stands right-aligned behind blanks: skipped a
+  // word at a time, the word holding the first other byte by its position.
   constexpr uint64_t kBlanks = 0x2020202020202020ULL;
-  for (uint64_t word; text.size() >= 8 && (std::memcpy(&word, text.data(), 8), word == kBlanks);)
+  while (text.size() >= 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data(), 8);
+    if (word != kBlanks) {
+      if constexpr (std::endian::native == std::endian::little)
+        text.remove_prefix(size_t(std::countr_zero(word ^ kBlanks) / 8));
+      break;
+    }
     text.remove_prefix(8);
+  }
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\0'))
     text.remove_suffix(1);
@@ -140,30 +151,31 @@ bool ReadFixedUnits(std::string_view text, int unitDecimals, FixedUnits limit, F
     negative = text.front() == '-';
     text.remove_prefix(1);
   }
-  // Most texts have at most 18 digits: summed in 64 bits, no wider product.
+  // Most texts are digits, a point and at most `unitDecimals` decimals, 19
+  // digits in all once scaled: read in 64 bits, no wider product. Anything
+  // else is read, or refused, below.
   if (text.size() <= 19) {
+    static constexpr auto kPowers = [] {
+      std::array<uint64_t, 20> powers{1};
+      for (size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+      return powers;
+    }();
+    auto digit = [](char c) { return unsigned(c - '0') < 10; };
+    const char* p = text.data();
+    const char* const end = p + text.size();
     uint64_t quick = 0;
-    int places = -1, count = 0;
-    bool plain = true;
-    for (char c : text) {
-      if (c == '.' || c == ',') {
-        if (places >= 0) return false;
-        places = 0;
-      } else if (c >= '0' && c <= '9') {
-        quick = quick * 10 + uint64_t(c - '0');
-        ++count;
-        if (places >= 0 && ++places > unitDecimals) plain = false;
-      } else {
-        return false;
-      }
+    for (; p < end && digit(*p); ++p) quick = quick * 10 + uint64_t(*p - '0');
+    const ptrdiff_t whole = p - text.data();
+    ptrdiff_t places = 0;
+    if (p < end && (*p == '.' || *p == ',')) {
+      const char* const first = ++p;
+      for (; p < end && digit(*p); ++p) quick = quick * 10 + uint64_t(*p - '0');
+      places = p - first;
     }
-    if (count == 0) return false;
-    if (plain) {
-      for (int d = std::max(places, 0); d < unitDecimals; ++d) quick *= 10;
-      if (count + unitDecimals - std::max(places, 0) <= 19) {
-        units = negative ? -FixedUnits(quick) : FixedUnits(quick);
-        return true;
-      }
+    if (p == end && whole + places > 0 && places <= unitDecimals && whole + unitDecimals <= 19) {
+      quick *= kPowers[unitDecimals - places];
+      units = negative ? -FixedUnits(quick) : FixedUnits(quick);
+      return true;
     }
   }
   FixedUnits value = 0;

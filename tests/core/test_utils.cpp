@@ -261,5 +261,46 @@ TEST(PlainDecimal, GivesTheSameBitsAsTheGeneralConversionOrDeclines) {
   EXPECT_FALSE(ReadPlainDecimal("12.5", ',', value));
 }
 
+TEST(FixedUnits, FieldTextsInUnitsOfTheFifthDecimal) {
+  // Right-aligned field bytes, both separators, signs, the 19-digit edge of
+  // the 64-bit reading, digits below the fifth decimal, the limit.
+  constexpr FixedUnits kLimit = FixedUnits(1000000000000000000) * 1000;
+  const struct {
+    const char* text;
+    bool ok;
+    FixedUnits units;
+  } cases[] = {{"            250.123", true, 25012300},
+               {"  \t1,5\t ", true, 150000},
+               {"-0.00001", true, -1},
+               {"+7", true, 700000},
+               {".5", true, 50000},
+               {"5.", true, 500000},
+               {"-0", true, 0},
+               {"0.000010000", true, 1},
+               {"99999999999999", true, 9999999999999900000},
+               {"12345678901234.5", true, 1234567890123450000},
+               {"3\0\0", true, 300000},
+               {"0.000001", false, 0},
+               {"", false, 0},
+               {"   ", false, 0},
+               {".", false, 0},
+               {"-", false, 0},
+               {"1.2.3", false, 0},
+               {"1e5", false, 0},
+               {"1 2", false, 0},
+               {"--1", false, 0}};
+  for (const auto& c : cases) {
+    FixedUnits units = 7;
+    ASSERT_EQ(ReadFixedUnits(c.text, 5, kLimit, units), c.ok) << c.text;
+    if (c.ok) EXPECT_TRUE(units == c.units) << c.text;
+  }
+  // Beyond 64 bits: read wide, then held at the limit.
+  FixedUnits units = 0;
+  ASSERT_TRUE(ReadFixedUnits("123456789012345.25", 5, kLimit, units));
+  EXPECT_EQ(units, FixedUnits(12345678901234525) * 1000);
+  ASSERT_TRUE(ReadFixedUnits("-99999999999999999999999", 5, kLimit, units));
+  EXPECT_EQ(units, -kLimit);
+}
+
 }  // namespace
 }  // namespace drs
