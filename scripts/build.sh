@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds one of the configurations in CMakePresets.json and
-# prints its build folder on the last line.
+# prints its build folder on stdout; the build's own lines, a compiler's
+# errors among them, go to stderr, so callers that keep only the folder
+# still show why a build failed.
 #   scripts/build.sh                   -> build/        (preset dev)
 #   scripts/build.sh --sanitize        -> build-asan/   (preset asan)
 #   scripts/build.sh --preset NAME [-DVAR=VALUE ...]
@@ -19,6 +21,6 @@ if command -v ccache >/dev/null; then
   args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 configured=$(cmake --preset "$preset" "${args[@]}")
-cmake --build --preset "$preset" -j "$(nproc)"
+cmake --build --preset "$preset" -j "$(nproc)" >&2
 # The preset's build folder, as CMake reports it.
 sed -n 's/^-- Build files have been written to: //p' <<<"$configured" | tail -n 1
