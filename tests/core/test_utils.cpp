@@ -277,7 +277,7 @@ TEST(FixedUnits, FieldTextsInUnitsOfTheFifthDecimal) {
                {"5.", true, 500000},
                {"-0", true, 0},
                {"0.000010000", true, 1},
-               {"99999999999999", true, 9999999999999900000},
+               {"99999999999999", true, 9999999999999900000u},
                {"12345678901234.5", true, 1234567890123450000},
                {"3\0\0", true, 300000},
                {"0.000001", false, 0},
@@ -292,7 +292,9 @@ TEST(FixedUnits, FieldTextsInUnitsOfTheFifthDecimal) {
   for (const auto& c : cases) {
     FixedUnits units = 7;
     ASSERT_EQ(ReadFixedUnits(c.text, 5, kLimit, units), c.ok) << c.text;
-    if (c.ok) EXPECT_TRUE(units == c.units) << c.text;
+    if (c.ok) {
+      EXPECT_TRUE(units == c.units) << c.text;
+    }
   }
   // Beyond 64 bits: read wide, then held at the limit.
   FixedUnits units = 0;
