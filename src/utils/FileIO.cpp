@@ -1,7 +1,6 @@
 #include "utils/FileIO.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,12 +17,6 @@ namespace {
 void SetError(std::string* error, int err) {
   if (error) *error = SystemErrorText(err);
 }
-
-std::atomic<uint64_t>& FileChanges() {
-  static std::atomic<uint64_t> changes{0};
-  return changes;
-}
-void NoteFileChange() { FileChanges().fetch_add(1, std::memory_order_acq_rel); }
 
 }  // namespace
 
@@ -171,7 +164,6 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::str
     SetError(error, err);
     return false;
   }
-  NoteFileChange();
   if (platform::RenameOver(tmp, path) != 0) {
     int err = errno;
     platform::RemoveFile(tmp);
@@ -193,7 +185,6 @@ void SyncFolderOf(const std::string& path) {
 }  // namespace
 
 bool RenameOver(const std::string& from, const std::string& to, std::string* error) {
-  NoteFileChange();
   if (platform::RenameOver(from, to) != 0) {
     SetError(error, errno);
     return false;
@@ -203,7 +194,6 @@ bool RenameOver(const std::string& from, const std::string& to, std::string* err
 }
 
 bool RenameNew(const std::string& from, const std::string& to, std::string* error) {
-  NoteFileChange();
   if (platform::RenameNoReplace(from, to) != 0) {
     SetError(error, errno);
     return false;
@@ -228,12 +218,9 @@ bool MakeFolders(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path, std::string* error) {
-  NoteFileChange();
   if (platform::RemoveFile(path) == 0) return true;
   SetError(error, errno);
   return false;
 }
-
-uint64_t FileChangeGeneration() { return FileChanges().load(std::memory_order_acquire); }
 
 }  // namespace drs

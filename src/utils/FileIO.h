@@ -28,10 +28,6 @@ bool RenameNew(const std::string& from, const std::string& to, std::string* erro
 bool MakeFolders(const std::string& path);
 // Removes a file; false (with the reason) when it cannot be removed.
 bool RemoveFile(const std::string& path, std::string* error = nullptr);
-// Bumped whenever this process replaces or removes a file through the
-// functions above, so open tables can tell at once that they must be looked
-// at again.
-uint64_t FileChangeGeneration();
 // The system's text for errno, in Russian where we have one.
 std::string SystemErrorText(int err);
 
