@@ -67,27 +67,6 @@ bool ReadUnits(std::string_view text, PieceUnits& units) {
   return ReadFixedUnits(text, kPieceDecimals, kUnitLimit, units);
 }
 
-// A row's raw TICKER and OPERTYPE bytes, mostly blanks after a short code:
-// each eight bytes multiplied apart from the others, so the products do
-// not wait for each other, then mixed once.
-struct RawKeyHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const noexcept {
-    uint64_t h = s.size();
-    size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-      uint64_t word;
-      std::memcpy(&word, s.data() + i, 8);
-      h ^= (word + i) * 0x9E3779B97F4A7C15ULL;
-    }
-    uint64_t tail = 0;
-    std::memcpy(&tail, s.data() + i, s.size() - i);
-    h ^= (tail + i) * 0xC2B2AE3D27D4EB4FULL;
-    h = (h ^ (h >> 32)) * 0xFF51AFD7ED558CCDULL;
-    return size_t(h ^ (h >> 29));
-  }
-};
-
 // The text of a number field's or a character field's bytes.
 std::string_view FieldBytes(const DbfField& f, const char* record) {
   return std::string_view(record + f.offset, f.length);
@@ -530,7 +509,7 @@ Reconciliation ExportControl::Finish(const std::vector<DbfField>& fields, const 
     for (const DbfField& f : fields) recordLength += f.length;
     // The line of a row follows from the bytes of its TICKER and OPERTYPE
     // alone: they are decoded once per pair met, later rows only looked up.
-    HashMap<std::string, size_t, RawKeyHash, std::equal_to<>> lineOfBytes;
+    HashMap<std::string, size_t, WordHash, std::equal_to<>> lineOfBytes;
     std::string key, scratch, text;
     auto visit = [&](const char* records, uint32_t n) {
       findColumns();

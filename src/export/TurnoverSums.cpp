@@ -1,7 +1,6 @@
 #include "export/TurnoverSums.h"
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <numeric>
 #include <optional>
@@ -23,32 +22,6 @@ namespace drs {
 
 namespace {
 
-// Text keys looked up by a view of their bytes. Two independent lanes of
-// multiply and shift mix the words of a key side by side: a record's ticker
-// and type bytes are hashed for every record, and a general string hash
-// made the scan a tenth slower.
-struct TextHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view key) const noexcept {
-    auto word = [&](size_t at, size_t n) {
-      uint64_t w = 0;
-      std::memcpy(&w, key.data() + at, n);
-      return w;
-    };
-    uint64_t a = key.size() * 0x9E3779B97F4A7C15ull, b = 0x2545F4914F6CDD1Dull;
-    size_t i = 0;
-    for (; i + 16 <= key.size(); i += 16) {
-      a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull;
-      b = (b ^ word(i + 8, 8)) * 0xC4CEB9FE1A85EC53ull;
-      a ^= a >> 32;
-      b ^= b >> 29;
-    }
-    if (i + 8 <= key.size()) a = (a ^ word(i, 8)) * 0xFF51AFD7ED558CCDull, i += 8;
-    b = (b ^ word(i, key.size() - i)) * 0xC4CEB9FE1A85EC53ull;
-    uint64_t h = (a ^ (b << 31 | b >> 33)) * 0x9E3779B97F4A7C15ull;
-    return h ^ (h >> 29);
-  }
-};
 // Account and pair numbers side by side, hashed by one multiply.
 struct NumberHash {
   size_t operator()(uint64_t key) const noexcept {
@@ -59,7 +32,7 @@ struct NumberHash {
 using NumberMap = HashMap<uint64_t, uint32_t, NumberHash>;
 
 template <class T>
-using TextMap = HashMap<std::string, T, TextHash, std::equal_to<>>;
+using TextMap = HashMap<std::string, T, WordHash, std::equal_to<>>;
 
 // The number a key has in the map, or `next` given to it when it is new.
 uint32_t NumberOf(TextMap<uint32_t>& map, std::string_view key, uint32_t next) {
