@@ -99,10 +99,8 @@ constexpr char kDigitPairs[] =
 // the caller formats it the slow way). The text is written backwards, to
 // end at `end` (as a field's value ends), and its first byte returned.
 const char* QuickFixed(double d, int decimals, char* end) {
-  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   if (decimals < 0 || decimals > 15) return nullptr;
-  const double p = std::fabs(d) * kPow10[decimals];
+  const double p = std::fabs(d) * plain_decimal::kPow10[decimals];
   if (!(p < 1e15)) return nullptr;
   const uint64_t floor = uint64_t(p);  // p is not negative
   const double whole = double(floor);

@@ -1,7 +1,6 @@
 #include "utils/NumberText.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <charconv>
 #include <climits>
@@ -155,11 +154,6 @@ bool ReadFixedUnits(std::string_view text, int unitDecimals, FixedUnits limit, F
   // digits in all once scaled: read in 64 bits, no wider product. Anything
   // else is read, or refused, below.
   if (text.size() <= 19) {
-    static constexpr auto kPowers = [] {
-      std::array<uint64_t, 20> powers{1};
-      for (size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
-      return powers;
-    }();
     auto digit = [](char c) { return unsigned(c - '0') < 10; };
     const char* p = text.data();
     const char* const end = p + text.size();
@@ -173,7 +167,7 @@ bool ReadFixedUnits(std::string_view text, int unitDecimals, FixedUnits limit, F
       places = p - first;
     }
     if (p == end && whole + places > 0 && places <= unitDecimals && whole + unitDecimals <= 19) {
-      quick *= kPowers[unitDecimals - places];
+      quick *= uint64_t(plain_decimal::kPow10[unitDecimals - places]);  // exact up to 10^22
       units = negative ? -FixedUnits(quick) : FixedUnits(quick);
       return true;
     }
